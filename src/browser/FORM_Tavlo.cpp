@@ -1,0 +1,150 @@
+#include "browser/FORM_Tavlo.h"
+
+#include "browser/ButtonPictures.h"
+#include "dialogs/FORM_Settings.h"
+#include "platform/Conversions.h"
+#include "platform/ErrorHandling.h"
+#include "platform/Screen.h"
+#include "platform/Seams.h"
+#include "startup/MODULE_Public.h"
+
+using namespace platform;
+using namespace MODULE_Public;
+
+namespace {
+
+const char* const FilterItems[] = {"*.jpg;*.gif;*.bmp", "*.jpg", "*.gif", "*.bmp", "*.ico;*.cur", "*.wmf;*.emf", "*.*"};
+
+}  // namespace
+
+FORM_Tavlo::FORM_Tavlo() {
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  setWindowIcon(ButtonPictures::windowIcon());
+  setClientSize(7980, 3480);
+  setKeyPreview(true);
+  layOutControls();
+  connectHandlers();
+}
+
+void FORM_Tavlo::layOutControls() {
+  Dir1.move(90, 570, 2955, 2790);
+  COMBO_Filter.move(3150, 120, 1275, 315);
+  CHECK_Hidden.move(4530, 180, 1635, 195);
+  File1.move(3150, 570, 2955, 2820);
+  BUTTON_Settings.move(6240, 90, 1635, 375);
+  BUTTON_Settings.setToolTipText(QStringLiteral("Program Settings"));
+  BUTTON_Open.move(6240, 600, 375, 375);
+  BUTTON_Open.setToolTipText(QStringLiteral("Open"));
+  BUTTON_Fullsize.move(6660, 600, 375, 375);
+  BUTTON_Fullsize.setToolTipText(QStringLiteral("Full Size"));
+  BUTTON_Rename.move(7080, 600, 375, 375);
+  BUTTON_Rename.setToolTipText(QStringLiteral("Rename"));
+  BUTTON_Delete.move(7500, 600, 375, 375);
+  BUTTON_Delete.setToolTipText(QStringLiteral("Delete"));
+  Drive1.move(90, 120, 2955, 315);
+  LABEL_NotImage.move(6600, 1680, 915, 435);
+  LABEL_NotImage.setVisible(false);
+  LABEL_FileSize.move(6240, 3120, 1635, 255);
+  LABEL_PixSize.move(6240, 2820, 1635, 255);
+  IMAGE_Preview.move(6240, 1080, 1635, 1635);
+  IMAGE_Preview.setStretch(true);
+  // The notice lies over the middle of the preview box.
+  LABEL_NotImage.widget()->raise();
+
+  const QSize pictureSize(20, 20);
+  BUTTON_Open.setPicture(ButtonPictures::open(), pictureSize);
+  BUTTON_Fullsize.setPicture(ButtonPictures::fullSize(), pictureSize);
+  BUTTON_Rename.setPicture(ButtonPictures::rename(), pictureSize);
+  BUTTON_Delete.setPicture(ButtonPictures::remove(), pictureSize);
+  setDefaultButton(&BUTTON_Settings);
+
+  for (const char* item : FilterItems) COMBO_Filter.addItem(QString::fromLatin1(item));
+  File1.setPattern(QStringLiteral("*.*"));
+
+  const Control* tabOrder[] = {&Dir1,          &COMBO_Filter,    &CHECK_Hidden,  &File1,
+                               &BUTTON_Settings, &BUTTON_Open,   &BUTTON_Fullsize, &BUTTON_Rename,
+                               &BUTTON_Delete, &Drive1};
+  for (size_t i = 1; i < std::size(tabOrder); ++i) setTabOrder(tabOrder[i - 1]->widget(), tabOrder[i]->widget());
+}
+
+void FORM_Tavlo::connectHandlers() {
+  Drive1.Change = [this] { Drive1_Change(); };
+  Dir1.Change = [this] { Dir1_Change(); };
+  COMBO_Filter.Click = [this] { COMBO_Filter_Click(); };
+  CHECK_Hidden.Click = [this] { CHECK_Hidden_Click(); };
+  File1.Click = [this] { File1_Click(); };
+}
+
+void FORM_Tavlo::Form_Load() {
+  SkipFailingSteps step;
+  step([&] { setCaption(QStringLiteral("Tavlo")); });
+  // The box must be known before anything can clear the preview.
+  step([&] {
+    PreviewBoxSize = toInt32(IMAGE_Preview.width());
+    PreviewBoxLeft = toInt32(IMAGE_Preview.left());
+    PreviewBoxTop = toInt32(IMAGE_Preview.top());
+  });
+  step([&] { COMBO_Filter.setListIndex(FilterIndex); });
+  step([&] { CHECK_Hidden.setValue(ShowHidden); });
+  step([&] {
+    if (!StartPath.isEmpty()) Dir1.setPath(StartPath);
+  });
+  step([&] { CurrentPath = folderWithSeparator(Dir1.path()); });
+}
+
+void FORM_Tavlo::Form_Unload(std::int16_t& /*cancel*/) {
+  endProgram();
+}
+
+void FORM_Tavlo::Drive1_Change() {
+  for (bool retry = true; retry;) {
+    retry = false;
+    withErrorHandler(
+        [&] {
+          Screen::setMousePointer(Screen::Hourglass);
+          Dir1.changeToDrive(Drive1.drive());
+          Screen::setMousePointer(Screen::DefaultPointer);
+        },
+        [&](const RuntimeError& error) {
+          if (error.number() == errors::DeviceUnavailable) {
+            const int answer = MsgBox(QStringLiteral("Drive ") + driveTextForMessage(Drive1.drive()) +
+                                          QStringLiteral(" not ready.  Please insert disk in drive."),
+                                      msgbox::RetryCancel + msgbox::Exclamation, QStringLiteral("Drive Error"));
+            if (answer == msgbox::Retry) {
+              retry = true;
+              return;
+            }
+          } else {
+            MsgBox(QStringLiteral("Error changing drive."), msgbox::OkOnly + msgbox::Exclamation,
+                   QStringLiteral("Drive Error"));
+          }
+          // Back to the drive of the folder still shown; that change runs
+          // this handler again, for a drive that works.
+          SkipFailingSteps step;
+          step([&] { Drive1.setDrive(Dir1.path()); });
+          Screen::setMousePointer(Screen::DefaultPointer);
+        });
+  }
+}
+
+void FORM_Tavlo::Dir1_Change() {
+  File1.setPattern(COMBO_Filter.text());
+  File1.setPath(Dir1.path());
+  ClearPreview();
+  CurrentPath = folderWithSeparator(Dir1.path());
+}
+
+void FORM_Tavlo::COMBO_Filter_Click() {
+  File1.setPattern(COMBO_Filter.text());
+  ClearPreview();
+}
+
+void FORM_Tavlo::CHECK_Hidden_Click() {
+  File1.setHidden(CHECK_Hidden.value() == CheckBox::Checked);
+  ClearPreview();
+}
+
+void FORM_Tavlo::File1_Click() {
+  if (File1.listCount() != 0) ShowPreview();
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "platform/CheckBox.h"
+#include "platform/ComboBox.h"
+#include "platform/CommandButton.h"
+#include "platform/DirListBox.h"
+#include "platform/DriveListBox.h"
+#include "platform/FileListBox.h"
+#include "platform/Form.h"
+#include "platform/ImageControl.h"
+#include "platform/Label.h"
+#include "platform/PopupMenu.h"
+
+#include <cstdint>
+
+// The browser: drives, folders and the filtered files of a folder on the
+// left, the preview of the chosen file and the file commands on the right.
+class FORM_Tavlo : public platform::Form {
+ public:
+  FORM_Tavlo();
+
+  // Controls, in tab order.
+  platform::DirListBox Dir1{this};
+  platform::ComboBox COMBO_Filter{this};
+  platform::CheckBox CHECK_Hidden{this, QStringLiteral("Show Hidden Files")};
+  platform::FileListBox File1{this};
+  platform::CommandButton BUTTON_Settings{this, QStringLiteral("&Settings")};
+  platform::CommandButton BUTTON_Open{this, QString()};
+  platform::CommandButton BUTTON_Fullsize{this, QString()};
+  platform::CommandButton BUTTON_Rename{this, QString()};
+  platform::CommandButton BUTTON_Delete{this, QString()};
+  platform::DriveListBox Drive1{this};
+  platform::Label LABEL_NotImage{this, QStringLiteral("Not a Valid Image")};
+  platform::Label LABEL_FileSize{this, QStringLiteral("File Size")};
+  platform::Label LABEL_PixSize{this, QStringLiteral("Pixel Size")};
+  platform::ImageControl IMAGE_Preview{this, platform::ImageControl::Border::FixedSingle};
+
+  platform::PopupMenu MENU_FileListPopup{this, QStringLiteral("FileListPopup")};
+  platform::PopupMenu::Item& MENUOPT_Open = MENU_FileListPopup.addItem(QStringLiteral("Open"));
+  platform::PopupMenu::Item& MENUOPT_FullSize = MENU_FileListPopup.addItem(QStringLiteral("Full Size"));
+  platform::PopupMenu::Item& MENUOPT_Rename = MENU_FileListPopup.addItem(QStringLiteral("Rename..."));
+  platform::PopupMenu::Item& MENUOPT_Delete = MENU_FileListPopup.addItem(QStringLiteral("Delete"));
+  platform::PopupMenu::Item& MENUOPT_SaveBMP = MENU_FileListPopup.addItem(QStringLiteral("Save As BMP..."));
+
+  // The square the preview is fitted into, in twips; set once at load.
+  std::int32_t PreviewBoxSize = 0;
+  std::int32_t PreviewBoxLeft = 0;
+  std::int32_t PreviewBoxTop = 0;
+
+  // The preview pane.
+  void ShowPreview();
+  void ClearPreview();
+
+  // Navigation.
+  void Drive1_Change();
+  void Dir1_Change();
+  void COMBO_Filter_Click();
+  void CHECK_Hidden_Click();
+  void File1_Click();
+
+ protected:
+  void Form_Load() override;
+  void Form_Unload(std::int16_t& cancel) override;
+
+ private:
+  void layOutControls();
+  void connectHandlers();
+};

@@ -1,0 +1,90 @@
+// The preview pane of the browser: the chosen file's picture fitted into the
+// preview box, its size in pixels and in bytes, or the notice.
+
+#include "browser/FORM_Tavlo.h"
+
+#include "platform/Conversions.h"
+#include "platform/DoEvents.h"
+#include "platform/ErrorHandling.h"
+#include "platform/FileAccess.h"
+#include "platform/Picture.h"
+#include "platform/Screen.h"
+#include "startup/MODULE_Public.h"
+
+using namespace platform;
+
+void FORM_Tavlo::ShowPreview() {
+  withErrorHandler(
+      [&] {
+        Screen::setMousePointer(Screen::Hourglass);
+        const QString path = MODULE_Public::CurrentPath + File1.list(File1.listIndex());
+
+        // The size shows at once, before a large picture is decoded.
+        LABEL_FileSize.setCaption(formatGroupedNumber(FileLen(path)) + QStringLiteral(" bytes"));
+        LABEL_FileSize.refresh();
+
+        IMAGE_Preview.setVisible(false);
+        IMAGE_Preview.setStretch(false);
+        IMAGE_Preview.setPicture(LoadPicture(path));
+        DoEvents();
+
+        // Measured at the natural size, border included.
+        const std::int32_t pixelWidth = toInt32(IMAGE_Preview.width() / Screen::twipsPerPixelX());
+        const std::int32_t pixelHeight = toInt32(IMAGE_Preview.height() / Screen::twipsPerPixelY());
+
+        // Fit a picture larger than the box, keeping its proportions.
+        const double boxSize = PreviewBoxSize;
+        const double width = IMAGE_Preview.width();
+        const double height = IMAGE_Preview.height();
+        if (width <= boxSize && height <= boxSize) {
+          // Small enough: shown at its own size.
+        } else if (width > height) {
+          IMAGE_Preview.setHeight(static_cast<float>(toInt32(height * boxSize / width)));
+          IMAGE_Preview.setWidth(static_cast<float>(boxSize));
+          IMAGE_Preview.setStretch(true);
+        } else {
+          IMAGE_Preview.setWidth(static_cast<float>(toInt32(width * boxSize / height)));
+          IMAGE_Preview.setHeight(static_cast<float>(boxSize));
+          IMAGE_Preview.setStretch(true);
+        }
+
+        // Centre it in the box.
+        if (IMAGE_Preview.width() < boxSize)
+          IMAGE_Preview.setLeft(static_cast<float>((boxSize - IMAGE_Preview.width()) / 2 + PreviewBoxLeft));
+        else
+          IMAGE_Preview.setLeft(static_cast<float>(PreviewBoxLeft));
+        if (IMAGE_Preview.height() < boxSize)
+          IMAGE_Preview.setTop(static_cast<float>((boxSize - IMAGE_Preview.height()) / 2 + PreviewBoxTop));
+        else
+          IMAGE_Preview.setTop(static_cast<float>(PreviewBoxTop));
+
+        // The border is two pixels on each side; the label shows the picture's own size.
+        const int border = 2 * ImageControl::BorderPixels;
+        LABEL_PixSize.setCaption(QString::number(pixelWidth - border) + QStringLiteral(" x ") +
+                                 QString::number(pixelHeight - border) + QStringLiteral(" pixels"));
+        LABEL_NotImage.setVisible(false);
+        IMAGE_Preview.setVisible(true);
+        Screen::setMousePointer(Screen::DefaultPointer);
+      },
+      [&](const RuntimeError&) {
+        IMAGE_Preview.setPicture(Picture());
+        DoEvents();
+        IMAGE_Preview.move(static_cast<float>(PreviewBoxLeft), static_cast<float>(PreviewBoxTop),
+                           static_cast<float>(PreviewBoxSize), static_cast<float>(PreviewBoxSize));
+        LABEL_NotImage.setVisible(true);
+        IMAGE_Preview.setVisible(true);
+        LABEL_PixSize.setCaption(QStringLiteral("0 x 0 pixels"));
+        Screen::setMousePointer(Screen::DefaultPointer);
+      });
+}
+
+void FORM_Tavlo::ClearPreview() {
+  IMAGE_Preview.setPicture(Picture());
+  DoEvents();
+  IMAGE_Preview.move(static_cast<float>(PreviewBoxLeft), static_cast<float>(PreviewBoxTop),
+                     static_cast<float>(PreviewBoxSize), static_cast<float>(PreviewBoxSize));
+  LABEL_NotImage.setVisible(false);
+  IMAGE_Preview.setVisible(true);
+  LABEL_PixSize.setCaption(QString());
+  LABEL_FileSize.setCaption(QString());
+}

@@ -1,0 +1,47 @@
+#include "platform/CommandLine.h"
+#include "startup/MODULE_Command.h"
+
+#include <QApplication>
+#include <QWidget>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+bool hasDisplay() {
+  return qEnvironmentVariableIsSet("QT_QPA_PLATFORM") || qEnvironmentVariableIsSet("DISPLAY") ||
+         qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Taken before Qt sees them, so that an argument Qt would take for one of
+  // its own options still reaches the program.
+  QStringList arguments;
+  for (int i = 1; i < argc; ++i) arguments.append(QString::fromLocal8Bit(argv[i]));
+
+  if (!hasDisplay()) {
+    std::fputs("tavlo: no display to open a window on (neither DISPLAY nor WAYLAND_DISPLAY is set); "
+               "run it on a desktop, or headless as: xvfb-run build/tavlo\n",
+               stderr);
+    return EXIT_FAILURE;
+  }
+
+  int qtArgc = 1;
+  QApplication application(qtArgc, argv);
+  QApplication::setApplicationName(QStringLiteral("Tavlo"));
+  QApplication::setOrganizationName(QStringLiteral("Tavlo"));
+  // The program ends when its main window says so, not when a window closes.
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  platform::setCommandLine(platform::joinArguments(arguments));
+  MODULE_Command::Main();
+  // Nothing to show (start-up failed and said so): the run is over.
+  const QWidgetList windows = QApplication::topLevelWidgets();
+  if (std::none_of(windows.begin(), windows.end(), [](const QWidget* w) { return w->isVisible(); }))
+    return EXIT_SUCCESS;
+  return application.exec();
+}

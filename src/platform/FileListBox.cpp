@@ -1,0 +1,169 @@
+#include "platform/FileListBox.h"
+
+#include "platform/ErrorHandling.h"
+#include "platform/RuntimeError.h"
+#include "platform/Screen.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QSignalBlocker>
+
+#include <algorithm>
+
+namespace platform {
+
+namespace {
+
+// "*" any run of characters, "?" any one character, everything else itself.
+QRegularExpression wildcard(const QString& pattern) {
+  QString expression = QStringLiteral("\\A");
+  for (const QChar c : pattern) {
+    if (c == QLatin1Char('*'))
+      expression += QStringLiteral(".*");
+    else if (c == QLatin1Char('?'))
+      expression += QLatin1Char('.');
+    else
+      expression += QRegularExpression::escape(QString(c));
+  }
+  expression += QStringLiteral("\\z");
+  return QRegularExpression(expression, QRegularExpression::CaseInsensitiveOption |
+                                            QRegularExpression::DotMatchesEverythingOption);
+}
+
+}  // namespace
+
+std::vector<QRegularExpression> compilePatterns(const QString& pattern) {
+  std::vector<QRegularExpression> compiled;
+  for (QString part : pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+    part = part.trimmed();
+    if (part.isEmpty()) continue;
+    // "*.*" means every file, with or without an extension.
+    if (part == QLatin1String("*.*")) part = QStringLiteral("*");
+    compiled.push_back(wildcard(part));
+  }
+  return compiled;
+}
+
+QStringList listFiles(const QString& folder, const std::vector<QRegularExpression>& patterns, bool admitHidden) {
+  QStringList names;
+  QDirIterator entries(folder, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+  while (entries.hasNext()) {
+    entries.next();
+    const QString name = entries.fileName();
+    if (!admitHidden && name.startsWith(QLatin1Char('.'))) continue;
+    const bool wanted = patterns.empty() || std::any_of(patterns.begin(), patterns.end(), [&](const auto& p) {
+                          return p.match(name).hasMatch();
+                        });
+    if (wanted) names.append(name);
+  }
+  std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+    const int order = QString::compare(a, b, Qt::CaseInsensitive);
+    return order != 0 ? order < 0 : a < b;
+  });
+  return names;
+}
+
+class FileListBox::Widget final : public QListWidget {
+ public:
+  Widget(FileListBox* owner, QWidget* parent) : QListWidget(parent), owner_(owner) {
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setUniformItemSizes(true);
+    setLayoutMode(QListView::Batched);
+  }
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override {
+    // Only the left button moves the current row.
+    if (event->button() == Qt::LeftButton) QListWidget::mousePressEvent(event);
+    const float x = static_cast<float>(event->position().x()) * Screen::twipsPerPixelX();
+    const float y = static_cast<float>(event->position().y()) * Screen::twipsPerPixelY();
+    dispatch([&] {
+      raiseEvent(owner_->MouseDown, mouse::buttonOf(event->button()), mouse::shiftOf(event->modifiers()), x, y);
+    });
+  }
+
+  void mouseDoubleClickEvent(QMouseEvent* event) override {
+    if (event->button() != Qt::LeftButton) return;
+    QListWidget::mouseDoubleClickEvent(event);
+    dispatch([&] { raiseEvent(owner_->DblClick); });
+  }
+
+ private:
+  template <class Body>
+  static void dispatch(Body&& body) {
+    if (auto error = runCatchingErrors(std::forward<Body>(body))) qWarning("File list: %s", error->what());
+  }
+
+  FileListBox* owner_;
+};
+
+FileListBox::FileListBox(QWidget* parent) : Control(new Widget(this, parent)) {
+  list_ = static_cast<QListWidget*>(widget());
+  path_ = QDir::cleanPath(QDir::currentPath());
+  patterns_ = compilePatterns(pattern_);
+  QObject::connect(list_, &QListWidget::currentRowChanged, list_, [this](int row) {
+    // Keep the selection on the current row, as a list of one choice shows it.
+    if (row >= 0 && !list_->item(row)->isSelected()) list_->item(row)->setSelected(true);
+    if (auto error = runCatchingErrors([&] { raiseEvent(Click); })) qWarning("File list: %s", error->what());
+  });
+  refresh();
+}
+
+void FileListBox::setPath(const QString& path) {
+  const QString absolute = QDir::cleanPath(QDir(path_).absoluteFilePath(path));
+  if (path.isEmpty() || !QFileInfo(absolute).isDir()) raise(errors::PathNotFound);
+  if (absolute == path_) return;
+  path_ = absolute;
+  refresh();
+}
+
+void FileListBox::setPattern(const QString& pattern) {
+  if (pattern == pattern_) return;
+  pattern_ = pattern;
+  patterns_ = compilePatterns(pattern);
+  refresh();
+}
+
+void FileListBox::setHidden(bool admitHiddenFiles) {
+  if (admitHiddenFiles == hidden_) return;
+  hidden_ = admitHiddenFiles;
+  refresh();
+}
+
+int FileListBox::listCount() const { return list_->count(); }
+
+QString FileListBox::list(int index) const {
+  const QListWidgetItem* item = list_->item(index);
+  return item ? item->text() : QString();
+}
+
+int FileListBox::listIndex() const { return list_->currentRow(); }
+
+void FileListBox::setListIndex(int index) {
+  if (index < -1 || index >= list_->count()) raise(errors::InvalidPropertyValue);
+  if (index == list_->currentRow()) return;
+  if (index == -1) {
+    const QSignalBlocker quiet(list_);
+    list_->setCurrentRow(-1);
+    list_->clearSelection();
+    raiseEvent(Click);
+    return;
+  }
+  list_->setCurrentRow(index);
+}
+
+bool FileListBox::selected(int index) const {
+  const QListWidgetItem* item = list_->item(index);
+  return item && item->isSelected();
+}
+
+void FileListBox::refresh() {
+  const QSignalBlocker quiet(list_);
+  list_->clear();
+  list_->addItems(listFiles(path_, patterns_, hidden_));
+  list_->setCurrentRow(-1);
+}
+
+}  // namespace platform

@@ -1,0 +1,205 @@
+#include "platform/Form.h"
+
+#include "platform/CommandButton.h"
+#include "platform/ErrorHandling.h"
+#include "platform/Screen.h"
+#include "platform/Seams.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QPushButton>
+
+#include <algorithm>
+
+namespace platform {
+
+namespace {
+
+std::vector<QPointer<Form>>& allForms() {
+  static std::vector<QPointer<Form>> forms;
+  return forms;
+}
+
+// The character a key gives, as Form_KeyPress sees it; 0 for keys that give none.
+std::int16_t keyAsciiOf(const QKeyEvent& event) {
+  switch (event.key()) {
+    case Qt::Key_Escape: return 27;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return 13;
+    case Qt::Key_Backspace: return 8;
+    case Qt::Key_Tab: return 9;
+    default: break;
+  }
+  const QString text = event.text();
+  if (text.isEmpty() || text.at(0).unicode() > 0x7FFF || text.at(0).unicode() < 0x20) return 0;
+  return static_cast<std::int16_t>(text.at(0).unicode());
+}
+
+}  // namespace
+
+Form::Form(QWidget* parent) : QWidget(parent, Qt::Window) {
+  allForms().emplace_back(this);
+  // Windows are laid out in twips for an 8-point font; larger text would not fit.
+  // Arial's metrics fit best; fall back to what the desktop has.
+  QFont designFont = font();
+  designFont.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("Helvetica"),
+                          designFont.family()});
+  designFont.setPointSizeF(8);
+  setFont(designFont);
+  setAttribute(Qt::WA_DeleteOnClose, false);
+}
+
+Form::~Form() {
+  if (modalLoop_) modalLoop_->quit();
+  if (keyPreview_ && qApp) qApp->removeEventFilter(this);
+  auto& forms = allForms();
+  forms.erase(std::remove_if(forms.begin(), forms.end(), [this](const QPointer<Form>& f) { return !f || f == this; }),
+              forms.end());
+}
+
+void Form::load() {
+  if (loaded_) return;
+  loaded_ = true;
+  Form_Load();
+}
+
+void Form::show(Modality modality) {
+  load();
+  if (discarded_) return;
+  if (modality == Modality::Modeless) {
+    QWidget::show();
+    return;
+  }
+  setWindowModality(Qt::ApplicationModal);
+  QWidget::show();
+  QPointer<Form> guard(this);
+  QEventLoop loop;
+  modalLoop_ = &loop;
+  loop.exec();
+  if (guard) {
+    modalLoop_ = nullptr;
+    setWindowModality(Qt::NonModal);
+  }
+}
+
+void Form::hide() { QWidget::hide(); }
+
+void Form::unload() {
+  if (discarded_) return;
+  std::int16_t cancel = 0;
+  if (loaded_) Form_Unload(cancel);
+  if (cancel != 0 || discarded_) return;
+  discard();
+}
+
+void Form::discard() {
+  if (discarded_) return;
+  discarded_ = true;
+  loaded_ = false;
+  forgetDefaultInstance();
+  QWidget::hide();
+  if (modalLoop_) modalLoop_->quit();
+  deleteLater();
+}
+
+void Form::forgetDefaultInstance() {
+  if (forgetInstance_) forgetInstance_();
+  forgetInstance_ = nullptr;
+}
+
+void Form::setClientSize(float width, float height) {
+  setFixedSize(twipsToPixelsX(width), twipsToPixelsY(height));
+}
+
+void Form::setKeyPreview(bool on) {
+  if (on == keyPreview_) return;
+  keyPreview_ = on;
+  if (on)
+    qApp->installEventFilter(this);
+  else
+    qApp->removeEventFilter(this);
+}
+
+void Form::setDefaultButton(CommandButton* button) {
+  defaultCommand_ = button;
+  defaultButton_ = button ? button->widget() : nullptr;
+  if (!keyPreview_ && button) qApp->installEventFilter(this);
+}
+
+void Form::closeEvent(QCloseEvent* event) {
+  if (discarded_) {
+    event->accept();
+    return;
+  }
+  std::int16_t cancel = 0;
+  if (loaded_) {
+    if (auto error = runCatchingErrors([&] { Form_Unload(cancel); })) qWarning("Unload: %s", error->what());
+  }
+  if (cancel != 0) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+  discard();
+}
+
+void Form::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  if (modalLoop_ && !event->spontaneous()) modalLoop_->quit();
+}
+
+void Form::mouseDoubleClickEvent(QMouseEvent* event) {
+  // Only double-clicks on the window itself reach here: controls take theirs.
+  if (auto error = runCatchingErrors([&] { Form_DblClick(); })) qWarning("Double-click: %s", error->what());
+  event->accept();
+}
+
+bool Form::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress || discarded_) return false;
+  auto* target = qobject_cast<QWidget*>(watched);
+  // A key event travels from the focused control to its parents; act on its
+  // first delivery only, and only for keys typed in this window.
+  QWidget* first = QApplication::focusWidget() ? QApplication::focusWidget() : QApplication::activeWindow();
+  if (!target || target != first || target->window() != this) return false;
+  auto* key = static_cast<QKeyEvent*>(event);
+
+  QPointer<Form> alive(this);
+  if (keyPreview_) {
+    std::int16_t keyAscii = keyAsciiOf(*key);
+    if (keyAscii != 0) {
+      if (auto error = runCatchingErrors([&] { Form_KeyPress(keyAscii); })) qWarning("Key: %s", error->what());
+    }
+  }
+  if (!alive || discarded_) return false;
+
+  const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+  if (enter && defaultCommand_ && defaultButton_ && defaultButton_->isEnabled() &&
+      !qobject_cast<QAbstractButton*>(target) && !target->property("tavloTakesEnter").toBool()) {
+    defaultCommand_->press();
+    return true;
+  }
+  return false;
+}
+
+void endProgram() {
+  for (Form* form : liveForms()) form->discard();
+  Screen::setMousePointer(Screen::DefaultPointer);
+  seams().processExit->exit(0);
+}
+
+void discardAllForms() {
+  for (Form* form : liveForms()) form->discard();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+std::vector<Form*> liveForms() {
+  std::vector<Form*> forms;
+  for (const QPointer<Form>& form : allForms())
+    if (form && !form->discarded_) forms.push_back(form);
+  return forms;
+}
+
+}  // namespace platform

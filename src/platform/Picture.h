@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+
+namespace platform {
+
+// A picture as image controls hold it: decoded once, shared by every holder,
+// with a handle that is non-zero exactly while it holds a picture.
+class Picture {
+ public:
+  // The empty picture.
+  Picture() = default;
+
+  // Loads a picture file. An empty path gives the empty picture. Only regular
+  // files (or links to them) are read; anything else, data that cannot be
+  // decoded and a JPEG that ends before its image does all fail.
+  static Picture load(const QString& path);
+  static Picture fromImage(QImage image);
+
+  bool isEmpty() const { return !image_; }
+  std::uint64_t handle() const { return handle_; }
+
+  QSize pixelSize() const;
+  // Natural size in twips.
+  float width() const;
+  float height() const;
+
+  // The decoded picture; a null image for the empty picture.
+  const QImage& image() const;
+
+  // Writes the picture as a Windows bitmap file; the target is replaced only
+  // once the whole file is written.
+  void saveAsBitmap(const QString& path) const;
+
+  // Largest decoded picture accepted, in megabytes; enough for photos of well
+  // over 100 megapixels, small enough that a forged header cannot exhaust memory.
+  static constexpr int AllocationLimitMegabytes = 1536;
+
+ private:
+  explicit Picture(QImage image);
+
+  std::shared_ptr<const QImage> image_;
+  std::uint64_t handle_ = 0;
+};
+
+// LoadPicture of the run time.
+inline Picture LoadPicture(const QString& path = QString()) { return Picture::load(path); }
+
+}  // namespace platform

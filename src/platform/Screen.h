@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+
+namespace platform {
+
+// The screen as the program sees it: geometry in twips, and one
+// application-wide mouse pointer.
+namespace Screen {
+
+inline constexpr int DefaultPointer = 0;
+inline constexpr int Hourglass = 11;
+
+float width();
+float height();
+// Twips per pixel from the screen's logical resolution (15 at 96 DPI).
+float twipsPerPixelX();
+float twipsPerPixelY();
+
+// The pointer is set, not stacked: setting the default after any number of
+// hourglasses shows the ordinary pointer again.
+void setMousePointer(int pointer);
+int mousePointer();
+
+}  // namespace Screen
+
+// Twips to whole pixels for placing widgets: divide by twips per pixel and
+// round to nearest.
+int twipsToPixelsX(double twips);
+int twipsToPixelsY(double twips);
+
+}  // namespace platform

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace platform {
+
+// The places where the program meets the person and the machine. Each is a
+// small interface with a Qt implementation; tests install scripted fakes.
+
+// A message box: prompt, style (buttons plus icon), title; answers with the
+// button pressed (1 OK, 2 Cancel, 3 Abort, 4 Retry, 5 Ignore, 6 Yes, 7 No).
+class MessageBoxSeam {
+ public:
+  virtual ~MessageBoxSeam() = default;
+  virtual int show(const QString& prompt, int style, const QString& title) = 0;
+};
+
+// An input box: answers with the text typed, empty when cancelled.
+class InputBoxSeam {
+ public:
+  virtual ~InputBoxSeam() = default;
+  virtual QString ask(const QString& prompt, const QString& title, const QString& defaultText) = 0;
+};
+
+// Size and resolution of the screen the windows open on.
+class ScreenMetricsSeam {
+ public:
+  virtual ~ScreenMetricsSeam() = default;
+  virtual int widthPixels() = 0;
+  virtual int heightPixels() = 0;
+  virtual double logicalDpiX() = 0;
+  virtual double logicalDpiY() = 0;
+};
+
+// The mounted volumes a user browses, and whether one can be read now.
+class VolumesSeam {
+ public:
+  virtual ~VolumesSeam() = default;
+  // Mount paths, root first.
+  virtual QStringList mountPaths() = 0;
+  // 0 when the volume's root folder can be read now, else the errno that
+  // reading it gave.
+  virtual int probe(const QString& mountPath) = 0;
+};
+
+// Leaving the process once the program has ended.
+class ProcessExitSeam {
+ public:
+  virtual ~ProcessExitSeam() = default;
+  virtual void exit(int code) = 0;
+};
+
+struct Seams {
+  std::shared_ptr<MessageBoxSeam> messageBox;
+  std::shared_ptr<InputBoxSeam> inputBox;
+  std::shared_ptr<ScreenMetricsSeam> screenMetrics;
+  std::shared_ptr<VolumesSeam> volumes;
+  std::shared_ptr<ProcessExitSeam> processExit;
+};
+
+// The seams in force; the Qt implementations until something else is installed.
+Seams& seams();
+Seams qtSeams();
+void installSeams(Seams replacement);
+
+// The run time's message and input boxes, through the seams.
+int MsgBox(const QString& prompt, int style, const QString& title);
+QString InputBox(const QString& prompt, const QString& title, const QString& defaultText);
+
+// Message box styles and answers.
+namespace msgbox {
+inline constexpr int OkOnly = 0;
+inline constexpr int OkCancel = 1;
+inline constexpr int AbortRetryIgnore = 2;
+inline constexpr int YesNoCancel = 3;
+inline constexpr int YesNo = 4;
+inline constexpr int RetryCancel = 5;
+inline constexpr int Critical = 16;
+inline constexpr int Question = 32;
+inline constexpr int Exclamation = 48;
+inline constexpr int Information = 64;
+inline constexpr int Ok = 1;
+inline constexpr int Cancel = 2;
+inline constexpr int Abort = 3;
+inline constexpr int Retry = 4;
+inline constexpr int Ignore = 5;
+inline constexpr int Yes = 6;
+inline constexpr int No = 7;
+}  // namespace msgbox
+
+}  // namespace platform

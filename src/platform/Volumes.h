@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace platform::Volumes {
+
+// Mount paths of the volumes a user browses, root first.
+QStringList mountPaths();
+
+// The volume a path lies on: the longest mount path that contains it, or
+// empty when no listed volume does.
+QString volumeOf(const QString& path);
+
+// Raises the device unavailable error when the volume cannot be read because
+// its device is not available (not ready, no medium, I/O error), and another
+// file error for any other failure to read its root.
+void checkReady(const QString& mountPath);
+
+// The volume's current folder: the last folder shown on it in this run that
+// still exists, else its root.
+QString currentFolder(const QString& mountPath);
+void rememberFolder(const QString& folder);
+void forgetFolders();
+
+}  // namespace platform::Volumes

@@ -1,0 +1,34 @@
+#include "support/FakeSeams.h"
+
+namespace fakes {
+
+int MessageBox::show(const QString& prompt, int style, const QString& title) {
+  calls.push_back({prompt, style, title});
+  if (answers.empty()) return platform::msgbox::Ok;
+  const int answer = answers.front();
+  answers.pop_front();
+  return answer;
+}
+
+QString InputBox::ask(const QString& prompt, const QString& title, const QString& defaultText) {
+  calls.push_back({prompt, title, defaultText});
+  if (answers.empty()) return QString();
+  QString answer = answers.front();
+  answers.pop_front();
+  return answer;
+}
+
+int Volumes::probe(const QString& mountPath) {
+  probed.append(mountPath);
+  const auto failure = failures.find(mountPath);
+  return failure == failures.end() ? 0 : failure->second;
+}
+
+Installed install() {
+  Installed fakes;
+  platform::installSeams(
+      platform::Seams{fakes.messageBox, fakes.inputBox, fakes.screen, fakes.volumes, fakes.processExit});
+  return fakes;
+}
+
+}  // namespace fakes

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "platform/Seams.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <vector>
+
+// Scripted stand-ins for the seams: each records what it was asked and
+// answers from a script, so that tests assert the exact texts.
+namespace fakes {
+
+struct MessageBoxCall {
+  QString prompt;
+  int style;
+  QString title;
+};
+
+class MessageBox final : public platform::MessageBoxSeam {
+ public:
+  int show(const QString& prompt, int style, const QString& title) override;
+  // Answers given in turn; once used up, every box answers 1 (OK).
+  std::deque<int> answers;
+  std::vector<MessageBoxCall> calls;
+};
+
+struct InputBoxCall {
+  QString prompt, title, defaultText;
+};
+
+class InputBox final : public platform::InputBoxSeam {
+ public:
+  QString ask(const QString& prompt, const QString& title, const QString& defaultText) override;
+  // Texts typed in turn; once used up, the box is cancelled (empty text).
+  std::deque<QString> answers;
+  std::vector<InputBoxCall> calls;
+};
+
+// A 1024 by 768 screen at 96 dots per inch: 15 twips per pixel.
+class ScreenMetrics final : public platform::ScreenMetricsSeam {
+ public:
+  int widthPixels() override { return width; }
+  int heightPixels() override { return height; }
+  double logicalDpiX() override { return dpiX; }
+  double logicalDpiY() override { return dpiY; }
+  int width = 1024, height = 768;
+  double dpiX = 96, dpiY = 96;
+};
+
+// Volumes by mount path; a volume can be made to fail with an errno.
+class Volumes final : public platform::VolumesSeam {
+ public:
+  QStringList mountPaths() override { return mounts; }
+  int probe(const QString& mountPath) override;
+  QStringList mounts{QStringLiteral("/")};
+  std::map<QString, int> failures;
+  QStringList probed;
+};
+
+class ProcessExit final : public platform::ProcessExitSeam {
+ public:
+  void exit(int code) override { exits.push_back(code); }
+  std::vector<int> exits;
+};
+
+struct Installed {
+  std::shared_ptr<MessageBox> messageBox = std::make_shared<MessageBox>();
+  std::shared_ptr<InputBox> inputBox = std::make_shared<InputBox>();
+  std::shared_ptr<ScreenMetrics> screen = std::make_shared<ScreenMetrics>();
+  std::shared_ptr<Volumes> volumes = std::make_shared<Volumes>();
+  std::shared_ptr<ProcessExit> processExit = std::make_shared<ProcessExit>();
+};
+
+// Installs a fresh set of fakes and returns them.
+Installed install();
+
+}  // namespace fakes

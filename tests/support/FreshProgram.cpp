@@ -1,0 +1,58 @@
+#include "support/FreshProgram.h"
+
+#include "platform/Form.h"
+#include "platform/Screen.h"
+#include "platform/Volumes.h"
+#include "startup/MODULE_Public.h"
+
+#include <QColor>
+#include <QCoreApplication>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+
+void FreshProgram::SetUp() {
+  platform::discardAllForms();
+  MODULE_Public::resetToProcessStart();
+  platform::Volumes::forgetFolders();
+  platform::Screen::setMousePointer(platform::Screen::DefaultPointer);
+  seams = fakes::install();
+  ASSERT_TRUE(temporary.isValid());
+  // The canonical form, so that paths compare equal to what the lists show.
+  folder = QDir(QDir(temporary.path()).canonicalPath());
+  previousCurrentPath_ = QDir::currentPath();
+  QDir::setCurrent(folder.path());
+}
+
+void FreshProgram::TearDown() {
+  platform::discardAllForms();
+  QDir::setCurrent(previousCurrentPath_);
+}
+
+QString FreshProgram::writeFile(const QString& name, const QByteArray& bytes) const {
+  const QString path = pathOf(name);
+  QFile file(path);
+  EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+  file.write(bytes);
+  return path;
+}
+
+QString FreshProgram::writePicture(const QString& name, int width, int height) const {
+  QImage image(width, height, QImage::Format_RGB32);
+  image.fill(QColor(200, 80, 40));
+  QPainter painter(&image);
+  painter.fillRect(0, 0, width / 2, height / 2, Qt::blue);
+  painter.end();
+  const QString path = pathOf(name);
+  EXPECT_TRUE(image.save(path)) << path.toStdString();
+  return path;
+}
+
+QString FreshProgram::makeFolder(const QString& name) const {
+  EXPECT_TRUE(folder.mkpath(name));
+  return pathOf(name);
+}
+
+QString withSeparator(const QString& folder) { return MODULE_Public::folderWithSeparator(folder); }
+
+QString testData(const QString& name) { return QStringLiteral(TAVLO_TEST_DATA "/") + name; }

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "support/FakeSeams.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+// A clean run of the program for one test: every window gone, the shared
+// variables at their process-start values, the fakes installed and the
+// process in a temporary folder of its own.
+class FreshProgram : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Path of a file or folder inside the test's folder.
+  QString pathOf(const QString& name) const { return folder.filePath(name); }
+  // Writes a file with the given bytes and returns its path.
+  QString writeFile(const QString& name, const QByteArray& bytes) const;
+  // Writes a picture of the given size in the format its name says.
+  QString writePicture(const QString& name, int width, int height) const;
+  QString makeFolder(const QString& name) const;
+
+  QTemporaryDir temporary;
+  QDir folder;
+  fakes::Installed seams;
+
+ private:
+  QString previousCurrentPath_;
+};
+
+// The folder with the separator, as the browser keeps it.
+QString withSeparator(const QString& folder);
+// The test pictures shipped with the tests.
+QString testData(const QString& name);
