@@ -1,5 +1,6 @@
 #include "platform/CheckBox.h"
 
+#include "platform/ErrorHandling.h"
 #include "platform/RuntimeError.h"
 
 #include <QCheckBox>
@@ -15,7 +16,7 @@ class CheckBox::Widget final : public QCheckBox {
  protected:
   // A click goes through the value, so that it raises Click like code does.
   void nextCheckState() override {
-    owner_->setValue(owner_->value() == Checked ? Unchecked : Checked);
+    asUserAction([&] { owner_->setValue(owner_->value() == Checked ? Unchecked : Checked); });
   }
 
  private:

@@ -1,5 +1,6 @@
 #include "platform/ComboBox.h"
 
+#include "platform/ErrorHandling.h"
 #include "platform/RuntimeError.h"
 
 #include <QComboBox>
@@ -11,14 +12,23 @@ namespace platform {
 ComboBox::ComboBox(QWidget* parent) : Control(new QComboBox(parent)) {
   combo_ = static_cast<QComboBox*>(widget());
   combo_->setEditable(true);
+  // When editing ends on text that names an item, the combo box chooses that
+  // item and reports it as activated. Typing is no choice: the slots around
+  // the combo box's own mark that report so that it raises no Click.
+  auto* edit = new QLineEdit(combo_);
+  edit->setPalette(combo_->palette());
+  QObject::connect(edit, &QLineEdit::editingFinished, combo_, [this] { finishingEdit_ = true; });
+  combo_->setLineEdit(edit);
+  QObject::connect(edit, &QLineEdit::editingFinished, combo_, [this] { finishingEdit_ = false; });
   combo_->setInsertPolicy(QComboBox::NoInsert);
   combo_->setCurrentIndex(-1);
   QObject::connect(combo_, &QComboBox::activated, combo_, [this](int index) {
+    if (finishingEdit_) return;
     // The user chose an item: make it the chosen one even when it already was,
     // as a choice from the list always applies it.
     combo_->setCurrentIndex(index);
     showTextFromStart();
-    raiseEvent(Click);
+    asUserAction([&] { raiseEvent(Click); });
   });
 }
 

@@ -32,6 +32,7 @@ class ComboBox : public Control {
   void showTextFromStart();
 
   QComboBox* combo_;
+  bool finishingEdit_ = false;
 };
 
 }  // namespace platform

@@ -1,5 +1,7 @@
 #include "platform/CommandButton.h"
 
+#include "platform/ErrorHandling.h"
+
 #include <QPushButton>
 
 namespace platform {
@@ -7,7 +9,7 @@ namespace platform {
 CommandButton::CommandButton(QWidget* parent, const QString& caption) : Control(new QPushButton(caption, parent)) {
   button_ = static_cast<QPushButton*>(widget());
   button_->setAutoDefault(false);
-  QObject::connect(button_, &QPushButton::clicked, button_, [this] { raiseEvent(Click); });
+  QObject::connect(button_, &QPushButton::clicked, button_, [this] { asUserAction([&] { raiseEvent(Click); }); });
 }
 
 QString CommandButton::caption() const { return button_->text(); }

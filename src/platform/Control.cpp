@@ -40,11 +40,13 @@ void Control::setTop(float twips) {
 }
 
 void Control::setWidth(float twips) {
+  checkedPixels(twips, Screen::twipsPerPixelX());
   width_ = twips < 0 ? 0 : twips;
   place();
 }
 
 void Control::setHeight(float twips) {
+  checkedPixels(twips, Screen::twipsPerPixelY());
   height_ = twips < 0 ? 0 : twips;
   place();
 }

@@ -79,7 +79,7 @@ DirListBox::DirListBox(QWidget* parent) : Control(new Widget(this, parent)) {
 }
 
 void DirListBox::setPath(const QString& path) {
-  const QString absolute = QDir::cleanPath(QDir(path_).absoluteFilePath(path));
+  const QString absolute = Volumes::absolutePath(path_, path);
   if (path.isEmpty() || !QFileInfo(absolute).isDir()) raise(errors::PathNotFound);
   if (absolute == path_) return;
   path_ = absolute;

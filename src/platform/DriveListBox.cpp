@@ -23,8 +23,7 @@ DriveListBox::DriveListBox(QWidget* parent) : Control(new QComboBox(parent)) {
     // The list shows the choice already; announce it.
     if (chosen == shown_) return;
     shown_ = chosen;
-    if (auto error = runCatchingErrors([&] { raiseEvent(Change); }))
-      qWarning("Changing drive failed: %s", error->what());
+    asUserAction([&] { raiseEvent(Change); });
   });
   shown_ = drive();
 }

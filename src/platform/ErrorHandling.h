@@ -2,6 +2,8 @@
 
 #include "platform/RuntimeError.h"
 
+#include <QtGlobal>
+
 #include <new>
 #include <optional>
 #include <utility>
@@ -22,6 +24,14 @@ std::optional<RuntimeError> runCatchingErrors(Body&& body) noexcept {
   } catch (const std::exception& other) {
     return RuntimeError(errors::InternalError, QString::fromLocal8Bit(other.what()));
   }
+}
+
+// Handlers run for something the user did: an error a handler lets through
+// ends here, noted on the error output, and never travels through Qt's
+// event handling.
+template <class Body>
+void asUserAction(Body&& body) noexcept {
+  if (auto error = runCatchingErrors(std::forward<Body>(body))) qWarning("tavlo: %s", error->what());
 }
 
 // The "skip the failing step" style: each step runs in turn; a step that

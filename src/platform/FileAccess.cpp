@@ -27,7 +27,14 @@ ReadableFile::ReadableFile(const QString& path) {
   const QByteArray native = nativePathOf(path);
   // Non-blocking, so that a FIFO without a writer returns at once.
   fd_ = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (fd_ < 0) raiseFromErrno(errno);
+  if (fd_ < 0) {
+    const int err = errno;
+    // A socket refuses the open with "no such device"; it is simply no file.
+    struct stat info {};
+    if (err == ENXIO && ::stat(native.constData(), &info) == 0 && S_ISSOCK(info.st_mode))
+      raise(errors::PathFileAccessError);
+    raiseFromErrno(err);
+  }
   struct stat info {};
   if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
     const int err = errno;

@@ -3,6 +3,7 @@
 #include "platform/ErrorHandling.h"
 #include "platform/RuntimeError.h"
 #include "platform/Screen.h"
+#include "platform/Volumes.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -84,6 +85,18 @@ class FileListBox::Widget final : public QListWidget {
     });
   }
 
+  // Taking the focus does not choose a file: with no row current, the view
+  // would make the first one current and so raise Click.
+  void focusInEvent(QFocusEvent* event) override {
+    if (currentIndex().isValid()) {
+      QListWidget::focusInEvent(event);
+      return;
+    }
+    const QSignalBlocker quiet(this);
+    QListWidget::focusInEvent(event);
+    selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+  }
+
   void mouseDoubleClickEvent(QMouseEvent* event) override {
     if (event->button() != Qt::LeftButton) return;
     QListWidget::mouseDoubleClickEvent(event);
@@ -93,7 +106,7 @@ class FileListBox::Widget final : public QListWidget {
  private:
   template <class Body>
   static void dispatch(Body&& body) {
-    if (auto error = runCatchingErrors(std::forward<Body>(body))) qWarning("File list: %s", error->what());
+    asUserAction(std::forward<Body>(body));
   }
 
   FileListBox* owner_;
@@ -106,13 +119,13 @@ FileListBox::FileListBox(QWidget* parent) : Control(new Widget(this, parent)) {
   QObject::connect(list_, &QListWidget::currentRowChanged, list_, [this](int row) {
     // Keep the selection on the current row, as a list of one choice shows it.
     if (row >= 0 && !list_->item(row)->isSelected()) list_->item(row)->setSelected(true);
-    if (auto error = runCatchingErrors([&] { raiseEvent(Click); })) qWarning("File list: %s", error->what());
+    asUserAction([&] { raiseEvent(Click); });
   });
   refresh();
 }
 
 void FileListBox::setPath(const QString& path) {
-  const QString absolute = QDir::cleanPath(QDir(path_).absoluteFilePath(path));
+  const QString absolute = Volumes::absolutePath(path_, path);
   if (path.isEmpty() || !QFileInfo(absolute).isDir()) raise(errors::PathNotFound);
   if (absolute == path_) return;
   path_ = absolute;
@@ -120,7 +133,13 @@ void FileListBox::setPath(const QString& path) {
 }
 
 void FileListBox::setPattern(const QString& pattern) {
-  if (pattern == pattern_) return;
+  if (pattern == pattern_) {
+    // The same files, listed anew: no row is current, as after any listing.
+    const QSignalBlocker quiet(list_);
+    list_->setCurrentRow(-1);
+    list_->clearSelection();
+    return;
+  }
   pattern_ = pattern;
   patterns_ = compilePatterns(pattern);
   refresh();

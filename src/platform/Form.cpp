@@ -111,7 +111,31 @@ void Form::forgetDefaultInstance() {
 }
 
 void Form::setClientSize(float width, float height) {
-  setFixedSize(twipsToPixelsX(width), twipsToPixelsY(height));
+  windowWidth_ = width + frameWidth_;
+  windowHeight_ = height + frameHeight_;
+  applyWindowSize();
+}
+
+void Form::setFrameAllowance(float width, float height) {
+  frameWidth_ = width;
+  frameHeight_ = height;
+}
+
+void Form::setWindowWidth(float twips) {
+  checkedPixels(twips - frameWidth_, Screen::twipsPerPixelX());
+  windowWidth_ = twips;
+  applyWindowSize();
+}
+
+void Form::setWindowHeight(float twips) {
+  checkedPixels(twips - frameHeight_, Screen::twipsPerPixelY());
+  windowHeight_ = twips;
+  applyWindowSize();
+}
+
+void Form::applyWindowSize() {
+  setFixedSize(std::max(0, twipsToPixelsX(windowWidth_ - frameWidth_)),
+               std::max(0, twipsToPixelsY(windowHeight_ - frameHeight_)));
 }
 
 void Form::setKeyPreview(bool on) {
@@ -136,7 +160,7 @@ void Form::closeEvent(QCloseEvent* event) {
   }
   std::int16_t cancel = 0;
   if (loaded_) {
-    if (auto error = runCatchingErrors([&] { Form_Unload(cancel); })) qWarning("Unload: %s", error->what());
+    asUserAction([&] { Form_Unload(cancel); });
   }
   if (cancel != 0) {
     event->ignore();
@@ -153,7 +177,7 @@ void Form::hideEvent(QHideEvent* event) {
 
 void Form::mouseDoubleClickEvent(QMouseEvent* event) {
   // Only double-clicks on the window itself reach here: controls take theirs.
-  if (auto error = runCatchingErrors([&] { Form_DblClick(); })) qWarning("Double-click: %s", error->what());
+  asUserAction([&] { Form_DblClick(); });
   event->accept();
 }
 
@@ -170,7 +194,7 @@ bool Form::eventFilter(QObject* watched, QEvent* event) {
   if (keyPreview_) {
     std::int16_t keyAscii = keyAsciiOf(*key);
     if (keyAscii != 0) {
-      if (auto error = runCatchingErrors([&] { Form_KeyPress(keyAscii); })) qWarning("Key: %s", error->what());
+      asUserAction([&] { Form_KeyPress(keyAscii); });
     }
   }
   if (!alive || discarded_) return false;

@@ -35,6 +35,14 @@ class Form : public QWidget {
   void setCaption(const QString& caption) { setWindowTitle(caption); }
   // The client area's size in twips.
   void setClientSize(float width, float height);
+  // The window's outer size in twips: the client area plus the room given
+  // to the frame and title bar, which is fixed whatever frame the desktop draws.
+  void setFrameAllowance(float width, float height);
+  float windowWidth() const { return windowWidth_; }
+  float windowHeight() const { return windowHeight_; }
+  // Raise the invalid property value error for a size the window cannot take.
+  void setWindowWidth(float twips);
+  void setWindowHeight(float twips);
   // Form_KeyPress sees each character before the control with the focus;
   // it does not take it away from that control.
   void setKeyPreview(bool on);
@@ -62,6 +70,10 @@ class Form : public QWidget {
   void forgetDefaultInstance();
   void discard();
 
+  void applyWindowSize();
+
+  float frameWidth_ = 0, frameHeight_ = 0;
+  float windowWidth_ = 0, windowHeight_ = 0;
   bool loaded_ = false;
   bool discarded_ = false;
   bool keyPreview_ = false;

@@ -24,7 +24,7 @@ Control& OptionButtons::add(const QString& caption) {
   buttons_.push_back(std::make_unique<Button>(parent_, caption));
   QRadioButton* radio = buttons_.back()->radio();
   QObject::connect(radio, &QRadioButton::clicked, radio, [this, index] {
-    if (auto error = runCatchingErrors([&] { setValue(index, true); })) qWarning("Option: %s", error->what());
+    asUserAction([&] { setValue(index, true); });
   });
   return *buttons_.back();
 }

@@ -46,10 +46,12 @@ bool plausibleBitmapHeader(const QByteArray& bytes) {
   constexpr std::uint32_t Uncompressed = 0, BitFields = 3;
   if (compression != Uncompressed && compression != BitFields) return true;
   const std::int64_t rows = height < 0 ? -static_cast<std::int64_t>(height) : height;
-  const std::int64_t stride = ((static_cast<std::int64_t>(width) * bitsPerPixel + 31) / 32) * 4;
+  const std::int64_t rowBits = static_cast<std::int64_t>(width) * bitsPerPixel;
+  const std::int64_t stride = ((rowBits + 31) / 32) * 4;
   const std::int64_t declared = stride * rows;
   // Some writers drop the padding of the last row; allow for it, and no more.
-  return declared <= static_cast<std::int64_t>(bytes.size()) + stride;
+  const std::int64_t padding = stride - (rowBits + 7) / 8;
+  return declared <= static_cast<std::int64_t>(bytes.size()) + padding;
 }
 
 }  // namespace platform

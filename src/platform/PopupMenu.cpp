@@ -26,7 +26,7 @@ PopupMenu::Item& PopupMenu::addItem(const QString& caption) {
   items_.push_back(std::make_unique<Item>(action));
   Item* item = items_.back().get();
   QObject::connect(action, &QAction::triggered, action, [item] {
-    if (auto error = runCatchingErrors([&] { raiseEvent(item->Click); })) qWarning("Menu: %s", error->what());
+    asUserAction([&] { raiseEvent(item->Click); });
   });
   return *item;
 }

@@ -1,5 +1,6 @@
 #include "platform/Screen.h"
 
+#include "platform/RuntimeError.h"
 #include "platform/Seams.h"
 
 #include <QCursor>
@@ -43,6 +44,10 @@ void setMousePointer(int pointer) {
 int mousePointer() { return mousePointerInForce; }
 
 }  // namespace Screen
+
+void checkedPixels(double twips, float twipsPerPixel) {
+  if (!(std::abs(twips / twipsPerPixel) <= 16777215.0)) raise(errors::InvalidPropertyValue);
+}
 
 int twipsToPixelsX(double twips) { return roundToPixels(twips, Screen::twipsPerPixelX()); }
 int twipsToPixelsY(double twips) { return roundToPixels(twips, Screen::twipsPerPixelY()); }

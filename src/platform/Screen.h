@@ -28,5 +28,8 @@ int mousePointer();
 // round to nearest.
 int twipsToPixelsX(double twips);
 int twipsToPixelsY(double twips);
+// Raises the invalid property value error when a length in twips is beyond
+// the largest widget (16,777,215 pixels).
+void checkedPixels(double twips, float twipsPerPixel);
 
 }  // namespace platform

@@ -22,7 +22,7 @@ ScrollBar::ScrollBar(QWidget* parent, Qt::Orientation orientation) : Control(new
   bar_->setSingleStep(1);
   bar_->setPageStep(1);
   QObject::connect(bar_, &QScrollBar::valueChanged, bar_, [this] {
-    if (auto error = runCatchingErrors([&] { raiseEvent(Change); })) qWarning("Scroll bar: %s", error->what());
+    asUserAction([&] { raiseEvent(Change); });
   });
 }
 

@@ -3,6 +3,7 @@
 #include "platform/RuntimeError.h"
 #include "platform/Seams.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <map>
@@ -53,5 +54,15 @@ void rememberFolder(const QString& folder) {
 }
 
 void forgetFolders() { lastFolders().clear(); }
+
+QString absolutePath(const QString& folder, const QString& path) {
+  QString clean = QDir::cleanPath(QDir(folder).absoluteFilePath(path));
+  // Cleaning keeps the ".." parts that climb above the root.
+  while (clean == QLatin1String("/..") || clean.startsWith(QLatin1String("/../"))) {
+    clean.remove(0, 3);
+    if (clean.isEmpty()) clean = QStringLiteral("/");
+  }
+  return clean;
+}
 
 }  // namespace platform::Volumes

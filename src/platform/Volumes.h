@@ -23,4 +23,8 @@ QString currentFolder(const QString& mountPath);
 void rememberFolder(const QString& folder);
 void forgetFolders();
 
+// A path taken from a folder, absolute and clean: no "." or ".." parts, no
+// trailing "/" except for the root, and nothing above the root.
+QString absolutePath(const QString& folder, const QString& path);
+
 }  // namespace platform::Volumes

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "platform/Form.h"
+#include "platform/RuntimeError.h"
+#include "support/FreshProgram.h"
+
+#include <QTest>
+
+// A window with nothing of its own, to hold the controls under test.
+class BlankForm : public platform::Form {
+ public:
+  BlankForm() { resize(800, 600); }
+};
+
+// A fresh program with a blank window. Controls go on it first; showing it
+// afterwards makes them visible, and activating it lets keys reach the
+// focused control. The tear-down destroys the window.
+class OnBlankForm : public FreshProgram {
+ protected:
+  void SetUp() override {
+    FreshProgram::SetUp();
+    form = new BlankForm;
+  }
+
+  void showForm() {
+    form->show();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form));
+  }
+
+  BlankForm* form = nullptr;
+};
+
+// The error number a step raises; 0 when it raises none.
+template <class Step>
+int errorOf(Step&& step) {
+  try {
+    step();
+  } catch (const platform::RuntimeError& error) {
+    return error.number();
+  }
+  return 0;
+}
