@@ -1,60 +1,180 @@
-#include "browser/FORM_Tavlo.h"
-#include "startup/MODULE_Public.h"
-#include "support/FreshProgram.h"
+#include "browser/BrowserDriver.h"
+#include "platform/Screen.h"
 
-#include <QTest>
+#include <QEvent>
+#include <QFile>
+#include <QFileInfo>
 
-using platform::DefaultInstance;
+#include <cstdint>
+#include <vector>
+
+using platform::Screen::mousePointer;
 
 namespace {
 
-class PreviewPane : public FreshProgram {
+class PreviewPane : public BrowserTest {
  protected:
-  FORM_Tavlo& openBrowser() {
-    FORM_Tavlo& browser = DefaultInstance<FORM_Tavlo>::get();
-    browser.show();
-    return browser;
-  }
+  struct FitCase {
+    int width, height;
+    float left, top, fittedWidth, fittedHeight;
+    bool stretched;
+    const char* label;
+  };
 
-  void choose(FORM_Tavlo& browser, const QString& name) {
-    for (int row = 0; row < browser.File1.listCount(); ++row)
-      if (browser.File1.list(row) == name) {
-        browser.File1.setListIndex(row);
-        return;
-      }
-    FAIL() << "no row " << name.toStdString();
-  }
-};
+  static QString nameOf(const FitCase& c) { return QStringLiteral("p%1x%2.bmp").arg(c.width).arg(c.height); }
 
-struct FitCase {
-  int width, height;
-  float left, top, fittedWidth, fittedHeight;
-  bool stretched;
-  const char* label;
+  // Writes every picture, then previews them one after the other.
+  void expectFits(const std::vector<FitCase>& cases) {
+    for (const FitCase& c : cases) writePicture(nameOf(c), c.width, c.height);
+    FORM_Tavlo& browser = openBrowser();
+    for (const FitCase& c : cases) {
+      SCOPED_TRACE(c.label);
+      clickRow(browser, nameOf(c));
+      EXPECT_FLOAT_EQ(browser.IMAGE_Preview.left(), c.left);
+      EXPECT_FLOAT_EQ(browser.IMAGE_Preview.top(), c.top);
+      EXPECT_FLOAT_EQ(browser.IMAGE_Preview.width(), c.fittedWidth);
+      EXPECT_FLOAT_EQ(browser.IMAGE_Preview.height(), c.fittedHeight);
+      EXPECT_EQ(browser.IMAGE_Preview.stretch(), c.stretched);
+      EXPECT_EQ(browser.LABEL_PixSize.caption(), QString::fromLatin1(c.label));
+      EXPECT_EQ(browser.LABEL_FileSize.caption(), bytesText(pathOf(nameOf(c))));
+      EXPECT_NE(browser.IMAGE_Preview.picture().handle(), 0u);
+      EXPECT_TRUE(browser.IMAGE_Preview.visible());
+      EXPECT_FALSE(browser.LABEL_NotImage.visible());
+    }
+  }
 };
 
 TEST_F(PreviewPane, FitsAndCentresPicturesAsInTheWorkedExample) {
-  const FitCase cases[] = {
+  expectFits({
       {1000, 500, 6240, 1487, 1635, 821, true, "1000 x 500 pixels"},
       {100, 60, 6277.5f, 1417.5f, 1560, 960, false, "100 x 60 pixels"},
       {200, 300, 6509, 1080, 1097, 1635, true, "200 x 300 pixels"},
+  });
+}
+
+// The box is 1635 twips, 109 pixels; the border adds 4 pixels to a picture.
+TEST_F(PreviewPane, ScalesOnlyPicturesLargerThanTheBox) {
+  expectFits({
+      // Smaller both ways: own size, centred.
+      {40, 30, 6727.5f, 1642.5f, 660, 510, false, "40 x 30 pixels"},
+      // As wide as the box with its border: not scaled, at the box's left.
+      {105, 50, 6240, 1492.5f, 1635, 810, false, "105 x 50 pixels"},
+      {50, 105, 6652.5f, 1080, 810, 1635, false, "50 x 105 pixels"},
+      // Square and larger: the height branch fills the box exactly.
+      {200, 200, 6240, 1080, 1635, 1635, true, "200 x 200 pixels"},
+      // The label never counts the border.
+      {1, 1, 7020, 1860, 75, 75, false, "1 x 1 pixels"},
+  });
+}
+
+TEST_F(PreviewPane, GroupsTheThousandsOfTheFileSize) {
+  const struct {
+    const char* name;
+    qint64 size;
+    const char* shown;
+  } cases[] = {
+      {"small.jpg", 999, "999 bytes"},
+      {"big.jpg", 1234567, "1,234,567 bytes"},
+      // Sparse, so that it takes no room; larger than a 32-bit length.
+      {"huge.jpg", 3000000000, "3,000,000,000 bytes"},
   };
-  for (const FitCase& c : cases) {
-    const QString name = QStringLiteral("p%1x%2.bmp").arg(c.width).arg(c.height);
-    writePicture(name, c.width, c.height);
-  }
+  for (const auto& c : cases) ASSERT_TRUE(QFile(writeFile(c.name, "no picture")).resize(c.size));
   FORM_Tavlo& browser = openBrowser();
-  for (const FitCase& c : cases) {
-    SCOPED_TRACE(c.label);
-    choose(browser, QStringLiteral("p%1x%2.bmp").arg(c.width).arg(c.height));
-    EXPECT_FLOAT_EQ(browser.IMAGE_Preview.left(), c.left);
-    EXPECT_FLOAT_EQ(browser.IMAGE_Preview.top(), c.top);
-    EXPECT_FLOAT_EQ(browser.IMAGE_Preview.width(), c.fittedWidth);
-    EXPECT_FLOAT_EQ(browser.IMAGE_Preview.height(), c.fittedHeight);
-    EXPECT_EQ(browser.IMAGE_Preview.stretch(), c.stretched);
-    EXPECT_EQ(browser.LABEL_PixSize.caption(), QString::fromLatin1(c.label));
-    EXPECT_NE(browser.IMAGE_Preview.picture().handle(), 0u);
-    EXPECT_FALSE(browser.LABEL_NotImage.visible());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    clickRow(browser, c.name);
+    EXPECT_EQ(browser.LABEL_FileSize.caption(), QString::fromLatin1(c.shown));
+    EXPECT_TRUE(browser.LABEL_NotImage.visible());
+    EXPECT_EQ(browser.LABEL_PixSize.caption(), QStringLiteral("0 x 0 pixels"));
+  }
+}
+
+// What the file-size label looked like, and what the image showed, at each
+// of the label's paints.
+class PaintRecorder : public QObject {
+ public:
+  struct Paint {
+    QString text;
+    std::uint64_t shownPicture;
+    bool imageVisible;
+    int pointer;
+  };
+
+  explicit PaintRecorder(FORM_Tavlo& browser) : browser_(browser) {
+    browser.LABEL_FileSize.widget()->installEventFilter(this);
+  }
+  ~PaintRecorder() override {
+    if (browser_.LABEL_FileSize.widget()) browser_.LABEL_FileSize.widget()->removeEventFilter(this);
+  }
+
+  std::vector<Paint> paints;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint)
+      paints.push_back({browser_.LABEL_FileSize.caption(), browser_.IMAGE_Preview.picture().handle(),
+                        browser_.IMAGE_Preview.visible(), mousePointer()});
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  FORM_Tavlo& browser_;
+};
+
+TEST_F(PreviewPane, ShowsTheFileSizeBeforeDecodingThePicture) {
+  writePicture(QStringLiteral("a.bmp"), 300, 200);
+  const QString second = writePicture(QStringLiteral("b.bmp"), 50, 40);
+  FORM_Tavlo& browser = openBrowser();
+  clickRow(browser, QStringLiteral("a.bmp"));
+  const std::uint64_t first = browser.IMAGE_Preview.picture().handle();
+  ASSERT_NE(first, 0u);
+  ASSERT_NE(browser.LABEL_FileSize.caption(), bytesText(second));
+
+  PaintRecorder recorder(browser);
+  clickRow(browser, QStringLiteral("b.bmp"));
+  ASSERT_NE(browser.IMAGE_Preview.picture().handle(), first);
+
+  // The new size was on screen while the old picture still was, hourglass on.
+  bool paintedEarly = false;
+  for (const PaintRecorder::Paint& paint : recorder.paints)
+    paintedEarly = paintedEarly || (paint.text == bytesText(second) && paint.shownPicture == first &&
+                                    paint.imageVisible && paint.pointer == platform::Screen::Hourglass);
+  EXPECT_TRUE(paintedEarly) << recorder.paints.size() << " paints";
+}
+
+TEST_F(PreviewPane, PutsThePointerBackAfterSuccessAndFailure) {
+  writePicture(QStringLiteral("good.bmp"), 20, 20);
+  writeFile(QStringLiteral("bad.bmp"), "not a picture");
+  FORM_Tavlo& browser = openBrowser();
+  for (const char* name : {"good.bmp", "bad.bmp", "good.bmp"}) {
+    SCOPED_TRACE(name);
+    clickRow(browser, QString::fromLatin1(name));
+    EXPECT_EQ(browser.LABEL_NotImage.visible(), QByteArray(name) == "bad.bmp");
+    EXPECT_EQ(mousePointer(), platform::Screen::DefaultPointer);
+  }
+}
+
+TEST_F(PreviewPane, ArrowKeysPreviewEachFileInTurn) {
+  writePicture(QStringLiteral("a.bmp"), 10, 10);
+  writePicture(QStringLiteral("b.jpg"), 20, 10);
+  writePicture(QStringLiteral("c.bmp"), 30, 10);
+  FORM_Tavlo& browser = openBrowser();
+  clickRow(browser, QStringLiteral("a.bmp"));
+  const struct {
+    Qt::Key key;
+    const char *name, *pixels;
+  } steps[] = {
+      {Qt::Key_Down, "b.jpg", "20 x 10 pixels"},
+      {Qt::Key_Down, "c.bmp", "30 x 10 pixels"},
+      {Qt::Key_Up, "b.jpg", "20 x 10 pixels"},
+      {Qt::Key_Home, "a.bmp", "10 x 10 pixels"},
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.name);
+    pressKeyInFileList(browser, step.key);
+    EXPECT_EQ(browser.File1.list(browser.File1.listIndex()), QString::fromLatin1(step.name));
+    EXPECT_EQ(browser.LABEL_PixSize.caption(), QString::fromLatin1(step.pixels));
+    EXPECT_EQ(browser.LABEL_FileSize.caption(), bytesText(pathOf(QString::fromLatin1(step.name))));
   }
 }
 

@@ -1,0 +1,86 @@
+// Files that are no picture, or stop being one after the list was filled:
+// each ends in the notice, without a message box and without hanging.
+
+#include "browser/BrowserDriver.h"
+#include "platform/Screen.h"
+#include "support/PictureBytes.h"
+#include "support/SpecialFiles.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QRandomGenerator>
+
+#include <functional>
+
+namespace {
+
+class PreviewBadInput : public BrowserTest {
+ protected:
+  static QByteArray noisePicture(const char* format) {
+    QImage noise(64, 64, QImage::Format_RGB32);
+    QRandomGenerator random(7);
+    for (int y = 0; y < noise.height(); ++y)
+      for (int x = 0; x < noise.width(); ++x) noise.setPixel(x, y, random.generate());
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_TRUE(noise.save(&buffer, format));
+    return buffer.data();
+  }
+  static QByteArray truncatedJpeg() {
+    const QByteArray whole = noisePicture("JPG");
+    return whole.left(whole.size() * 6 / 10);
+  }
+};
+
+enum class SizeShown { OfTheFile, Previous };
+
+struct BadFile {
+  const char* name;
+  QByteArray bytes;
+  // What happens to the file once the browser has listed it.
+  std::function<void(const QString& path)> afterListing;
+  SizeShown size;
+};
+
+TEST_F(PreviewBadInput, EndsInTheNoticeWithoutAMessage) {
+  PermissionBitsApply permissionBits;
+  std::vector<BadFile> cases = {
+      {"text.jpg", "Some words, and no picture.\n", nullptr, SizeShown::OfTheFile},
+      {"empty.jpg", QByteArray(), nullptr, SizeShown::OfTheFile},
+      {"gone.jpg", "deleted before it is clicked", [](const QString& path) { QFile::remove(path); },
+       SizeShown::Previous},
+      {"pipe.jpg", "replaced by a FIFO",
+       [](const QString& path) { ASSERT_TRUE(QFile::remove(path) && makeFifo(path)); }, SizeShown::OfTheFile},
+      {"cut.jpg", truncatedJpeg(), nullptr, SizeShown::OfTheFile},
+      {"huge.bmp", bitmapFile(60000, 60000, 24, 0, QByteArray(16, '\x7f')), nullptr, SizeShown::OfTheFile},
+      {"huge.gif", gifFile(60000, 60000), nullptr, SizeShown::OfTheFile},
+  };
+  if (permissionBits.active())
+    cases.push_back({"locked.bmp", noisePicture("BMP"),
+                     [](const QString& path) { ASSERT_TRUE(QFile::setPermissions(path, {})); }, SizeShown::OfTheFile});
+  for (const BadFile& c : cases) writeFile(QString::fromLatin1(c.name), c.bytes);
+  writePicture(QStringLiteral("good.bmp"), 300, 100);
+
+  FORM_Tavlo& browser = openBrowser();
+  for (const BadFile& c : cases)
+    if (c.afterListing) c.afterListing(pathOf(QString::fromLatin1(c.name)));
+
+  for (const BadFile& c : cases) {
+    SCOPED_TRACE(c.name);
+    clickRow(browser, QStringLiteral("good.bmp"));
+    ASSERT_NE(browser.IMAGE_Preview.picture().handle(), 0u);
+    const QString previous = browser.LABEL_FileSize.caption();
+
+    clickRow(browser, QString::fromLatin1(c.name));
+    EXPECT_TRUE(browser.LABEL_NotImage.visible());
+    EXPECT_EQ(browser.LABEL_PixSize.caption(), QStringLiteral("0 x 0 pixels"));
+    expectEmptyImageOnTheBox(browser);
+    EXPECT_EQ(browser.LABEL_FileSize.caption(),
+              c.size == SizeShown::Previous ? previous : bytesText(pathOf(QString::fromLatin1(c.name))));
+    EXPECT_EQ(platform::Screen::mousePointer(), platform::Screen::DefaultPointer);
+  }
+  EXPECT_TRUE(seams.messageBox->calls.empty());
+}
+
+}  // namespace

@@ -1,0 +1,80 @@
+// Starting the program: the settings first, then the browser for any command
+// line that is not a picture; closing the browser ends the run.
+
+#include "browser/FORM_Tavlo.h"
+#include "dialogs/FORM_Settings.h"
+#include "platform/CommandLine.h"
+#include "platform/Form.h"
+#include "startup/MODULE_Command.h"
+#include "startup/MODULE_Public.h"
+#include "support/FreshProgram.h"
+
+namespace {
+
+using platform::DefaultInstance;
+
+class MainStart : public FreshProgram, public ::testing::WithParamInterface<const char*> {
+ protected:
+  void SetUp() override {
+    FreshProgram::SetUp();
+    writeFile("notes.txt", "not a picture\n");
+    makeFolder("a folder");
+    writePicture("with blank.bmp", 8, 8);
+  }
+
+  // The test's folder stands for "$".
+  QString commandLine() const { return QString::fromUtf8(GetParam()).replace('$', folder.path()); }
+};
+
+TEST_P(MainStart, OpensTheBrowserAfterLoadingTheSettings) {
+  // Left over from nothing: the settings' load empties it before the browser reads it.
+  MODULE_Public::StartPath = makeFolder("elsewhere");
+  platform::setCommandLine(commandLine());
+  MODULE_Command::Main();
+
+  ASSERT_TRUE(DefaultInstance<FORM_Tavlo>::exists());
+  FORM_Tavlo& browser = DefaultInstance<FORM_Tavlo>::get();
+  EXPECT_TRUE(browser.isVisible());
+  EXPECT_EQ(browser.Dir1.path(), folder.path());
+  ASSERT_TRUE(DefaultInstance<FORM_Settings>::exists());
+  EXPECT_TRUE(DefaultInstance<FORM_Settings>::get().isLoaded());
+  EXPECT_FALSE(DefaultInstance<FORM_Settings>::get().isVisible());
+  EXPECT_EQ(MODULE_Public::ConfirmRename, 1);
+  EXPECT_EQ(MODULE_Public::ConfirmDelete, 1);
+  EXPECT_EQ(MODULE_Public::CommandFullSize, 1);
+  EXPECT_TRUE(seams.messageBox->calls.empty());
+  EXPECT_TRUE(seams.processExit->exits.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(CommandLine, MainStart,
+                         ::testing::Values("", "$/missing.bmp", "$/a folder", "\"$/with blank.bmp\"", "$/notes.txt",
+                                           "$/with blank.bmp $/notes.txt"));
+
+class MainEnd : public FreshProgram {};
+
+TEST_F(MainEnd, ClosingTheBrowserEndsTheProgram) {
+  platform::setCommandLine(QString());
+  MODULE_Command::Main();
+  ASSERT_TRUE(DefaultInstance<FORM_Tavlo>::exists());
+
+  EXPECT_TRUE(DefaultInstance<FORM_Tavlo>::get().close());
+  EXPECT_EQ(seams.processExit->exits, std::vector<int>({0}));
+  EXPECT_FALSE(DefaultInstance<FORM_Tavlo>::exists());
+  EXPECT_FALSE(DefaultInstance<FORM_Settings>::exists());
+  EXPECT_TRUE(platform::liveForms().empty());
+}
+
+TEST(JoinArguments, JoinsWithSingleBlanksAndKeepsEverythingElse) {
+  const struct {
+    QStringList arguments;
+    const char* commandLine;
+  } cases[] = {
+      {{}, ""},
+      {{"a b", "c"}, "a b c"},
+      {{"\"quoted path\""}, "\"quoted path\""},
+      {{" padded ", "", "x"}, " padded   x"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(platform::joinArguments(c.arguments), QString::fromUtf8(c.commandLine));
+}
+
+}  // namespace
