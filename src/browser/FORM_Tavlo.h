@@ -51,6 +51,9 @@ class FORM_Tavlo : public platform::Form {
   void ShowPreview();
   void ClearPreview();
 
+  // Opens the viewer on the previewed picture, at its own size.
+  void ShowFullSize();
+
   // Navigation.
   void Drive1_Change();
   void Dir1_Change();

@@ -1,0 +1,16 @@
+// The browser's full-size command: the previewed picture in the viewer.
+
+#include "browser/FORM_Tavlo.h"
+
+#include "platform/DoEvents.h"
+#include "startup/MODULE_Public.h"
+#include "viewer/FORM_MiniTavlo.h"
+
+void FORM_Tavlo::ShowFullSize() {
+  // Nothing to view while the preview holds no picture.
+  if (IMAGE_Preview.picture().handle() == 0) return;
+  MODULE_Public::ViewerFromBrowser = -1;
+  platform::DefaultInstance<FORM_MiniTavlo>::get().show(platform::Form::Modality::Modal);
+  platform::DoEvents();
+  MODULE_Public::ViewerFromBrowser = 0;
+}

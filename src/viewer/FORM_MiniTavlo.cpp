@@ -1,0 +1,194 @@
+#include "viewer/FORM_MiniTavlo.h"
+
+#include "browser/FORM_Tavlo.h"
+#include "platform/CommandLine.h"
+#include "platform/Conversions.h"
+#include "platform/DoEvents.h"
+#include "platform/ErrorHandling.h"
+#include "platform/Picture.h"
+#include "platform/Screen.h"
+#include "startup/MODULE_Public.h"
+
+using namespace platform;
+using namespace MODULE_Public;
+
+FORM_MiniTavlo::FORM_MiniTavlo() {
+  setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+  setCaption(QStringLiteral("Preview"));
+  setKeyPreview(true);
+  setFrameAllowance(FrameWidth, FrameHeight);
+  PICTURE_MiniPreview.move(0, 0, 2235, 2115);
+  IMAGE_MiniPreview.move(0, 0, 1575, 1575);
+  HScroll1.move(0, 2220, 2295, 255);
+  VScroll1.move(2340, 0, 255, 2175);
+  setWindowWidth(2595 + FrameWidth);
+  setWindowHeight(2475 + FrameHeight);
+  // The window opens at the screen's top-left corner.
+  move(0, 0);
+
+  HScroll1.Change = [this] { HScroll1_Change(); };
+  VScroll1.Change = [this] { VScroll1_Change(); };
+  IMAGE_MiniPreview.MouseDown = [this](std::int16_t button, std::int16_t shift, float x, float y) {
+    IMAGE_MiniPreview_MouseDown(button, shift, x, y);
+  };
+}
+
+void FORM_MiniTavlo::Form_Load() {
+  const std::int32_t fitSize = toInt32(IMAGE_MiniPreview.width());
+  SkipFailingSteps step;
+
+  if (ViewerFromBrowser) {
+    // The browser's current file, at its own size.
+    step([&] { Screen::setMousePointer(Screen::Hourglass); });
+    step([&] { IMAGE_MiniPreview.setStretch(false); });
+    step([&] {
+      const FORM_Tavlo& browser = DefaultInstance<FORM_Tavlo>::get();
+      IMAGE_MiniPreview.setPicture(LoadPicture(CurrentPath + browser.File1.list(browser.File1.listIndex())));
+    });
+    step([&] { DoEvents(); });
+  } else if (CommandFullSize == 1) {
+    // The command-line file, at its own size.
+    step([&] { Screen::setMousePointer(Screen::Hourglass); });
+    step([&] { IMAGE_MiniPreview.setStretch(false); });
+    step([&] { IMAGE_MiniPreview.setPicture(LoadPicture(Command())); });
+    step([&] { DoEvents(); });
+  } else {
+    // The command-line file, fitted into the design square.
+    SkipFailingSteps loading;
+    loading([&] { Screen::setMousePointer(Screen::Hourglass); });
+    loading([&] { IMAGE_MiniPreview.setPicture(LoadPicture(Command())); });
+    loading([&] { DoEvents(); });
+    if (!loading.lastError()) {
+      const double width = IMAGE_MiniPreview.width();
+      const double height = IMAGE_MiniPreview.height();
+      if (width <= fitSize && height <= fitSize) {
+        // Small enough: its own size.
+      } else if (width > height) {
+        step([&] { IMAGE_MiniPreview.setHeight(static_cast<float>(toInt32(height * fitSize / width))); });
+        step([&] { IMAGE_MiniPreview.setWidth(static_cast<float>(fitSize)); });
+        step([&] { IMAGE_MiniPreview.setStretch(true); });
+      } else {
+        step([&] { IMAGE_MiniPreview.setWidth(static_cast<float>(toInt32(width * fitSize / height))); });
+        step([&] { IMAGE_MiniPreview.setHeight(static_cast<float>(fitSize)); });
+        step([&] { IMAGE_MiniPreview.setStretch(true); });
+      }
+    }
+  }
+
+  // Size the window to the picture, or lay out scroll bars when it does not fit.
+  if (fitsOnScreen()) {
+    sizeToPicture(step);
+    step([&] { HScroll1.setVisible(false); });
+    step([&] { VScroll1.setVisible(false); });
+  } else {
+    step([&] { ArrangeViewer(); });
+  }
+  step([&] { Screen::setMousePointer(Screen::DefaultPointer); });
+}
+
+bool FORM_MiniTavlo::fitsOnScreen() const {
+  return IMAGE_MiniPreview.width() + FrameWidth < Screen::width() &&
+         IMAGE_MiniPreview.height() + BottomMargin + FrameHeight < Screen::height();
+}
+
+void FORM_MiniTavlo::sizeToPicture(SkipFailingSteps& step) {
+  step([&] { PICTURE_MiniPreview.setWidth(IMAGE_MiniPreview.width()); });
+  step([&] { PICTURE_MiniPreview.setHeight(IMAGE_MiniPreview.height()); });
+  step([&] { setWindowWidth(IMAGE_MiniPreview.width() + FrameWidth); });
+  step([&] { setWindowHeight(IMAGE_MiniPreview.height() + FrameHeight); });
+}
+
+void FORM_MiniTavlo::ArrangeViewer() {
+  SkipFailingSteps step;
+  const float screenWidth = Screen::width();
+  const float screenHeight = Screen::height();
+  const float imageWidth = IMAGE_MiniPreview.width();
+  const float imageHeight = IMAGE_MiniPreview.height();
+
+  step([&] {
+    const float room = screenWidth - VScroll1.width() - FrameWidth;
+    const bool scrolls = room < imageWidth;
+    PICTURE_MiniPreview.setWidth(scrolls ? room : imageWidth);
+    HScroll1.setEnabled(scrolls);
+  });
+  step([&] {
+    const float room = screenHeight - HScroll1.height() - BottomMargin - FrameHeight;
+    const bool scrolls = room < imageHeight;
+    PICTURE_MiniPreview.setHeight(scrolls ? room : imageHeight);
+    VScroll1.setEnabled(scrolls);
+  });
+
+  // Each scroll unit moves the picture by 10 twips.
+  step([&] {
+    HScroll1.setVisible(true);
+    HScroll1.setWidth(PICTURE_MiniPreview.width());
+    HScroll1.setTop(PICTURE_MiniPreview.height());
+  });
+  step([&] { HScroll1.setMax(toInt16((imageWidth - PICTURE_MiniPreview.width()) / 10.0f)); });
+  step([&] {
+    if (HScroll1.max() > 0) HScroll1.setSmallChange(toInt16(HScroll1.max() / 4.0f));
+  });
+  step([&] {
+    if (HScroll1.max() > 0) HScroll1.setLargeChange(toInt16(HScroll1.max() / 2.0f));
+  });
+
+  step([&] {
+    VScroll1.setVisible(true);
+    VScroll1.setHeight(PICTURE_MiniPreview.height());
+    VScroll1.setLeft(PICTURE_MiniPreview.width());
+  });
+  step([&] { VScroll1.setMax(toInt16((imageHeight - PICTURE_MiniPreview.height()) / 10.0f)); });
+  step([&] {
+    if (VScroll1.max() > 0) VScroll1.setSmallChange(toInt16(VScroll1.max() / 4.0f));
+  });
+  step([&] {
+    if (VScroll1.max() > 0) VScroll1.setLargeChange(toInt16(VScroll1.max() / 2.0f));
+  });
+
+  step([&] { setWindowWidth(PICTURE_MiniPreview.width() + VScroll1.width() + FrameWidth); });
+  step([&] { setWindowHeight(PICTURE_MiniPreview.height() + HScroll1.height() + FrameHeight); });
+}
+
+// The offset is kept in 16-bit arithmetic: beyond 3276 units it overflows,
+// and the picture and the scroll bar go back to the start.
+void FORM_MiniTavlo::HScroll1_Change() {
+  SkipFailingSteps step;
+  if (!step([&] { IMAGE_MiniPreview.setLeft(toInt16(-static_cast<double>(HScroll1.value()) * 10)); })) {
+    step([&] { IMAGE_MiniPreview.setLeft(0); });
+    step([&] { HScroll1.setValue(0); });
+  }
+}
+
+void FORM_MiniTavlo::VScroll1_Change() {
+  SkipFailingSteps step;
+  if (!step([&] { IMAGE_MiniPreview.setTop(toInt16(-static_cast<double>(VScroll1.value()) * 10)); })) {
+    step([&] { IMAGE_MiniPreview.setTop(0); });
+    step([&] { VScroll1.setValue(0); });
+  }
+}
+
+void FORM_MiniTavlo::IMAGE_MiniPreview_MouseDown(std::int16_t button, std::int16_t /*shift*/, float /*x*/,
+                                                 float /*y*/) {
+  SkipFailingSteps step;
+  if (button == mouse::Left) {
+    step([&] { unload(); });
+    return;
+  }
+  // Double the displayed size, growing right and down from where it is.
+  step([&] { IMAGE_MiniPreview.setStretch(true); });
+  step([&] { IMAGE_MiniPreview.setWidth(IMAGE_MiniPreview.width() * 2); });
+  step([&] { IMAGE_MiniPreview.setHeight(IMAGE_MiniPreview.height() * 2); });
+  if (fitsOnScreen())
+    sizeToPicture(step);
+  else
+    step([&] { ArrangeViewer(); });
+}
+
+void FORM_MiniTavlo::Form_KeyPress(std::int16_t& keyAscii) {
+  if (keyAscii == 27) unload();
+}
+
+void FORM_MiniTavlo::Form_Unload(std::int16_t& /*cancel*/) {
+  // A picture named on the command line was the whole run.
+  if (IMAGE_MiniPreview.picture().handle() != 0 && !ViewerFromBrowser) endProgram();
+}

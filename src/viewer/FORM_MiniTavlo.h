@@ -1,0 +1,42 @@
+#pragma once
+
+#include "platform/ErrorHandling.h"
+#include "platform/Form.h"
+#include "platform/ImageControl.h"
+#include "platform/PictureBox.h"
+#include "platform/ScrollBar.h"
+
+#include <cstdint>
+
+// The viewer: one picture at its own size (or fitted into a small square for
+// a picture named on the command line), in a window that fits the screen,
+// with scroll bars when the picture does not. Right or middle clicks double
+// the displayed size; a left click or Esc closes it.
+class FORM_MiniTavlo : public platform::Form {
+ public:
+  FORM_MiniTavlo();
+
+  platform::PictureBox PICTURE_MiniPreview{this};
+  platform::ImageControl IMAGE_MiniPreview{PICTURE_MiniPreview.container(), platform::ImageControl::Border::None};
+  platform::ScrollBar HScroll1{this, Qt::Horizontal};
+  platform::ScrollBar VScroll1{this, Qt::Vertical};
+
+  void ArrangeViewer();
+  void HScroll1_Change();
+  void VScroll1_Change();
+  void IMAGE_MiniPreview_MouseDown(std::int16_t button, std::int16_t shift, float x, float y);
+
+  // The window's frame and title bar, and the room kept free below the window.
+  static constexpr float FrameWidth = 90;
+  static constexpr float FrameHeight = 330;
+  static constexpr float BottomMargin = 500;
+
+ protected:
+  void Form_Load() override;
+  void Form_KeyPress(std::int16_t& keyAscii) override;
+  void Form_Unload(std::int16_t& cancel) override;
+
+ private:
+  bool fitsOnScreen() const;
+  void sizeToPicture(platform::SkipFailingSteps& step);
+};

@@ -1,0 +1,247 @@
+#include "browser/FORM_Tavlo.h"
+#include "platform/CommandLine.h"
+#include "platform/Screen.h"
+#include "startup/MODULE_Public.h"
+#include "support/FreshProgram.h"
+#include "viewer/FORM_MiniTavlo.h"
+
+#include <QImage>
+#include <QTest>
+#include <QTimer>
+
+using platform::DefaultInstance;
+
+namespace {
+
+// The screen is 15360 by 11520 twips, at 5 twips per pixel so that every
+// size below is a whole number of pixels.
+class Viewer : public FreshProgram {
+ protected:
+  void SetUp() override {
+    FreshProgram::SetUp();
+    seams.screen->width = 3072;
+    seams.screen->height = 2304;
+    seams.screen->dpiX = seams.screen->dpiY = 288;
+  }
+
+  // A plain picture of the given natural size in twips.
+  QString pictureOfTwips(float width, float height) {
+    const QString name = QStringLiteral("t%1x%2.png").arg(width).arg(height);
+    QImage image(static_cast<int>(width / 5), static_cast<int>(height / 5), QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    EXPECT_TRUE(image.save(pathOf(name)));
+    return pathOf(name);
+  }
+
+  FORM_MiniTavlo& openFromCommandLine(const QString& path, std::int16_t commandFullSize) {
+    MODULE_Public::CommandFullSize = commandFullSize;
+    platform::setCommandLine(path);
+    FORM_MiniTavlo& viewer = DefaultInstance<FORM_MiniTavlo>::get();
+    viewer.show();
+    return viewer;
+  }
+
+  void rightClickOnPicture(FORM_MiniTavlo& viewer) {
+    QTest::mouseClick(viewer.IMAGE_MiniPreview.widget(), Qt::RightButton, {}, QPoint(3, 3));
+  }
+};
+
+struct Size {
+  float width, height;
+};
+
+TEST_F(Viewer, FitViewScalesTheLongerSideToTheSquare) {
+  struct Case {
+    Size picture, shown;
+    bool stretched;
+  };
+  const Case cases[] = {
+      {{3000, 1500}, {1575, 788}, true},  // 787.5 goes to the even neighbour
+      {{1500, 3000}, {788, 1575}, true},
+      {{2000, 2000}, {1575, 1575}, true},
+      {{1575, 1000}, {1575, 1000}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.picture.width << " x " << c.picture.height);
+    FORM_MiniTavlo& viewer = openFromCommandLine(pictureOfTwips(c.picture.width, c.picture.height), 0);
+    EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.width(), c.shown.width);
+    EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.height(), c.shown.height);
+    EXPECT_EQ(viewer.IMAGE_MiniPreview.stretch(), c.stretched);
+    EXPECT_FLOAT_EQ(viewer.windowWidth(), c.shown.width + 90);
+    EXPECT_FLOAT_EQ(viewer.windowHeight(), c.shown.height + 330);
+    EXPECT_FALSE(viewer.HScroll1.visible());
+    EXPECT_FALSE(viewer.VScroll1.visible());
+    EXPECT_EQ(platform::Screen::mousePointer(), platform::Screen::DefaultPointer);
+    viewer.unload();
+    platform::discardAllForms();
+  }
+}
+
+TEST_F(Viewer, OnlyOneSelectsTheNaturalSizeForACommandLinePicture) {
+  const QString path = pictureOfTwips(3000, 1500);
+  for (int flag : {0, 1, 2}) {
+    FORM_MiniTavlo& viewer = openFromCommandLine(path, static_cast<std::int16_t>(flag));
+    EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.width(), flag == 1 ? 3000 : 1575) << flag;
+    viewer.unload();
+    platform::discardAllForms();
+  }
+}
+
+TEST_F(Viewer, APictureLargerThanTheScreenGetsScrollBars) {
+  FORM_MiniTavlo& viewer = openFromCommandLine(pictureOfTwips(20000, 12000), 1);
+  EXPECT_FLOAT_EQ(viewer.PICTURE_MiniPreview.width(), 15015);
+  EXPECT_FLOAT_EQ(viewer.PICTURE_MiniPreview.height(), 10435);
+  EXPECT_TRUE(viewer.HScroll1.visible() && viewer.HScroll1.enabled());
+  EXPECT_TRUE(viewer.VScroll1.visible() && viewer.VScroll1.enabled());
+  EXPECT_EQ(viewer.HScroll1.max(), 498);  // 498.5 goes to the even neighbour
+  EXPECT_EQ(viewer.HScroll1.smallChange(), 124);
+  EXPECT_EQ(viewer.HScroll1.largeChange(), 249);
+  EXPECT_EQ(viewer.VScroll1.max(), 156);
+  EXPECT_EQ(viewer.VScroll1.smallChange(), 39);
+  EXPECT_EQ(viewer.VScroll1.largeChange(), 78);
+  EXPECT_FLOAT_EQ(viewer.windowWidth(), 15360);
+  EXPECT_FLOAT_EQ(viewer.windowHeight(), 11020);
+  EXPECT_FLOAT_EQ(viewer.HScroll1.top(), 10435);
+  EXPECT_FLOAT_EQ(viewer.VScroll1.left(), 15015);
+}
+
+TEST_F(Viewer, ANarrowTallPictureScrollsOnlyDownwards) {
+  FORM_MiniTavlo& viewer = openFromCommandLine(pictureOfTwips(1000, 14000), 1);
+  EXPECT_TRUE(viewer.VScroll1.enabled());
+  EXPECT_TRUE(viewer.HScroll1.visible());
+  EXPECT_FALSE(viewer.HScroll1.enabled());
+  EXPECT_EQ(viewer.HScroll1.max(), 0);
+  EXPECT_FLOAT_EQ(viewer.windowWidth(), 1000 + 255 + 90);
+  EXPECT_FLOAT_EQ(viewer.windowHeight(), 11520 - 500);
+}
+
+TEST_F(Viewer, TheFitTestIsStrict) {
+  // Exactly as wide as the screen with the frame, and 400 twips short of its
+  // height: neither fits.
+  for (Size picture : {Size{15270, 1000}, Size{1000, 11120}}) {
+    FORM_MiniTavlo& viewer = openFromCommandLine(pictureOfTwips(picture.width, picture.height), 1);
+    EXPECT_TRUE(viewer.HScroll1.visible()) << picture.width << " x " << picture.height;
+    viewer.unload();
+    platform::discardAllForms();
+  }
+}
+
+TEST_F(Viewer, EachRightOrMiddleClickDoublesTheDisplayedSize) {
+  FORM_MiniTavlo& viewer = openFromCommandLine(pictureOfTwips(3000, 2000), 1);
+  rightClickOnPicture(viewer);
+  EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.width(), 6000);
+  EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.height(), 4000);
+  EXPECT_TRUE(viewer.IMAGE_MiniPreview.stretch());
+  EXPECT_FLOAT_EQ(viewer.PICTURE_MiniPreview.width(), 6000);
+  EXPECT_FLOAT_EQ(viewer.windowWidth(), 6090);
+  EXPECT_FLOAT_EQ(viewer.windowHeight(), 4330);
+  EXPECT_FALSE(viewer.HScroll1.visible());
+
+  QTest::mouseClick(viewer.IMAGE_MiniPreview.widget(), Qt::MiddleButton, {}, QPoint(3, 3));
+  EXPECT_FLOAT_EQ(viewer.windowWidth(), 12090);
+  EXPECT_FALSE(viewer.HScroll1.visible());
+
+  rightClickOnPicture(viewer);
+  EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.width(), 24000);
+  EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.height(), 16000);
+  EXPECT_TRUE(viewer.HScroll1.visible() && viewer.HScroll1.enabled());
+  EXPECT_TRUE(viewer.VScroll1.visible() && viewer.VScroll1.enabled());
+  EXPECT_FLOAT_EQ(viewer.windowWidth(), 15360);
+}
+
+TEST_F(Viewer, StepsThatRoundToNothingAreRefused) {
+  struct Case {
+    float excess;
+    std::int16_t max, smallChange, largeChange;
+  };
+  // Maximum 1: both steps round to 0 or 0.5 -> 0 and stay 1; maximum 3:
+  // 0.75 -> 1 and 1.5 -> 2; maximum 10: 2.5 -> 2 and 5.
+  for (const Case& c : {Case{10, 1, 1, 1}, Case{30, 3, 1, 2}, Case{100, 10, 2, 5}, Case{4000, 400, 100, 200}}) {
+    FORM_MiniTavlo& viewer = openFromCommandLine(pictureOfTwips(15015 + c.excess, 12000), 1);
+    EXPECT_EQ(viewer.HScroll1.max(), c.max);
+    EXPECT_EQ(viewer.HScroll1.smallChange(), c.smallChange) << c.excess;
+    EXPECT_EQ(viewer.HScroll1.largeChange(), c.largeChange) << c.excess;
+    viewer.unload();
+    platform::discardAllForms();
+  }
+}
+
+TEST_F(Viewer, ScrollingMovesThePictureTenTwipsAUnitUpTo3276) {
+  FORM_MiniTavlo& viewer = openFromCommandLine(pictureOfTwips(50000, 12000), 1);
+  viewer.HScroll1.setValue(400);
+  EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.left(), -4000);
+  viewer.VScroll1.setValue(100);
+  EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.top(), -1000);
+  viewer.HScroll1.setValue(3276);
+  EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.left(), -32760);
+  // One more unit leaves 16-bit arithmetic: that direction goes back to the start.
+  viewer.HScroll1.setValue(3277);
+  EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.left(), 0);
+  EXPECT_EQ(viewer.HScroll1.value(), 0);
+  EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.top(), -1000);
+}
+
+TEST_F(Viewer, ClosingACommandLineViewerEndsTheProgram) {
+  FORM_MiniTavlo& viewer = openFromCommandLine(pictureOfTwips(3000, 2000), 1);
+  QTest::mouseClick(viewer.IMAGE_MiniPreview.widget(), Qt::LeftButton, {}, QPoint(3, 3));
+  EXPECT_EQ(seams.processExit->exits.size(), 1u);
+  EXPECT_FALSE(DefaultInstance<FORM_Tavlo>::exists());
+}
+
+TEST_F(Viewer, OnlyEscOfTheKeysCloses) {
+  FORM_MiniTavlo& viewer = openFromCommandLine(pictureOfTwips(3000, 2000), 1);
+  QApplication::setActiveWindow(&viewer);
+  for (Qt::Key key : {Qt::Key_Return, Qt::Key_Space, Qt::Key_A}) QTest::keyClick(&viewer, key);
+  EXPECT_TRUE(DefaultInstance<FORM_MiniTavlo>::exists());
+  EXPECT_TRUE(seams.processExit->exits.empty());
+  QTest::keyClick(&viewer, Qt::Key_Escape);
+  EXPECT_FALSE(DefaultInstance<FORM_MiniTavlo>::exists());
+  EXPECT_EQ(seams.processExit->exits.size(), 1u);
+}
+
+TEST_F(Viewer, AClickOnTheCornerBetweenTheScrollBarsDoesNothing) {
+  FORM_MiniTavlo& viewer = openFromCommandLine(pictureOfTwips(20000, 12000), 1);
+  const QPoint corner(platform::twipsToPixelsX(15015 + 100), platform::twipsToPixelsY(10435 + 100));
+  QTest::mouseClick(&viewer, Qt::LeftButton, {}, corner);
+  EXPECT_TRUE(DefaultInstance<FORM_MiniTavlo>::exists());
+  EXPECT_TRUE(seams.processExit->exits.empty());
+}
+
+TEST_F(Viewer, OpenedFromTheBrowserItShowsTheCurrentFileAtItsOwnSizeAndReturns) {
+  pictureOfTwips(3000, 1500);
+  MODULE_Public::CommandFullSize = 0;  // the fit view is for command-line pictures only
+  FORM_Tavlo& browser = DefaultInstance<FORM_Tavlo>::get();
+  browser.show();
+  browser.COMBO_Filter.setListIndex(6);
+  browser.File1.setListIndex(0);
+  ASSERT_NE(browser.IMAGE_Preview.picture().handle(), 0u);
+
+  float shownWidth = 0;
+  std::int16_t flagWhileOpen = 0;
+  QTimer::singleShot(0, [&] {
+    FORM_MiniTavlo& viewer = DefaultInstance<FORM_MiniTavlo>::get();
+    shownWidth = viewer.IMAGE_MiniPreview.width();
+    flagWhileOpen = MODULE_Public::ViewerFromBrowser;
+    QTest::mouseClick(viewer.IMAGE_MiniPreview.widget(), Qt::LeftButton, {}, QPoint(3, 3));
+  });
+  browser.ShowFullSize();
+
+  EXPECT_FLOAT_EQ(shownWidth, 3000);
+  EXPECT_EQ(flagWhileOpen, -1);
+  EXPECT_EQ(MODULE_Public::ViewerFromBrowser, 0);
+  EXPECT_TRUE(seams.processExit->exits.empty());
+  EXPECT_FALSE(DefaultInstance<FORM_MiniTavlo>::exists());
+}
+
+TEST_F(Viewer, FullSizeDoesNothingWithoutAPreviewedPicture) {
+  writeFile(QStringLiteral("notes.txt"), "not a picture");
+  FORM_Tavlo& browser = DefaultInstance<FORM_Tavlo>::get();
+  browser.show();
+  browser.COMBO_Filter.setListIndex(6);
+  browser.File1.setListIndex(0);
+  browser.ShowFullSize();
+  EXPECT_FALSE(DefaultInstance<FORM_MiniTavlo>::exists());
+  EXPECT_EQ(MODULE_Public::ViewerFromBrowser, 0);
+}
+
+}  // namespace
