@@ -6,6 +6,8 @@
 #include "platform/ErrorHandling.h"
 #include "platform/Screen.h"
 #include "platform/Seams.h"
+#include "platform/SettingsStore.h"
+#include "platform/TextToNumber.h"
 #include "startup/MODULE_Public.h"
 
 using namespace platform;
@@ -94,6 +96,21 @@ void FORM_Tavlo::Form_Load() {
 }
 
 void FORM_Tavlo::Form_Unload(std::int16_t& /*cancel*/) {
+  // Remembering is on: keep where the user was for the next run.
+  FORM_Settings& settings = DefaultInstance<FORM_Settings>::get();
+  if (settings.CHECK_RememberSettings.value() == CheckBox::Checked) {
+    SkipFailingSteps step;
+    step([&] {
+      if (settings.OPTION_StartPath.value(1))
+        SaveSetting(SettingsApplication, SettingsSection, QStringLiteral("StartPath"), CurrentPath);
+    });
+    step([&] {
+      SaveSetting(SettingsApplication, SettingsSection, QStringLiteral("Filter"), QString::number(COMBO_Filter.listIndex()));
+    });
+    step([&] {
+      SaveSetting(SettingsApplication, SettingsSection, QStringLiteral("Hidden"), int16ToText(CHECK_Hidden.value()));
+    });
+  }
   endProgram();
 }
 

@@ -1,15 +1,124 @@
 #include "dialogs/FORM_Settings.h"
 
+#include "platform/ErrorHandling.h"
+#include "platform/SettingsStore.h"
+#include "platform/TextToNumber.h"
 #include "startup/MODULE_Public.h"
 
-FORM_Settings::FORM_Settings() { setWindowFlag(Qt::Tool); }
+#include <QApplication>
+#include <QScreen>
 
-void FORM_Settings::Form_Load() { LoadSettings(); }
+using namespace platform;
+using namespace MODULE_Public;
+
+namespace {
+
+QString stored(const QString& key) { return GetSetting(SettingsApplication, SettingsSection, key); }
+
+void store(const QString& key, const QString& value) { SaveSetting(SettingsApplication, SettingsSection, key, value); }
+
+// A stored flag the box cannot show (anything but 0, 1 and 2) shows as
+// unchecked; the flag itself keeps its value, which counts as off.
+void showFlag(CheckBox& box, std::int16_t flag) {
+  box.setValue(flag >= CheckBox::Unchecked && flag <= CheckBox::Grayed ? flag : CheckBox::Unchecked);
+}
+
+}  // namespace
+
+FORM_Settings::FORM_Settings() {
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+  setCaption(QStringLiteral("Settings"));
+  setClientSize(4455, 2775);
+  layOutControls();
+  BUTTON_Apply.Click = [this] { BUTTON_Apply_Click(); };
+}
+
+void FORM_Settings::layOutControls() {
+  OPTION_StartPath.add(QStringLiteral("Start in Application Path")).move(120, 120, 4215, 195);
+  OPTION_StartPath.add(QStringLiteral("Start in Last Path Used")).move(120, 420, 4215, 195);
+  OPTION_StartPath.setValue(0, true);
+  CHECK_ConfirmRename.move(120, 840, 4215, 195);
+  CHECK_ConfirmRename.setValue(CheckBox::Checked);
+  CHECK_ConfirmDelete.move(120, 1260, 4215, 195);
+  CHECK_ConfirmDelete.setValue(CheckBox::Checked);
+  CHECK_CommandFullSize.move(120, 1680, 4215, 195);
+  CHECK_CommandFullSize.setValue(CheckBox::Checked);
+  FRAME_Sep.move(0, 2040, 4455, 75);
+  CHECK_RememberSettings.move(120, 2340, 2835, 195);
+  BUTTON_Apply.move(3120, 2280, 1215, 375);
+  setDefaultButton(&BUTTON_Apply);
+
+  const Control* tabOrder[] = {&OPTION_StartPath[0], &OPTION_StartPath[1], &CHECK_ConfirmRename,
+                               &CHECK_ConfirmDelete, &CHECK_RememberSettings, &BUTTON_Apply,
+                               &FRAME_Sep,           &CHECK_CommandFullSize};
+  for (size_t i = 1; i < std::size(tabOrder); ++i) setTabOrder(tabOrder[i - 1]->widget(), tabOrder[i]->widget());
+}
+
+void FORM_Settings::Form_Load() {
+  setCaption(QStringLiteral("Tavlo") + QStringLiteral(" Settings"));
+  LoadSettings();
+  OPTION_StartPath.setValue(StartPath.isEmpty() ? 0 : 1, true);
+  showFlag(CHECK_ConfirmRename, ConfirmRename);
+  showFlag(CHECK_ConfirmDelete, ConfirmDelete);
+  showFlag(CHECK_CommandFullSize, CommandFullSize);
+}
 
 void FORM_Settings::LoadSettings() {
-  using namespace MODULE_Public;
   StartPath.clear();
   ConfirmRename = 1;
   ConfirmDelete = 1;
   CommandFullSize = 1;
+  // The first value that cannot be read ends the loading; the values read
+  // before it stand.
+  withErrorHandler(
+      [&] {
+        if (stored(QStringLiteral("Remember")) != QLatin1String("Yes")) return;
+        CHECK_RememberSettings.setValue(CheckBox::Checked);
+        StartPath = stored(QStringLiteral("StartPath"));
+        ConfirmRename = textToInt16(stored(QStringLiteral("ConfirmRename")));
+        ConfirmDelete = textToInt16(stored(QStringLiteral("ConfirmDelete")));
+        CommandFullSize = textToInt16(stored(QStringLiteral("CommandFullSize")));
+        FilterIndex = textToInt16(stored(QStringLiteral("Filter")));
+        ShowHidden = textToInt16(stored(QStringLiteral("Hidden")));
+      },
+      [](const RuntimeError&) {});
+}
+
+void FORM_Settings::SaveSettings() {
+  // The first write that fails ends the saving; the keys written before it stay.
+  withErrorHandler(
+      [&] {
+        store(QStringLiteral("Remember"), QStringLiteral("Yes"));
+        store(QStringLiteral("StartPath"), StartPath);
+        store(QStringLiteral("ConfirmRename"), int16ToText(ConfirmRename));
+        store(QStringLiteral("ConfirmDelete"), int16ToText(ConfirmDelete));
+        store(QStringLiteral("CommandFullSize"), int16ToText(CommandFullSize));
+      },
+      [](const RuntimeError&) {});
+}
+
+void FORM_Settings::BUTTON_Apply_Click() {
+  SkipFailingSteps step;
+  step([&] { StartPath = OPTION_StartPath.value(0) ? QString() : CurrentPath; });
+  step([&] {
+    ConfirmRename = CHECK_ConfirmRename.value();
+    ConfirmDelete = CHECK_ConfirmDelete.value();
+    CommandFullSize = CHECK_CommandFullSize.value();
+  });
+  step([&] {
+    if (CHECK_RememberSettings.value() == CheckBox::Checked)
+      SaveSettings();
+    else
+      DeleteSetting(SettingsApplication, SettingsSection);
+  });
+  step([&] { hide(); });
+}
+
+void FORM_Settings::showEvent(QShowEvent* event) {
+  // Centred on the window it is shown from, else on the screen.
+  const QWidget* owner = QApplication::activeWindow();
+  const QRect area = owner && owner != this ? owner->frameGeometry()
+                                             : (screen() ? screen()->availableGeometry() : QRect());
+  if (area.isValid()) move(area.center() - rect().center());
+  Form::showEvent(event);
 }

@@ -5,7 +5,6 @@
 #include "platform/Screen.h"
 #include "platform/Seams.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
@@ -201,7 +200,7 @@ bool Form::eventFilter(QObject* watched, QEvent* event) {
 
   const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
   if (enter && defaultCommand_ && defaultButton_ && defaultButton_->isEnabled() &&
-      !qobject_cast<QAbstractButton*>(target) && !target->property("tavloTakesEnter").toBool()) {
+      !qobject_cast<QPushButton*>(target) && !target->property("tavloTakesEnter").toBool()) {
     defaultCommand_->press();
     return true;
   }

@@ -46,7 +46,7 @@ class Form : public QWidget {
   // Form_KeyPress sees each character before the control with the focus;
   // it does not take it away from that control.
   void setKeyPreview(bool on);
-  // Enter presses this button unless a button, or a control that takes Enter
+  // Enter presses this button unless a command button, or a control that takes Enter
   // itself, has the focus.
   void setDefaultButton(CommandButton* button);
 

@@ -1,5 +1,7 @@
 #include "support/FakeSeams.h"
 
+#include "platform/RuntimeError.h"
+
 namespace fakes {
 
 int MessageBox::show(const QString& prompt, int style, const QString& title) {
@@ -16,6 +18,11 @@ QString InputBox::ask(const QString& prompt, const QString& title, const QString
   QString answer = answers.front();
   answers.pop_front();
   return answer;
+}
+
+QStringList Volumes::mountPaths() {
+  if (listingError != 0) platform::raise(listingError);
+  return mounts;
 }
 
 int Volumes::probe(const QString& mountPath) {

@@ -54,11 +54,13 @@ class ScreenMetrics final : public platform::ScreenMetricsSeam {
 // Volumes by mount path; a volume can be made to fail with an errno.
 class Volumes final : public platform::VolumesSeam {
  public:
-  QStringList mountPaths() override { return mounts; }
+  QStringList mountPaths() override;
   int probe(const QString& mountPath) override;
   QStringList mounts{QStringLiteral("/")};
   std::map<QString, int> failures;
   QStringList probed;
+  // When not 0, listing the volumes raises this run-time error.
+  int listingError = 0;
 };
 
 class ProcessExit final : public platform::ProcessExitSeam {

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QImage>
 #include <QPainter>
+#include <QSettings>
 
 void FreshProgram::SetUp() {
   platform::discardAllForms();
@@ -22,7 +23,12 @@ void FreshProgram::SetUp() {
   folder = QDir(QDir(temporary.path()).canonicalPath());
   previousCurrentPath_ = QDir::currentPath();
   QDir::setCurrent(folder.path());
+  // The settings store lives in a folder of the test's own.
+  ASSERT_TRUE(settingsHome.isValid());
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsHome.path());
 }
+
+QString FreshProgram::settingsFile() const { return settingsHome.filePath(QStringLiteral("Tavlo/Tavlo.ini")); }
 
 void FreshProgram::TearDown() {
   platform::discardAllForms();

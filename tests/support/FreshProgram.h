@@ -23,7 +23,11 @@ class FreshProgram : public ::testing::Test {
   QString writePicture(const QString& name, int width, int height) const;
   QString makeFolder(const QString& name) const;
 
+  // The settings file the program writes in this run.
+  QString settingsFile() const;
+
   QTemporaryDir temporary;
+  QTemporaryDir settingsHome;
   QDir folder;
   fakes::Installed seams;
 
