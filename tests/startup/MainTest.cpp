@@ -8,6 +8,10 @@
 #include "startup/MODULE_Command.h"
 #include "startup/MODULE_Public.h"
 #include "support/FreshProgram.h"
+#include "support/SpecialFiles.h"
+#include "viewer/FORM_MiniTavlo.h"
+
+#include <QFile>
 
 namespace {
 
@@ -20,6 +24,8 @@ class MainStart : public FreshProgram, public ::testing::WithParamInterface<cons
     writeFile("notes.txt", "not a picture\n");
     makeFolder("a folder");
     writePicture("with blank.bmp", 8, 8);
+    writeFile("empty.jpg", QByteArray());
+    ASSERT_TRUE(makeFifo(pathOf("pipe.jpg")));
   }
 
   // The test's folder stands for "$".
@@ -48,7 +54,35 @@ TEST_P(MainStart, OpensTheBrowserAfterLoadingTheSettings) {
 
 INSTANTIATE_TEST_SUITE_P(CommandLine, MainStart,
                          ::testing::Values("", "$/missing.bmp", "$/a folder", "\"$/with blank.bmp\"", "$/notes.txt",
-                                           "$/with blank.bmp $/notes.txt"));
+                                           "$/with blank.bmp $/notes.txt", "$/empty.jpg", "$/pipe.jpg",
+                                           "/dev/zero"));
+
+TEST_F(FreshProgram, AnUnreadablePictureOnTheCommandLineOpensTheBrowser) {
+  const QString picture = writePicture("locked.bmp", 8, 8);
+  QFile::setPermissions(picture, QFileDevice::WriteOwner);
+  PermissionBitsApply asUser;
+  if (!asUser.active()) GTEST_SKIP() << "permission bits cannot be made to apply here";
+  platform::setCommandLine(picture);
+  MODULE_Command::Main();
+  EXPECT_FALSE(DefaultInstance<FORM_MiniTavlo>::exists());
+  ASSERT_TRUE(DefaultInstance<FORM_Tavlo>::exists());
+  EXPECT_TRUE(DefaultInstance<FORM_Tavlo>::get().isVisible());
+}
+
+TEST_F(FreshProgram, APictureOnTheCommandLineOpensAloneInTheViewer) {
+  platform::setCommandLine(writePicture("with blank.bmp", 300, 150));
+  MODULE_Command::Main();
+  ASSERT_TRUE(DefaultInstance<FORM_MiniTavlo>::exists());
+  FORM_MiniTavlo& viewer = DefaultInstance<FORM_MiniTavlo>::get();
+  EXPECT_TRUE(viewer.isVisible());
+  EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.width(), 300 * 15) << "at its own size by default";
+  EXPECT_FALSE(DefaultInstance<FORM_Tavlo>::exists());
+
+  // Closing it ends the run; the browser never existed, so nothing is saved.
+  viewer.close();
+  EXPECT_EQ(seams.processExit->exits.size(), 1u);
+  EXPECT_FALSE(DefaultInstance<FORM_Tavlo>::exists());
+}
 
 class MainEnd : public FreshProgram {};
 

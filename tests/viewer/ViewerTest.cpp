@@ -149,6 +149,21 @@ TEST_F(Viewer, EachRightOrMiddleClickDoublesTheDisplayedSize) {
   EXPECT_FLOAT_EQ(viewer.windowWidth(), 15360);
 }
 
+TEST_F(Viewer, ZoomingPastTheLargestWindowKeepsThatSide) {
+  FORM_MiniTavlo& viewer = openFromCommandLine(pictureOfTwips(3000, 1000), 1);
+  // 600 pixels doubled 15 times passes the largest widget, 16,777,215 pixels.
+  for (int click = 0; click < 16; ++click) rightClickOnPicture(viewer);
+  EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.width(), 3000.0f * (1 << 14));
+  EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.height(), 1000.0f * (1 << 16));
+  // Beyond what 16-bit scroll units reach, the maximum keeps the last one that
+  // fitted: 3000 x 64 twips less the 15015 shown, in tens, 17698.5 to even.
+  EXPECT_EQ(viewer.HScroll1.max(), 17698);
+  EXPECT_EQ(viewer.HScroll1.smallChange(), 4424);
+  EXPECT_EQ(viewer.HScroll1.largeChange(), 8849);
+  EXPECT_FLOAT_EQ(viewer.windowWidth(), 15360);
+  EXPECT_FALSE(viewer.IMAGE_MiniPreview.widget()->grab(QRect(0, 0, 50, 50)).isNull());
+}
+
 TEST_F(Viewer, StepsThatRoundToNothingAreRefused) {
   struct Case {
     float excess;
