@@ -103,6 +103,21 @@ void PaintFittedPreview(benchmark::State& state) {
 }
 BENCHMARK(PaintFittedPreview)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
+// A 24-megapixel photo zoomed 8 times in the viewer: each repaint of a
+// screenful scales only the exposed part.
+void PaintZoomedScreenful(benchmark::State& state) {
+  const platform::Picture picture = platform::Picture::load(photoOf(6000, 4000));
+  QWidget window;
+  platform::ImageControl image(&window, platform::ImageControl::Border::None);
+  image.setPicture(picture);
+  image.setStretch(true);
+  const float zoom = static_cast<float>(state.range(0));
+  image.move(0, 0, picture.width() * zoom, picture.height() * zoom);
+  const QRect screenful(5000, 3000, 1000, 700);
+  for (auto _ : state) benchmark::DoNotOptimize(image.widget()->grab(screenful));
+}
+BENCHMARK(PaintZoomedScreenful)->Arg(2)->Arg(8)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 int main(int argc, char** argv) {
