@@ -51,8 +51,12 @@ class FORM_Tavlo : public platform::Form {
   void ShowPreview();
   void ClearPreview();
 
-  // Opens the viewer on the previewed picture, at its own size.
+  // The file commands, each on the file list's current row.
+  void OpenSelectedFile();
   void ShowFullSize();
+  void RenameSelectedFile();
+  void DeleteSelectedFile();
+  void SaveAsBitmap();
 
   // Navigation.
   void Drive1_Change();

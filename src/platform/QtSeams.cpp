@@ -2,8 +2,10 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QStorageInfo>
@@ -133,6 +135,30 @@ class StorageVolumes final : public VolumesSeam {
   }
 };
 
+class QtProgramStart final : public ProgramStartSeam {
+ public:
+  void start(const QString& program, const QString& parameters, int /*showMode*/) override {
+    QProcess::startDetached(program, {parameters});
+  }
+};
+
+class QtFileDialog final : public FileDialogSeam {
+ public:
+  QString show(const FileDialogRequest& request) override {
+    const bool saving = request.mode == FileDialogRequest::Mode::Save;
+    QFileDialog dialog(QApplication::activeWindow(), request.title, request.initialFolder);
+    dialog.setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(saving || !request.fileMustExist ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setNameFilters(request.filters);
+    dialog.setDefaultSuffix(request.defaultExtension);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
+    if (!request.suggestedName.isEmpty()) dialog.selectFile(request.suggestedName);
+    if (dialog.exec() != QDialog::Accepted) return QString();
+    const QStringList chosen = dialog.selectedFiles();
+    return chosen.isEmpty() ? QString() : chosen.first();
+  }
+};
+
 class QtProcessExit final : public ProcessExitSeam {
  public:
   void exit(int code) override { QCoreApplication::exit(code); }
@@ -143,7 +169,8 @@ class QtProcessExit final : public ProcessExitSeam {
 Seams qtSeams() {
   return Seams{std::make_shared<QtMessageBox>(), std::make_shared<QtInputBox>(),
                std::make_shared<QtScreenMetrics>(), std::make_shared<StorageVolumes>(),
-               std::make_shared<QtProcessExit>()};
+               std::make_shared<QtProcessExit>(), std::make_shared<QtProgramStart>(),
+               std::make_shared<QtFileDialog>()};
 }
 
 Seams& seams() {

@@ -46,6 +46,38 @@ class VolumesSeam {
   virtual int probe(const QString& mountPath) = 0;
 };
 
+// Starting another program, detached, with one parameter string as its one
+// argument; nothing in it is interpreted by a shell. The show mode (1
+// normal, 2 minimised, 3 maximised) is passed on for desktops that use it.
+class ProgramStartSeam {
+ public:
+  virtual ~ProgramStartSeam() = default;
+  virtual void start(const QString& program, const QString& parameters, int showMode) = 0;
+};
+
+// A request for the open or save dialog.
+struct FileDialogRequest {
+  enum class Mode { Open, Save };
+  Mode mode = Mode::Save;
+  QString title;
+  QString initialFolder;
+  QString suggestedName;
+  // Each entry "Display text (pattern)", as the dialog lists them.
+  QStringList filters;
+  // Added to a typed name that has no extension; empty for none.
+  QString defaultExtension;
+  bool confirmOverwrite = false;
+  bool pathMustExist = false;
+  bool fileMustExist = false;
+};
+
+// The open and save dialogs: the chosen full path, or empty text on cancel.
+class FileDialogSeam {
+ public:
+  virtual ~FileDialogSeam() = default;
+  virtual QString show(const FileDialogRequest& request) = 0;
+};
+
 // Leaving the process once the program has ended.
 class ProcessExitSeam {
  public:
@@ -59,6 +91,8 @@ struct Seams {
   std::shared_ptr<ScreenMetricsSeam> screenMetrics;
   std::shared_ptr<VolumesSeam> volumes;
   std::shared_ptr<ProcessExitSeam> processExit;
+  std::shared_ptr<ProgramStartSeam> programStart;
+  std::shared_ptr<FileDialogSeam> fileDialog;
 };
 
 // The seams in force; the Qt implementations until something else is installed.

@@ -31,10 +31,19 @@ int Volumes::probe(const QString& mountPath) {
   return failure == failures.end() ? 0 : failure->second;
 }
 
+QString FileDialog::show(const platform::FileDialogRequest& request) {
+  requests.push_back(request);
+  if (answers.empty()) return QString();
+  QString answer = answers.front();
+  answers.pop_front();
+  return answer;
+}
+
 Installed install() {
   Installed fakes;
   platform::installSeams(
-      platform::Seams{fakes.messageBox, fakes.inputBox, fakes.screen, fakes.volumes, fakes.processExit});
+      platform::Seams{fakes.messageBox, fakes.inputBox, fakes.screen, fakes.volumes, fakes.processExit,
+                      fakes.programStart, fakes.fileDialog});
   return fakes;
 }
 

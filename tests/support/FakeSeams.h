@@ -69,12 +69,35 @@ class ProcessExit final : public platform::ProcessExitSeam {
   std::vector<int> exits;
 };
 
+struct ProgramStartCall {
+  QString program, parameters;
+  int showMode;
+};
+
+class ProgramStart final : public platform::ProgramStartSeam {
+ public:
+  void start(const QString& program, const QString& parameters, int showMode) override {
+    starts.push_back({program, parameters, showMode});
+  }
+  std::vector<ProgramStartCall> starts;
+};
+
+class FileDialog final : public platform::FileDialogSeam {
+ public:
+  QString show(const platform::FileDialogRequest& request) override;
+  // Paths chosen in turn; once used up, the dialog is cancelled (empty text).
+  std::deque<QString> answers;
+  std::vector<platform::FileDialogRequest> requests;
+};
+
 struct Installed {
   std::shared_ptr<MessageBox> messageBox = std::make_shared<MessageBox>();
   std::shared_ptr<InputBox> inputBox = std::make_shared<InputBox>();
   std::shared_ptr<ScreenMetrics> screen = std::make_shared<ScreenMetrics>();
   std::shared_ptr<Volumes> volumes = std::make_shared<Volumes>();
   std::shared_ptr<ProcessExit> processExit = std::make_shared<ProcessExit>();
+  std::shared_ptr<ProgramStart> programStart = std::make_shared<ProgramStart>();
+  std::shared_ptr<FileDialog> fileDialog = std::make_shared<FileDialog>();
 };
 
 // Installs a fresh set of fakes and returns them.
