@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   cmake make g++ pkg-config
   qt6-base-dev libgl-dev qt6-image-formats-plugins
+  libglib2.0-dev shared-mime-info
   libgtest-dev libbenchmark-dev
   fonts-liberation2
 )

@@ -2,8 +2,8 @@
 
 #include <QIcon>
 
-// The pictures of the browser's buttons and its window icon, drawn so that
-// they stay sharp at any scale.
+// The pictures of the browser's buttons and the program's icon (pixel art,
+// kept in the resources folder).
 namespace ButtonPictures {
 
 QIcon open();

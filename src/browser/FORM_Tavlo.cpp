@@ -1,7 +1,9 @@
 #include "browser/FORM_Tavlo.h"
 
 #include "browser/ButtonPictures.h"
+#include "dialogs/FORM_About.h"
 #include "dialogs/FORM_Settings.h"
+#include "platform/MODULE_Win32Api.h"
 #include "platform/Conversions.h"
 #include "platform/ErrorHandling.h"
 #include "platform/Screen.h"
@@ -76,6 +78,22 @@ void FORM_Tavlo::connectHandlers() {
   COMBO_Filter.Click = [this] { COMBO_Filter_Click(); };
   CHECK_Hidden.Click = [this] { CHECK_Hidden_Click(); };
   File1.Click = [this] { File1_Click(); };
+  File1.DblClick = [this] { File1_DblClick(); };
+  File1.MouseDown = [this](std::int16_t b, std::int16_t s, float x, float y) { File1_MouseDown(b, s, x, y); };
+  BUTTON_Open.Click = [this] { BUTTON_Open_Click(); };
+  BUTTON_Fullsize.Click = [this] { BUTTON_Fullsize_Click(); };
+  BUTTON_Rename.Click = [this] { BUTTON_Rename_Click(); };
+  BUTTON_Delete.Click = [this] { BUTTON_Delete_Click(); };
+  BUTTON_Settings.Click = [this] { BUTTON_Settings_Click(); };
+  MENUOPT_Open.Click = [this] { MENUOPT_Open_Click(); };
+  MENUOPT_FullSize.Click = [this] { MENUOPT_FullSize_Click(); };
+  MENUOPT_Rename.Click = [this] { MENUOPT_Rename_Click(); };
+  MENUOPT_Delete.Click = [this] { MENUOPT_Delete_Click(); };
+  MENUOPT_SaveBMP.Click = [this] { MENUOPT_SaveBMP_Click(); };
+  IMAGE_Preview.DblClick = [this] { IMAGE_Preview_DblClick(); };
+  IMAGE_Preview.MouseDown = [this](std::int16_t b, std::int16_t s, float x, float y) {
+    IMAGE_Preview_MouseDown(b, s, x, y);
+  };
 }
 
 void FORM_Tavlo::Form_Load() {
@@ -165,3 +183,49 @@ void FORM_Tavlo::CHECK_Hidden_Click() {
 void FORM_Tavlo::File1_Click() {
   if (File1.listCount() != 0) ShowPreview();
 }
+
+void FORM_Tavlo::File1_DblClick() {
+  if (File1.listCount() != 0) OpenSelectedFile();
+}
+
+void FORM_Tavlo::BUTTON_Open_Click() { OpenSelectedFile(); }
+void FORM_Tavlo::BUTTON_Fullsize_Click() { ShowFullSize(); }
+void FORM_Tavlo::BUTTON_Rename_Click() { RenameSelectedFile(); }
+void FORM_Tavlo::BUTTON_Delete_Click() { DeleteSelectedFile(); }
+void FORM_Tavlo::BUTTON_Settings_Click() { DefaultInstance<FORM_Settings>::get().show(Form::Modality::Modal); }
+void FORM_Tavlo::MENUOPT_Open_Click() { OpenSelectedFile(); }
+void FORM_Tavlo::MENUOPT_FullSize_Click() { ShowFullSize(); }
+void FORM_Tavlo::MENUOPT_Rename_Click() { RenameSelectedFile(); }
+void FORM_Tavlo::MENUOPT_Delete_Click() { DeleteSelectedFile(); }
+void FORM_Tavlo::MENUOPT_SaveBMP_Click() { SaveAsBitmap(); }
+void FORM_Tavlo::IMAGE_Preview_DblClick() { OpenSelectedFile(); }
+
+void FORM_Tavlo::IMAGE_Preview_MouseDown(std::int16_t button, std::int16_t /*shift*/, float /*x*/, float /*y*/) {
+  if (button != mouse::Left) ShowFullSize();
+}
+
+// The file list's pop-up menu, for the current row (not the row under the pointer).
+void FORM_Tavlo::File1_MouseDown(std::int16_t button, std::int16_t /*shift*/, float /*x*/, float /*y*/) {
+  SkipFailingSteps step;
+  if (button == mouse::Left || File1.listCount() <= 0) return;
+  bool anySelected = false;
+  for (int row = 0; row < File1.listCount() && !anySelected; ++row) anySelected = File1.selected(row);
+  if (!anySelected) return;
+
+  QString path;
+  step([&] { path = CurrentPath + File1.list(File1.listIndex()); });
+  step([&] { MENUOPT_Open.setEnabled(!MODULE_Win32Api::FindAssociatedProgram(path).isEmpty()); });
+  step([&] {
+    const bool previewed = IMAGE_Preview.picture().handle() != 0;
+    MENUOPT_FullSize.setEnabled(previewed);
+    MENUOPT_SaveBMP.setEnabled(previewed);
+  });
+  step([&] { MENU_FileListPopup.popup(); });
+  step([&] { repaint(); });
+}
+
+void FORM_Tavlo::Form_KeyPress(std::int16_t& keyAscii) {
+  if (keyAscii == 27) unload();
+}
+
+void FORM_Tavlo::Form_DblClick() { DefaultInstance<FORM_About>::get().show(Form::Modality::Modal); }

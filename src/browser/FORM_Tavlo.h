@@ -64,10 +64,28 @@ class FORM_Tavlo : public platform::Form {
   void COMBO_Filter_Click();
   void CHECK_Hidden_Click();
   void File1_Click();
+  void File1_DblClick();
+
+  // Routes to the commands.
+  void BUTTON_Open_Click();
+  void BUTTON_Fullsize_Click();
+  void BUTTON_Rename_Click();
+  void BUTTON_Delete_Click();
+  void BUTTON_Settings_Click();
+  void MENUOPT_Open_Click();
+  void MENUOPT_FullSize_Click();
+  void MENUOPT_Rename_Click();
+  void MENUOPT_Delete_Click();
+  void MENUOPT_SaveBMP_Click();
+  void IMAGE_Preview_DblClick();
+  void IMAGE_Preview_MouseDown(std::int16_t button, std::int16_t shift, float x, float y);
+  void File1_MouseDown(std::int16_t button, std::int16_t shift, float x, float y);
 
  protected:
   void Form_Load() override;
   void Form_Unload(std::int16_t& cancel) override;
+  void Form_KeyPress(std::int16_t& keyAscii) override;
+  void Form_DblClick() override;
 
  private:
   void layOutControls();

@@ -5,9 +5,6 @@
 #include "platform/TextToNumber.h"
 #include "startup/MODULE_Public.h"
 
-#include <QApplication>
-#include <QScreen>
-
 using namespace platform;
 using namespace MODULE_Public;
 
@@ -28,6 +25,7 @@ void showFlag(CheckBox& box, std::int16_t flag) {
 FORM_Settings::FORM_Settings() {
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
   setCaption(QStringLiteral("Settings"));
+  setCentredOnOwner(true);
   setClientSize(4455, 2775);
   layOutControls();
   BUTTON_Apply.Click = [this] { BUTTON_Apply_Click(); };
@@ -112,13 +110,4 @@ void FORM_Settings::BUTTON_Apply_Click() {
       DeleteSetting(SettingsApplication, SettingsSection);
   });
   step([&] { hide(); });
-}
-
-void FORM_Settings::showEvent(QShowEvent* event) {
-  // Centred on the window it is shown from, else on the screen.
-  const QWidget* owner = QApplication::activeWindow();
-  const QRect area = owner && owner != this ? owner->frameGeometry()
-                                             : (screen() ? screen()->availableGeometry() : QRect());
-  if (area.isValid()) move(area.center() - rect().center());
-  Form::showEvent(event);
 }

@@ -27,7 +27,6 @@ class FORM_Settings : public platform::Form {
 
  protected:
   void Form_Load() override;
-  void showEvent(QShowEvent* event) override;
 
  private:
   void layOutControls();

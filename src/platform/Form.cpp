@@ -10,6 +10,7 @@
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QScreen>
 
 #include <algorithm>
 
@@ -169,6 +170,23 @@ void Form::closeEvent(QCloseEvent* event) {
   discard();
 }
 
+void Form::showEvent(QShowEvent* event) {
+  if (centredOnOwner_ && !event->spontaneous()) {
+    const QWidget* owner = QApplication::activeWindow();
+    const QRect area = owner && owner != this ? owner->frameGeometry()
+                                               : (screen() ? screen()->availableGeometry() : QRect());
+    QPoint corner = area.center() - rect().center();
+    // Kept on the screen, also for an owner near its edge.
+    if (const QScreen* on = screen()) {
+      const QRect room = on->availableGeometry();
+      corner.setX(std::clamp(corner.x(), room.left(), std::max(room.left(), room.right() - width())));
+      corner.setY(std::clamp(corner.y(), room.top(), std::max(room.top(), room.bottom() - height())));
+    }
+    if (area.isValid()) move(corner);
+  }
+  QWidget::showEvent(event);
+}
+
 void Form::hideEvent(QHideEvent* event) {
   QWidget::hideEvent(event);
   if (modalLoop_ && !event->spontaneous()) modalLoop_->quit();
@@ -185,8 +203,8 @@ bool Form::eventFilter(QObject* watched, QEvent* event) {
   auto* target = qobject_cast<QWidget*>(watched);
   // A key event travels from the focused control to its parents; act on its
   // first delivery only, and only for keys typed in this window.
-  QWidget* first = QApplication::focusWidget() ? QApplication::focusWidget() : QApplication::activeWindow();
-  if (!target || target != first || target->window() != this) return false;
+  QWidget* first = focusWidget() ? focusWidget() : this;
+  if (!target || target != first) return false;
   auto* key = static_cast<QKeyEvent*>(event);
 
   QPointer<Form> alive(this);
@@ -199,6 +217,11 @@ bool Form::eventFilter(QObject* watched, QEvent* event) {
   if (!alive || discarded_) return false;
 
   const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+  // Enter on a command button presses that button.
+  if (auto* focusedButton = qobject_cast<QPushButton*>(target); enter && focusedButton) {
+    focusedButton->click();
+    return true;
+  }
   if (enter && defaultCommand_ && defaultButton_ && defaultButton_->isEnabled() &&
       !qobject_cast<QPushButton*>(target) && !target->property("tavloTakesEnter").toBool()) {
     defaultCommand_->press();

@@ -49,6 +49,9 @@ class Form : public QWidget {
   // Enter presses this button unless a command button, or a control that takes Enter
   // itself, has the focus.
   void setDefaultButton(CommandButton* button);
+  // Each showing centres the window on the window it is shown from, or on
+  // the screen when there is none.
+  void setCentredOnOwner(bool on) { centredOnOwner_ = on; }
 
  protected:
   explicit Form(QWidget* parent = nullptr);
@@ -60,6 +63,7 @@ class Form : public QWidget {
 
   void closeEvent(QCloseEvent* event) override;
   void hideEvent(QHideEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -77,6 +81,7 @@ class Form : public QWidget {
   bool loaded_ = false;
   bool discarded_ = false;
   bool keyPreview_ = false;
+  bool centredOnOwner_ = false;
   QPointer<QWidget> defaultButton_;
   CommandButton* defaultCommand_ = nullptr;
   QEventLoop* modalLoop_ = nullptr;

@@ -1,5 +1,6 @@
 #include "platform/ImageControl.h"
 
+#include "platform/ErrorHandling.h"
 #include "platform/Screen.h"
 
 #include <QMouseEvent>
@@ -43,12 +44,14 @@ class ImageControl::Widget final : public QWidget {
   void mousePressEvent(QMouseEvent* event) override {
     const float x = static_cast<float>(event->position().x()) * Screen::twipsPerPixelX();
     const float y = static_cast<float>(event->position().y()) * Screen::twipsPerPixelY();
-    raiseEvent(owner_->MouseDown, mouse::buttonOf(event->button()), mouse::shiftOf(event->modifiers()), x, y);
+    asUserAction([&] {
+      raiseEvent(owner_->MouseDown, mouse::buttonOf(event->button()), mouse::shiftOf(event->modifiers()), x, y);
+    });
   }
 
   void mouseDoubleClickEvent(QMouseEvent* event) override {
     event->accept();
-    raiseEvent(owner_->DblClick);
+    asUserAction([&] { raiseEvent(owner_->DblClick); });
   }
 
  private:

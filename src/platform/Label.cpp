@@ -1,5 +1,7 @@
 #include "platform/Label.h"
 
+#include "platform/Screen.h"
+
 #include <QLabel>
 #include <QMouseEvent>
 
@@ -29,7 +31,21 @@ Label::Label(QWidget* parent, const QString& caption) : Control(new LabelWidget(
 
 QString Label::caption() const { return label_->text(); }
 
-void Label::setCaption(const QString& caption) { label_->setText(caption); }
+void Label::setCaption(const QString& caption) {
+  label_->setText(caption);
+  if (autoSize_) fitToCaption();
+}
+
+void Label::setAutoSize(bool on) {
+  autoSize_ = on;
+  label_->setWordWrap(!on);
+  if (on) fitToCaption();
+}
+
+void Label::fitToCaption() {
+  const int pixels = label_->fontMetrics().horizontalAdvance(label_->text()) + 2 * label_->margin();
+  setWidth(static_cast<float>(pixels) * Screen::twipsPerPixelX());
+}
 
 void Label::refresh() { label_->repaint(); }
 

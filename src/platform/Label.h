@@ -15,9 +15,14 @@ class Label : public Control {
   void setCaption(const QString& caption);
   // Repaints the label at once, before the handler goes on.
   void refresh();
+  // A label sized to its text takes its width from each new caption.
+  void setAutoSize(bool on);
 
  private:
+  void fitToCaption();
+
   QLabel* label_;
+  bool autoSize_ = false;
 };
 
 }  // namespace platform

@@ -1,14 +1,17 @@
 #include "platform/Picture.h"
 
+#include "platform/BitmapWriter.h"
 #include "platform/FileAccess.h"
 #include "platform/PictureFile.h"
 #include "platform/RuntimeError.h"
+#include "platform/SafeWrite.h"
 #include "platform/Screen.h"
 
 #include <QBuffer>
 #include <QImageReader>
-#include <QSaveFile>
+#include <QIODevice>
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 
@@ -92,13 +95,7 @@ const QImage& Picture::image() const {
 
 void Picture::saveAsBitmap(const QString& path) const {
   if (!image_) raise(errors::InvalidPicture);
-  QSaveFile out(path);
-  if (!out.open(QIODevice::WriteOnly)) raise(errors::PathFileAccessError);
-  if (!image_->save(&out, "BMP")) {
-    out.cancelWriting();
-    raise(errors::PathFileAccessError);
-  }
-  if (!out.commit()) raise(errors::PathFileAccessError);
+  writeFileWhole(path, [&](QIODevice& out) { writeBitmap(out, *image_); });
 }
 
 }  // namespace platform

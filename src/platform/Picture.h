@@ -33,8 +33,9 @@ class Picture {
   // The decoded picture; a null image for the empty picture.
   const QImage& image() const;
 
-  // Writes the picture as a Windows bitmap file; the target is replaced only
-  // once the whole file is written.
+  // Writes the picture, at its own size, as a Windows bitmap file: 24 bits a
+  // pixel, or 32 with alpha when some pixels are transparent. The target is
+  // replaced only once the whole file is written (writeFileWhole).
   void saveAsBitmap(const QString& path) const;
 
   // Largest decoded picture accepted, in megabytes; enough for photos of well

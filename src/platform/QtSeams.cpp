@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QProcess>
@@ -137,26 +138,55 @@ class StorageVolumes final : public VolumesSeam {
 
 class QtProgramStart final : public ProgramStartSeam {
  public:
+  // No shell: the parameter string is one argument, whatever it holds. An
+  // empty one is no argument at all. X11 has no use for the show mode.
   void start(const QString& program, const QString& parameters, int /*showMode*/) override {
-    QProcess::startDetached(program, {parameters});
+    QProcess::startDetached(program, parameters.isEmpty() ? QStringList() : QStringList{parameters});
   }
 };
 
+// Qt's own dialog everywhere, so that its checks are the same on every
+// desktop: the default extension is added before the overwrite question,
+// and a save into a folder that does not exist is refused.
 class QtFileDialog final : public FileDialogSeam {
  public:
   QString show(const FileDialogRequest& request) override {
     const bool saving = request.mode == FileDialogRequest::Mode::Save;
-    QFileDialog dialog(QApplication::activeWindow(), request.title, request.initialFolder);
+    Dialog dialog(request.owner ? request.owner : QApplication::activeWindow(), request);
+    dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails);
     dialog.setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(saving || !request.fileMustExist ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setFileMode(!saving && request.fileMustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !(saving && request.confirmOverwrite));
     dialog.setNameFilters(request.filters);
     dialog.setDefaultSuffix(request.defaultExtension);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
     if (!request.suggestedName.isEmpty()) dialog.selectFile(request.suggestedName);
     if (dialog.exec() != QDialog::Accepted) return QString();
     const QStringList chosen = dialog.selectedFiles();
     return chosen.isEmpty() ? QString() : chosen.first();
   }
+
+ private:
+  class Dialog final : public QFileDialog {
+   public:
+    Dialog(QWidget* owner, const FileDialogRequest& request)
+        : QFileDialog(owner, request.title, request.initialFolder), pathMustExist_(request.pathMustExist) {}
+
+    void accept() override {
+      const QStringList chosen = selectedFiles();
+      if (pathMustExist_ && !chosen.isEmpty()) {
+        const QFileInfo file(chosen.first());
+        if (!file.isDir() && !QFileInfo(file.absolutePath()).isDir()) {
+          QMessageBox::warning(this, windowTitle(),
+                               file.absolutePath() + QStringLiteral("\nThe folder does not exist."));
+          return;
+        }
+      }
+      QFileDialog::accept();
+    }
+
+   private:
+    bool pathMustExist_;
+  };
 };
 
 class QtProcessExit final : public ProcessExitSeam {

@@ -5,6 +5,8 @@
 
 #include <memory>
 
+class QWidget;
+
 namespace platform {
 
 // The places where the program meets the person and the machine. Each is a
@@ -59,6 +61,8 @@ class ProgramStartSeam {
 struct FileDialogRequest {
   enum class Mode { Open, Save };
   Mode mode = Mode::Save;
+  // The window the dialog belongs to; none for the active window.
+  QWidget* owner = nullptr;
   QString title;
   QString initialFolder;
   QString suggestedName;

@@ -12,12 +12,28 @@
 #include <QFileInfo>
 #include <QListWidget>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <ostream>
 
 // Failures print texts as texts.
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+
+// Runs the action once the window is shown, from inside the modal show that
+// is about to start.
+template <class Window, class Action>
+void onceShown(Window window, Action action) {
+  auto* poll = new QTimer;
+  QObject::connect(poll, &QTimer::timeout, [poll, window, action] {
+    QWidget* shown = window();
+    if (!shown || !shown->isVisible()) return;
+    poll->stop();
+    poll->deleteLater();
+    action();
+  });
+  poll->start(0);
+}
 
 class BrowserTest : public FreshProgram {
  protected:

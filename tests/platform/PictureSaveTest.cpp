@@ -8,6 +8,7 @@
 #include <QFileInfo>
 
 #include <csignal>
+#include <cstdint>
 #include <sys/resource.h>
 
 using platform::Picture;
@@ -81,6 +82,46 @@ TEST_F(PictureSave, WriteThatFailsHalfwayKeepsTheOldFile) {
   EXPECT_NE(error, 0);
   EXPECT_EQ(contentsOf(QStringLiteral("saved.bmp")), "the old contents");
   EXPECT_EQ(entries(), QStringList({QStringLiteral("saved.bmp"), QStringLiteral("source.png")}));
+}
+
+TEST_F(PictureSave, OpaquePicturesTake24BitsAndTransparentOnes32WithTheirAlpha) {
+  QImage opaque(5, 3, QImage::Format_ARGB32);  // an alpha channel, yet every pixel opaque
+  opaque.fill(QColor(10, 20, 30));
+  QImage translucent = opaque;
+  translucent.setPixel(4, 0, qRgba(200, 100, 50, 128));
+  translucent.setPixel(0, 2, qRgba(9, 8, 7, 0));
+  const struct {
+    const char* label;
+    Picture picture;
+    std::uint32_t headerSize, bits, compression;
+  } cases[] = {
+      {"photo", Picture::load(testData(QStringLiteral("pillow_hopper.jpg"))), 40, 24, 0},
+      {"palette bitmap, odd width", Picture::load(testData(QStringLiteral("bmpsuite_g_pal8.bmp"))), 40, 24, 0},
+      {"opaque with alpha channel", Picture::fromImage(opaque), 40, 24, 0},
+      {"translucent pixels", Picture::fromImage(translucent), 108, 32, 3},
+      {"cursor", Picture::load(testData(QStringLiteral("pillow_deerstalker.cur"))), 108, 32, 3},
+      {"transparent GIF", Picture::load(testData(QStringLiteral("pillow_transparent.gif"))), 108, 32, 3},
+  };
+  const auto little = [](const QByteArray& bytes, int at, int size) {
+    std::uint32_t value = 0;
+    for (int i = size - 1; i >= 0; --i) value = (value << 8) | static_cast<std::uint8_t>(bytes[at + i]);
+    return value;
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    picture = c.picture;
+    ASSERT_EQ(saveError(QStringLiteral("saved.bmp")), 0);
+    const QByteArray bytes = contentsOf(QStringLiteral("saved.bmp"));
+    ASSERT_GT(bytes.size(), 54);
+    EXPECT_EQ(little(bytes, 2, 4), static_cast<std::uint32_t>(bytes.size()));
+    EXPECT_EQ(little(bytes, 10, 4), 14 + c.headerSize);
+    EXPECT_EQ(little(bytes, 14, 4), c.headerSize);
+    EXPECT_EQ(little(bytes, 28, 2), c.bits);
+    EXPECT_EQ(little(bytes, 30, 4), c.compression);
+    const Picture back = Picture::load(pathOf(QStringLiteral("saved.bmp")));
+    EXPECT_EQ(back.image().convertToFormat(QImage::Format_ARGB32),
+              c.picture.image().convertToFormat(QImage::Format_ARGB32));
+  }
 }
 
 }  // namespace

@@ -1,8 +1,11 @@
-// Runs the tests in a headless application with a fixed English locale and a
-// settings store in a temporary folder of its own.
+// Runs the tests in a headless application with a fixed English locale, a
+// settings store in a temporary folder of its own, and a desktop of the
+// tests' own for looking up the programs that open files.
 #include <QApplication>
 #include <QLocale>
 #include <QTemporaryDir>
+
+#include "support/TestDesktop.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +15,7 @@ int main(int argc, char** argv) {
   qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
   QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
   ::testing::InitGoogleTest(&argc, argv);
+  testDesktop();
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tavlo"));
   QApplication::setOrganizationName(QStringLiteral("Tavlo"));

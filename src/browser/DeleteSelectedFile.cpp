@@ -1,0 +1,41 @@
+// The browser's delete command.
+
+#include "browser/FORM_Tavlo.h"
+
+#include "platform/ErrorHandling.h"
+#include "platform/FileOperations.h"
+#include "platform/Screen.h"
+#include "platform/Seams.h"
+#include "startup/MODULE_Public.h"
+
+using namespace platform;
+using MODULE_Public::CurrentPath;
+
+void FORM_Tavlo::DeleteSelectedFile() {
+  SkipFailingSteps step;
+  QString name;
+  step([&] { name = File1.list(File1.listIndex()); });
+  if (name.isEmpty()) return;
+
+  if (MODULE_Public::ConfirmDelete == 1) {
+    int confirmed = msgbox::Yes;
+    step([&] {
+      confirmed = MsgBox(QStringLiteral("Are you sure you wish to delete this file : ") + name,
+                         msgbox::YesNo + msgbox::Question, QStringLiteral("Tavlo : Confirm Delete"));
+    });
+    if (confirmed == msgbox::No) return;
+  }
+
+  step([&] { Kill(CurrentPath + File1.list(File1.listIndex())); });
+  if (step.lastError()) {
+    MsgBox(QStringLiteral("Could not delete file, the file may have READ/SYSTEM attributes."), msgbox::Critical,
+           QStringLiteral("Error Deleting"));
+    return;
+  }
+
+  step([&] { Screen::setMousePointer(Screen::Hourglass); });
+  step([&] { repaint(); });
+  step([&] { ClearPreview(); });
+  step([&] { File1.refresh(); });
+  step([&] { Screen::setMousePointer(Screen::DefaultPointer); });
+}

@@ -1,0 +1,30 @@
+// The browser's open command: the current file in the program the desktop
+// opens its type with.
+
+#include "browser/FORM_Tavlo.h"
+
+#include "platform/ErrorHandling.h"
+#include "platform/MODULE_Win32Api.h"
+#include "startup/MODULE_Public.h"
+
+using MODULE_Win32Api::FindAssociatedProgram;
+using MODULE_Win32Api::ShellOpen;
+
+void FORM_Tavlo::OpenSelectedFile() {
+  // A step that fails is passed over and the next one runs.
+  platform::SkipFailingSteps step;
+  bool anySelected = false;
+  step([&] {
+    for (int i = 0; i < File1.listCount() && !anySelected; ++i) anySelected = File1.selected(i);
+  });
+  if (!anySelected) return;
+
+  QString file;
+  QString program;
+  step([&] { file = MODULE_Public::CurrentPath + File1.list(File1.listIndex()); });
+  step([&] { program = FindAssociatedProgram(file); });
+  // No program for this type: nothing to do, and nothing to tell.
+  if (program.isEmpty()) return;
+  // The path goes as it is, blanks and all, without quotes.
+  step([&] { ShellOpen(program, file); });
+}

@@ -1,0 +1,63 @@
+// The browser's "Save As BMP..." command: the previewed picture written as a
+// Windows bitmap where the user says, or a bitmap file copied unchanged.
+
+#include "browser/FORM_Tavlo.h"
+
+#include "platform/ErrorHandling.h"
+#include "platform/MODULE_Dialog32.h"
+#include "platform/Picture.h"
+#include "platform/SafeWrite.h"
+#include "platform/Screen.h"
+#include "startup/MODULE_Public.h"
+
+using namespace platform;
+
+namespace {
+
+// Spaces only, at both ends.
+QString trimSpaces(const QString& text) {
+  qsizetype first = 0, last = text.size();
+  while (first < last && text[first] == QLatin1Char(' ')) ++first;
+  while (last > first && text[last - 1] == QLatin1Char(' ')) --last;
+  return text.mid(first, last - first);
+}
+
+}  // namespace
+
+void FORM_Tavlo::SaveAsBitmap() {
+  // A step that fails is skipped; the next one runs.
+  SkipFailingSteps step;
+
+  QString name;
+  step([&] { name = File1.list(File1.listIndex()); });
+  if (name.isEmpty()) return;
+
+  // The name up to its first full stop; a name without one leaves it empty.
+  const qsizetype stop = name.indexOf(QLatin1Char('.'));
+  const QString baseName = stop < 0 ? QString() : name.left(stop);
+
+  QString chosen;
+  step([&] {
+    chosen = MODULE_Dialog32::ShowFileDialog(this, 0, QStringLiteral("Save As BMP"), baseName + QStringLiteral(".bmp"),
+                                             QStringLiteral("Bitmap (*.BMP)") + QChar(u'\0') + QStringLiteral("*.bmp"),
+                                             MODULE_Public::CurrentPath, QStringLiteral("bmp"));
+  });
+  chosen = trimSpaces(chosen);
+  if (chosen.isEmpty()) return;
+
+  step([&] { Screen::setMousePointer(Screen::Hourglass); });
+  step([&] { repaint(); });
+
+  // A bitmap file is copied as it is; any other picture is written anew.
+  step([&] {
+    name = File1.list(File1.listIndex());
+    if (name.right(3).toUpper() == QStringLiteral("BMP"))
+      FileCopy(MODULE_Public::CurrentPath + name, chosen);
+    else
+      IMAGE_Preview.picture().saveAsBitmap(chosen);
+  });
+
+  step([&] { ClearPreview(); });
+  step([&] { File1.refresh(); });
+  step([&] { Screen::setMousePointer(Screen::DefaultPointer); });
+}

@@ -1,0 +1,182 @@
+// How the buttons, the pop-up menu, the mouse and the keys reach the commands.
+
+#include "browser/BrowserDriver.h"
+#include "dialogs/FORM_About.h"
+#include "dialogs/FORM_Settings.h"
+#include "startup/MODULE_Public.h"
+#include "viewer/FORM_MiniTavlo.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QTimer>
+
+using platform::DefaultInstance;
+
+namespace {
+
+class Routing : public BrowserTest {
+ protected:
+  struct MenuState {
+    bool shown = false;
+    bool open = false, fullSize = false, rename = false, remove = false, saveBmp = false;
+  };
+
+  // Presses a mouse button on the file list's row and records the pop-up
+  // menu's items, then closes it (or chooses the item given).
+  MenuState popupOn(FORM_Tavlo& browser, const QString& row, Qt::MouseButton button,
+                    platform::PopupMenu::Item* choose = nullptr) {
+    MenuState state;
+    QTimer::singleShot(0, [&] {
+      QMenu* menu = browser.MENU_FileListPopup.menu();
+      state.shown = menu->isVisible();
+      state.open = browser.MENUOPT_Open.enabled();
+      state.fullSize = browser.MENUOPT_FullSize.enabled();
+      state.rename = browser.MENUOPT_Rename.enabled();
+      state.remove = browser.MENUOPT_Delete.enabled();
+      state.saveBmp = browser.MENUOPT_SaveBMP.enabled();
+      menu->close();
+      if (choose) choose->choose();
+    });
+    QListWidget* list = browser.File1.listWidget();
+    const QPoint at = row.isEmpty() ? QPoint(5, 5) : list->visualItemRect(list->findItems(row, Qt::MatchExactly)[0]).center();
+    QTest::mousePress(list->viewport(), button, {}, at);
+    QTest::mouseRelease(list->viewport(), button, {}, at);
+    QCoreApplication::processEvents();
+    return state;
+  }
+};
+
+TEST_F(Routing, ThePopUpActsOnTheCurrentRowAndGreysWhatCannotBeDone) {
+  writeFile("notes.jpg", "not a picture");
+  writePicture("photo.jpg", 40, 30);
+  FORM_Tavlo& browser = openBrowser();
+
+  EXPECT_FALSE(popupOn(browser, QString(), Qt::RightButton).shown) << "no row selected";
+
+  clickRow(browser, "notes.jpg");
+  MenuState notice = popupOn(browser, "photo.jpg", Qt::RightButton);
+  EXPECT_TRUE(notice.shown);
+  EXPECT_FALSE(notice.fullSize);
+  EXPECT_FALSE(notice.saveBmp);
+  EXPECT_TRUE(notice.rename);
+  EXPECT_TRUE(notice.remove);
+  EXPECT_EQ(browser.File1.list(browser.File1.listIndex()), "notes.jpg") << "the right button does not move the row";
+
+  clickRow(browser, "photo.jpg");
+  MenuState picture = popupOn(browser, "notes.jpg", Qt::MiddleButton);
+  EXPECT_TRUE(picture.shown);
+  EXPECT_TRUE(picture.fullSize);
+  EXPECT_TRUE(picture.saveBmp);
+
+  EXPECT_TRUE(picture.open) << "the tests' desktop opens JPEG pictures";
+  EXPECT_FALSE(popupOn(browser, "photo.jpg", Qt::LeftButton).shown);
+
+  // "Delete" from the menu opened over another row deletes the current one.
+  MODULE_Public::ConfirmDelete = 0;
+  popupOn(browser, "notes.jpg", Qt::RightButton, &browser.MENUOPT_Delete);
+  EXPECT_FALSE(QFile::exists(pathOf("photo.jpg")));
+  EXPECT_TRUE(QFile::exists(pathOf("notes.jpg")));
+}
+
+TEST_F(Routing, OpenIsGreyedForATypeWithoutAProgramAndItsRoutesDoNothing) {
+  writePicture("scan.bmp", 20, 20);
+  FORM_Tavlo& browser = openBrowser();
+  clickRow(browser, "scan.bmp");
+  EXPECT_FALSE(popupOn(browser, "scan.bmp", Qt::RightButton).open);
+  QTest::mouseClick(browser.BUTTON_Open.widget(), Qt::LeftButton);
+  QTest::mouseDClick(browser.IMAGE_Preview.widget(), Qt::LeftButton, {}, QPoint(3, 3));
+  EXPECT_TRUE(seams.programStart->starts.empty());
+  EXPECT_TRUE(seams.messageBox->calls.empty());
+}
+
+TEST_F(Routing, TheButtonAndThePreviewOpenTheFileInItsProgram) {
+  writePicture("photo.jpg", 20, 20);
+  FORM_Tavlo& browser = openBrowser();
+  clickRow(browser, "photo.jpg");
+  QTest::mouseClick(browser.BUTTON_Open.widget(), Qt::LeftButton);
+  QTest::mouseDClick(browser.IMAGE_Preview.widget(), Qt::LeftButton, {}, QPoint(3, 3));
+  ASSERT_EQ(seams.programStart->starts.size(), 2u);
+  EXPECT_EQ(seams.programStart->starts[0].parameters, pathOf("photo.jpg"));
+}
+
+TEST_F(Routing, TheMouseOnThePreviewOpensTheViewerForAnyButtonButTheLeft) {
+  writePicture("photo.jpg", 40, 30);
+  FORM_Tavlo& browser = openBrowser();
+  clickRow(browser, "photo.jpg");
+
+  QTest::mousePress(browser.IMAGE_Preview.widget(), Qt::LeftButton, {}, QPoint(3, 3));
+  EXPECT_FALSE(DefaultInstance<FORM_MiniTavlo>::exists());
+
+  bool viewerOpened = false;
+  onceShown([] { return DefaultInstance<FORM_MiniTavlo>::exists() ? &DefaultInstance<FORM_MiniTavlo>::get() : nullptr; },
+            [&] {
+              viewerOpened = true;
+              DefaultInstance<FORM_MiniTavlo>::get().unload();
+            });
+  QTest::mousePress(browser.IMAGE_Preview.widget(), Qt::RightButton, {}, QPoint(3, 3));
+  EXPECT_TRUE(viewerOpened);
+  EXPECT_EQ(MODULE_Public::ViewerFromBrowser, 0);
+  EXPECT_TRUE(seams.processExit->exits.empty());
+}
+
+TEST_F(Routing, EscClosesTheBrowserAndEnterOpensTheSettings) {
+  writePicture("photo.jpg", 4, 4);
+  FORM_Tavlo& browser = openBrowser();
+  browser.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&browser));
+  DefaultInstance<FORM_Settings>::get().load();
+
+  bool settingsShown = false;
+  QTimer::singleShot(0, [&] {
+    settingsShown = DefaultInstance<FORM_Settings>::get().isVisible();
+    DefaultInstance<FORM_Settings>::get().BUTTON_Apply.press();
+  });
+  browser.File1.setFocus();
+  QTest::keyClick(browser.File1.listWidget(), Qt::Key_Return);
+  EXPECT_TRUE(settingsShown);
+
+  QTest::keyClick(browser.File1.listWidget(), Qt::Key_Escape);
+  EXPECT_EQ(seams.processExit->exits.size(), 1u);
+  EXPECT_FALSE(DefaultInstance<FORM_Tavlo>::exists());
+}
+
+TEST_F(Routing, ADoubleClickOnTheWindowsBackgroundOpensTheAboutBox) {
+  FORM_Tavlo& browser = openBrowser();
+  QTest::mouseDClick(browser.LABEL_FileSize.widget(), Qt::LeftButton);
+  EXPECT_FALSE(DefaultInstance<FORM_About>::exists()) << "not on a control";
+
+  QStringList texts;
+  QTimer::singleShot(0, [&] {
+    FORM_About& about = DefaultInstance<FORM_About>::get();
+    texts = {about.caption(), about.LABEL_AboutName.caption(), about.LABEL_AboutProduct.caption(),
+             about.LABEL_AboutAuthor.caption()};
+    about.BUTTON_AboutClose.press();
+  });
+  QTest::mouseDClick(&browser, Qt::LeftButton, {}, QPoint(5, 200));
+  EXPECT_EQ(texts, QStringList({"About Tavlo", "Tavlo 2.0.0", "Tavloer and Manager.", "Written by the Tavlo developers."}));
+  EXPECT_FALSE(DefaultInstance<FORM_About>::exists());
+}
+
+TEST_F(Routing, TheAboutBoxClosesByEscEnterAndItsIcon) {
+  using Close = std::function<void(FORM_About&)>;
+  const std::pair<const char*, Close> ways[] = {
+      {"Esc on the button", [](FORM_About& a) { QTest::keyClick(a.BUTTON_AboutClose.widget(), Qt::Key_Escape); }},
+      {"Enter", [](FORM_About& a) { QTest::keyClick(a.BUTTON_AboutClose.widget(), Qt::Key_Return); }},
+      {"icon", [](FORM_About& a) { QTest::mouseDClick(a.PICTURE_AboutIcon.widget(), Qt::LeftButton); }},
+  };
+  for (const auto& [name, close] : ways) {
+    SCOPED_TRACE(name);
+    bool closed = false;
+    onceShown([] { return &DefaultInstance<FORM_About>::get(); }, [&] {
+      FORM_About& about = DefaultInstance<FORM_About>::get();
+      about.BUTTON_AboutClose.setFocus();
+      close(about);
+      closed = !DefaultInstance<FORM_About>::exists();
+      if (!closed) about.unload();
+    });
+    DefaultInstance<FORM_About>::get().show(platform::Form::Modality::Modal);
+    EXPECT_TRUE(closed);
+  }
+}
+
+}  // namespace
