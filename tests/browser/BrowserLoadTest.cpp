@@ -33,49 +33,36 @@ TEST_F(BrowserLoad, OpensInTheCurrentFolderWithTheFirstFilterWhenNothingIsStored
   expectEmptyPreview(browser);
 }
 
-struct FilterCase {
-  std::int16_t stored;
-  int listIndex;
-  const char* text;
-};
-
-void PrintTo(const FilterCase& c, std::ostream* out) { *out << "stored filter index " << c.stored; }
-
-class BrowserLoadFilter : public BrowserLoad, public ::testing::WithParamInterface<FilterCase> {};
-
-TEST_P(BrowserLoadFilter, AppliesOnlyAStoredIndexOfTheList) {
-  MODULE_Public::FilterIndex = GetParam().stored;
-  FORM_Tavlo& browser = openBrowser();
-  EXPECT_EQ(browser.COMBO_Filter.listIndex(), GetParam().listIndex);
-  EXPECT_EQ(browser.COMBO_Filter.text(), QString::fromLatin1(GetParam().text));
-  // Every file: the last item's pattern, or the list's own until a filter applies.
-  EXPECT_EQ(rows(browser), QStringList({"a.jpg", "b.GIF", "c.bmp", "d.txt"}));
-  EXPECT_EQ(MODULE_Public::CurrentPath, folder.path() + "/");
+// Only a stored index of the list applies; without one the list's own
+// pattern shows every file. Dot files are listed only with the box checked.
+TEST_F(BrowserLoad, AppliesTheStoredFilterAndHiddenValue) {
+  const QStringList every{"a.jpg", "b.GIF", "c.bmp", "d.txt"};
+  const struct {
+    std::int16_t filter, hidden;
+    int listIndex;
+    const char* text;
+    QStringList rows;
+  } cases[] = {
+      {6, 0, 6, "*.*", every},
+      {9, 0, -1, "", every},
+      {-2, 0, -1, "", every},
+      {7, 1, -1, "", QStringList{".e.jpg"} + every},
+      {0, 1, 0, "*.jpg;*.gif;*.bmp", {".e.jpg", "a.jpg", "b.GIF", "c.bmp"}},
+      {0, 2, 0, "*.jpg;*.gif;*.bmp", {"a.jpg", "b.GIF", "c.bmp"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "filter " << c.filter << ", hidden " << c.hidden);
+    platform::discardAllForms();
+    MODULE_Public::FilterIndex = c.filter;
+    MODULE_Public::ShowHidden = c.hidden;
+    FORM_Tavlo& browser = openBrowser();
+    EXPECT_EQ(browser.COMBO_Filter.listIndex(), c.listIndex);
+    EXPECT_EQ(browser.COMBO_Filter.text(), QString::fromLatin1(c.text));
+    EXPECT_EQ(browser.CHECK_Hidden.value(), c.hidden);
+    EXPECT_EQ(rows(browser), c.rows);
+    EXPECT_EQ(MODULE_Public::CurrentPath, folder.path() + "/");
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(StoredIndex, BrowserLoadFilter,
-                         ::testing::Values(FilterCase{6, 6, "*.*"}, FilterCase{9, -1, ""}, FilterCase{-2, -1, ""},
-                                           FilterCase{7, -1, ""}));
-
-struct HiddenCase {
-  std::int16_t stored;
-  bool listsDotFiles;
-};
-
-void PrintTo(const HiddenCase& c, std::ostream* out) { *out << "stored hidden value " << c.stored; }
-
-class BrowserLoadHidden : public BrowserLoad, public ::testing::WithParamInterface<HiddenCase> {};
-
-TEST_P(BrowserLoadHidden, ListsDotFilesOnlyWhenTheBoxIsChecked) {
-  MODULE_Public::ShowHidden = GetParam().stored;
-  FORM_Tavlo& browser = openBrowser();
-  EXPECT_EQ(browser.CHECK_Hidden.value(), GetParam().stored);
-  EXPECT_EQ(rows(browser).contains(".e.jpg"), GetParam().listsDotFiles);
-  EXPECT_TRUE(rows(browser).contains("a.jpg"));
-}
-
-INSTANTIATE_TEST_SUITE_P(StoredValue, BrowserLoadHidden,
-                         ::testing::Values(HiddenCase{0, false}, HiddenCase{1, true}, HiddenCase{2, false}));
 
 TEST_F(BrowserLoad, OpensInAStartFolderThatExists) {
   // The start folder lies on another volume; the drive list stays on the first.
@@ -91,13 +78,6 @@ TEST_F(BrowserLoad, OpensInAStartFolderThatExists) {
   EXPECT_EQ(MODULE_Public::CurrentPath, start + "/");
   EXPECT_EQ(browser.Drive1.drive(), QStringLiteral("/"));
   expectEmptyPreview(browser);
-}
-
-TEST_F(BrowserLoad, ShowsTheVolumeOfTheFolderItStartsIn) {
-  seams.volumes->mounts = QStringList{"/", folder.path()};
-  FORM_Tavlo& browser = openBrowser();
-  EXPECT_EQ(browser.Drive1.drive(), folder.path());
-  EXPECT_EQ(browser.Dir1.path(), folder.path());
 }
 
 TEST_F(BrowserLoad, StaysInTheCurrentFolderWhenTheStartFolderIsMissing) {

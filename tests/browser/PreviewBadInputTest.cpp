@@ -3,35 +3,16 @@
 
 #include "browser/BrowserDriver.h"
 #include "platform/Screen.h"
+#include "support/FileKinds.h"
 #include "support/PictureBytes.h"
-#include "support/SpecialFiles.h"
 
-#include <QBuffer>
 #include <QFile>
-#include <QImage>
-#include <QRandomGenerator>
 
 #include <functional>
 
 namespace {
 
-class PreviewBadInput : public BrowserTest {
- protected:
-  static QByteArray noisePicture(const char* format) {
-    QImage noise(64, 64, QImage::Format_RGB32);
-    QRandomGenerator random(7);
-    for (int y = 0; y < noise.height(); ++y)
-      for (int x = 0; x < noise.width(); ++x) noise.setPixel(x, y, random.generate());
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    EXPECT_TRUE(noise.save(&buffer, format));
-    return buffer.data();
-  }
-  static QByteArray truncatedJpeg() {
-    const QByteArray whole = noisePicture("JPG");
-    return whole.left(whole.size() * 6 / 10);
-  }
-};
+using PreviewBadInput = BrowserTest;
 
 enum class SizeShown { OfTheFile, Previous };
 
@@ -45,6 +26,7 @@ struct BadFile {
 
 TEST_F(PreviewBadInput, EndsInTheNoticeWithoutAMessage) {
   PermissionBitsApply permissionBits;
+  const QByteArray jpeg = contentsOf(testData(QStringLiteral("pillow_hopper.jpg")));
   std::vector<BadFile> cases = {
       {"text.jpg", "Some words, and no picture.\n", nullptr, SizeShown::OfTheFile},
       {"empty.jpg", QByteArray(), nullptr, SizeShown::OfTheFile},
@@ -52,12 +34,15 @@ TEST_F(PreviewBadInput, EndsInTheNoticeWithoutAMessage) {
        SizeShown::Previous},
       {"pipe.jpg", "replaced by a FIFO",
        [](const QString& path) { ASSERT_TRUE(QFile::remove(path) && makeFifo(path)); }, SizeShown::OfTheFile},
-      {"cut.jpg", truncatedJpeg(), nullptr, SizeShown::OfTheFile},
+      {"cut.jpg", jpeg.left(jpeg.size() * 6 / 10), nullptr, SizeShown::OfTheFile},
       {"huge.bmp", bitmapFile(60000, 60000, 24, 0, QByteArray(16, '\x7f')), nullptr, SizeShown::OfTheFile},
       {"huge.gif", gifFile(60000, 60000), nullptr, SizeShown::OfTheFile},
+      // Sparse, so that it takes no room; its length needs more than 32 bits.
+      {"long.jpg", "no picture", [](const QString& path) { ASSERT_TRUE(QFile(path).resize(3000000000)); },
+       SizeShown::OfTheFile},
   };
   if (permissionBits.active())
-    cases.push_back({"locked.bmp", noisePicture("BMP"),
+    cases.push_back({"locked.bmp", contentsOf(testData(QStringLiteral("bmpsuite_g_rgb24.bmp"))),
                      [](const QString& path) { ASSERT_TRUE(QFile::setPermissions(path, {})); }, SizeShown::OfTheFile});
   for (const BadFile& c : cases) writeFile(QString::fromLatin1(c.name), c.bytes);
   writePicture(QStringLiteral("good.bmp"), 300, 100);
@@ -65,6 +50,7 @@ TEST_F(PreviewBadInput, EndsInTheNoticeWithoutAMessage) {
   FORM_Tavlo& browser = openBrowser();
   for (const BadFile& c : cases)
     if (c.afterListing) c.afterListing(pathOf(QString::fromLatin1(c.name)));
+  ASSERT_EQ(bytesText(pathOf(QStringLiteral("long.jpg"))), QStringLiteral("3,000,000,000 bytes"));
 
   for (const BadFile& c : cases) {
     SCOPED_TRACE(c.name);

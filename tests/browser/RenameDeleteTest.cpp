@@ -3,7 +3,6 @@
 #include "browser/BrowserDriver.h"
 #include "platform/Screen.h"
 #include "startup/MODULE_Public.h"
-#include "support/SpecialFiles.h"
 
 #include <QFile>
 
@@ -33,10 +32,7 @@ TEST_F(FileCommands, RenameAsksForTheNewPathAndRenamesAfterConfirming) {
   EXPECT_EQ(seams.inputBox->calls[0].prompt, "Enter the new name for this file...\n\n" + here() + "photo.jpg");
   EXPECT_EQ(seams.inputBox->calls[0].title, "Rename");
   EXPECT_EQ(seams.inputBox->calls[0].defaultText, here());
-  ASSERT_EQ(seams.messageBox->calls.size(), 1u);
-  EXPECT_EQ(seams.messageBox->calls[0].prompt, "Are you sure you wish to rename this file : photo.jpg");
-  EXPECT_EQ(seams.messageBox->calls[0].style, 36);
-  EXPECT_EQ(seams.messageBox->calls[0].title, "Tavlo : Confirm Rename");
+  expectOneMessage("Are you sure you wish to rename this file : photo.jpg", 36, "Tavlo : Confirm Rename");
   EXPECT_TRUE(QFile::exists(pathOf("holiday.jpg")));
   EXPECT_FALSE(QFile::exists(pathOf("photo.jpg")));
   EXPECT_EQ(rows(browser), QStringList({"holiday.jpg", "other.jpg"}));
@@ -67,18 +63,12 @@ TEST_F(FileCommands, RenameChangesNothingWithoutAUsableAnswer) {
 TEST_F(FileCommands, RenameNeverReplacesAnExistingFile) {
   MODULE_Public::ConfirmRename = 0;
   FORM_Tavlo& browser = browserOnPhoto();
-  const QByteArray otherBytes = [&] {
-    QFile f(pathOf("other.jpg"));
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-  }();
+  const QByteArray otherBytes = contentsOf(pathOf("other.jpg"));
   seams.inputBox->answers = {here() + "other.jpg"};
   browser.BUTTON_Rename.press();
   EXPECT_TRUE(seams.messageBox->calls.empty()) << "no question and no message";
   EXPECT_TRUE(QFile::exists(pathOf("photo.jpg")));
-  QFile other(pathOf("other.jpg"));
-  ASSERT_TRUE(other.open(QIODevice::ReadOnly));
-  EXPECT_EQ(other.readAll(), otherBytes);
+  EXPECT_EQ(contentsOf(pathOf("other.jpg")), otherBytes);
   expectEmptyPreview(browser);
 }
 
@@ -97,10 +87,7 @@ TEST_F(FileCommands, DeleteAsksThenRemovesTheFileForGood) {
   seams.messageBox->answers = {platform::msgbox::No};
   QTest::mouseClick(browser.BUTTON_Delete.widget(), Qt::LeftButton);
   EXPECT_TRUE(QFile::exists(pathOf("photo.jpg")));
-  ASSERT_EQ(seams.messageBox->calls.size(), 1u);
-  EXPECT_EQ(seams.messageBox->calls[0].prompt, "Are you sure you wish to delete this file : photo.jpg");
-  EXPECT_EQ(seams.messageBox->calls[0].style, 36);
-  EXPECT_EQ(seams.messageBox->calls[0].title, "Tavlo : Confirm Delete");
+  expectOneMessage("Are you sure you wish to delete this file : photo.jpg", 36, "Tavlo : Confirm Delete");
   EXPECT_NE(browser.IMAGE_Preview.picture().handle(), 0u);
 
   seams.messageBox->answers = {platform::msgbox::Yes};
@@ -116,10 +103,7 @@ TEST_F(FileCommands, ARefusedDeleteSaysSoAndLeavesThePreview) {
   ASSERT_TRUE(QFile::setPermissions(pathOf("photo.jpg"), QFile::ReadOwner));
   browser.MENUOPT_Delete.choose();
   EXPECT_TRUE(QFile::exists(pathOf("photo.jpg")));
-  ASSERT_EQ(seams.messageBox->calls.size(), 1u);
-  EXPECT_EQ(seams.messageBox->calls[0].prompt, "Could not delete file, the file may have READ/SYSTEM attributes.");
-  EXPECT_EQ(seams.messageBox->calls[0].style, 16);
-  EXPECT_EQ(seams.messageBox->calls[0].title, "Error Deleting");
+  expectOneMessage("Could not delete file, the file may have READ/SYSTEM attributes.", 16, "Error Deleting");
   EXPECT_NE(browser.IMAGE_Preview.picture().handle(), 0u);
 
   // Gone meanwhile: the same message.
@@ -127,17 +111,6 @@ TEST_F(FileCommands, ARefusedDeleteSaysSoAndLeavesThePreview) {
   QFile::remove(pathOf("photo.jpg"));
   browser.BUTTON_Delete.press();
   EXPECT_EQ(seams.messageBox->calls.size(), 2u);
-}
-
-TEST_F(FileCommands, WithNoCurrentRowNothingHappens) {
-  writePicture("photo.jpg", 4, 4);
-  FORM_Tavlo& browser = openBrowser();
-  seams.inputBox->answers = {here() + "x.jpg"};
-  browser.BUTTON_Rename.press();
-  browser.BUTTON_Delete.press();
-  EXPECT_TRUE(seams.inputBox->calls.empty());
-  EXPECT_TRUE(seams.messageBox->calls.empty());
-  EXPECT_TRUE(QFile::exists(pathOf("photo.jpg")));
 }
 
 }  // namespace

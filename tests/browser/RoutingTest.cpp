@@ -4,9 +4,9 @@
 #include "dialogs/FORM_About.h"
 #include "dialogs/FORM_Settings.h"
 #include "startup/MODULE_Public.h"
-#include "viewer/FORM_MiniTavlo.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QMenu>
 #include <QTimer>
 
@@ -49,6 +49,7 @@ class Routing : public BrowserTest {
 TEST_F(Routing, ThePopUpActsOnTheCurrentRowAndGreysWhatCannotBeDone) {
   writeFile("notes.jpg", "not a picture");
   writePicture("photo.jpg", 40, 30);
+  writePicture("scan.bmp", 20, 20);
   FORM_Tavlo& browser = openBrowser();
 
   EXPECT_FALSE(popupOn(browser, QString(), Qt::RightButton).shown) << "no row selected";
@@ -62,6 +63,9 @@ TEST_F(Routing, ThePopUpActsOnTheCurrentRowAndGreysWhatCannotBeDone) {
   EXPECT_TRUE(notice.remove);
   EXPECT_EQ(browser.File1.list(browser.File1.listIndex()), "notes.jpg") << "the right button does not move the row";
 
+  clickRow(browser, "scan.bmp");
+  EXPECT_FALSE(popupOn(browser, "scan.bmp", Qt::RightButton).open) << "no program for bitmaps";
+
   clickRow(browser, "photo.jpg");
   MenuState picture = popupOn(browser, "notes.jpg", Qt::MiddleButton);
   EXPECT_TRUE(picture.shown);
@@ -71,52 +75,18 @@ TEST_F(Routing, ThePopUpActsOnTheCurrentRowAndGreysWhatCannotBeDone) {
   EXPECT_TRUE(picture.open) << "the tests' desktop opens JPEG pictures";
   EXPECT_FALSE(popupOn(browser, "photo.jpg", Qt::LeftButton).shown);
 
+  // "Save As BMP..." writes the previewed picture where the dialog says.
+  seams.fileDialog->answers = {pathOf("saved.bmp")};
+  popupOn(browser, "notes.jpg", Qt::RightButton, &browser.MENUOPT_SaveBMP);
+  QImage saved(pathOf("saved.bmp"));
+  EXPECT_EQ(saved.size(), QSize(40, 30));
+  clickRow(browser, "photo.jpg");
+
   // "Delete" from the menu opened over another row deletes the current one.
   MODULE_Public::ConfirmDelete = 0;
   popupOn(browser, "notes.jpg", Qt::RightButton, &browser.MENUOPT_Delete);
   EXPECT_FALSE(QFile::exists(pathOf("photo.jpg")));
   EXPECT_TRUE(QFile::exists(pathOf("notes.jpg")));
-}
-
-TEST_F(Routing, OpenIsGreyedForATypeWithoutAProgramAndItsRoutesDoNothing) {
-  writePicture("scan.bmp", 20, 20);
-  FORM_Tavlo& browser = openBrowser();
-  clickRow(browser, "scan.bmp");
-  EXPECT_FALSE(popupOn(browser, "scan.bmp", Qt::RightButton).open);
-  QTest::mouseClick(browser.BUTTON_Open.widget(), Qt::LeftButton);
-  QTest::mouseDClick(browser.IMAGE_Preview.widget(), Qt::LeftButton, {}, QPoint(3, 3));
-  EXPECT_TRUE(seams.programStart->starts.empty());
-  EXPECT_TRUE(seams.messageBox->calls.empty());
-}
-
-TEST_F(Routing, TheButtonAndThePreviewOpenTheFileInItsProgram) {
-  writePicture("photo.jpg", 20, 20);
-  FORM_Tavlo& browser = openBrowser();
-  clickRow(browser, "photo.jpg");
-  QTest::mouseClick(browser.BUTTON_Open.widget(), Qt::LeftButton);
-  QTest::mouseDClick(browser.IMAGE_Preview.widget(), Qt::LeftButton, {}, QPoint(3, 3));
-  ASSERT_EQ(seams.programStart->starts.size(), 2u);
-  EXPECT_EQ(seams.programStart->starts[0].parameters, pathOf("photo.jpg"));
-}
-
-TEST_F(Routing, TheMouseOnThePreviewOpensTheViewerForAnyButtonButTheLeft) {
-  writePicture("photo.jpg", 40, 30);
-  FORM_Tavlo& browser = openBrowser();
-  clickRow(browser, "photo.jpg");
-
-  QTest::mousePress(browser.IMAGE_Preview.widget(), Qt::LeftButton, {}, QPoint(3, 3));
-  EXPECT_FALSE(DefaultInstance<FORM_MiniTavlo>::exists());
-
-  bool viewerOpened = false;
-  onceShown([] { return DefaultInstance<FORM_MiniTavlo>::exists() ? &DefaultInstance<FORM_MiniTavlo>::get() : nullptr; },
-            [&] {
-              viewerOpened = true;
-              DefaultInstance<FORM_MiniTavlo>::get().unload();
-            });
-  QTest::mousePress(browser.IMAGE_Preview.widget(), Qt::RightButton, {}, QPoint(3, 3));
-  EXPECT_TRUE(viewerOpened);
-  EXPECT_EQ(MODULE_Public::ViewerFromBrowser, 0);
-  EXPECT_TRUE(seams.processExit->exits.empty());
 }
 
 TEST_F(Routing, EscClosesTheBrowserAndEnterOpensTheSettings) {

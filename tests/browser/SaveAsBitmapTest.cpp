@@ -6,10 +6,8 @@
 #include "platform/Screen.h"
 #include "startup/MODULE_Public.h"
 
-#include <QDirIterator>
 #include <QFile>
 
-#include <map>
 
 namespace {
 
@@ -37,21 +35,6 @@ class SaveAsBitmap : public BrowserTest {
     clickRow(browser, name);
     return browser;
   }
-
-  static QByteArray contentsOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-  }
-
-  std::map<QString, QByteArray> files() const {
-    std::map<QString, QByteArray> found;
-    QDirIterator it(folder.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-      const QString path = it.next();
-      found[path] = contentsOf(path);
-    }
-    return found;
-  }
 };
 
 TEST_F(SaveAsBitmap, SuggestsTheBaseNameInTheBrowsersFolderAndCancelChangesNothing) {
@@ -63,7 +46,7 @@ TEST_F(SaveAsBitmap, SuggestsTheBaseNameInTheBrowsersFolderAndCancelChangesNothi
       {"notes", ".bmp"},
       {QString(246, QLatin1Char('l')) + ".jpg", QString(246, QLatin1Char('l')) + ".bmp"},
   };
-  const auto before = files();
+  const auto before = snapshot();
   for (const auto& c : cases) {
     SCOPED_TRACE(c.row.toStdString());
     FORM_Tavlo& browser = browserOn(c.row);
@@ -81,13 +64,11 @@ TEST_F(SaveAsBitmap, SuggestsTheBaseNameInTheBrowsersFolderAndCancelChangesNothi
     EXPECT_EQ(asked.suggestedName, c.suggested);
     EXPECT_EQ(asked.filters, QStringList{"Bitmap (*.BMP) (*.bmp)"});
     EXPECT_EQ(asked.defaultExtension, "bmp");
-    EXPECT_TRUE(asked.confirmOverwrite);
-    EXPECT_TRUE(asked.pathMustExist);
 
     EXPECT_EQ(browser.IMAGE_Preview.picture().handle(), shown);
     EXPECT_EQ(browser.LABEL_PixSize.caption(), pixelSize);
     EXPECT_EQ(browser.File1.list(browser.File1.listIndex()), c.row);
-    EXPECT_EQ(files(), before);
+    EXPECT_EQ(snapshot(), before);
   }
 }
 
@@ -135,9 +116,9 @@ TEST_F(SaveAsBitmap, AFailedWriteIsSilentAndStillEmptiesThePreview) {
     SCOPED_TRACE(row.toStdString());
     FORM_Tavlo& browser = browserOn(row);
     seams.fileDialog->answers = {pathOf("missing/saved.bmp")};
-    const auto before = files();
+    const auto before = snapshot();
     browser.SaveAsBitmap();
-    EXPECT_EQ(files(), before);
+    EXPECT_EQ(snapshot(), before);
     EXPECT_TRUE(seams.messageBox->calls.empty());
     expectEmptyPreview(browser);
     EXPECT_EQ(platform::Screen::mousePointer(), platform::Screen::DefaultPointer);

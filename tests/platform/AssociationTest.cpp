@@ -1,7 +1,7 @@
 #include "platform/MODULE_Win32Api.h"
 #include "platform/RuntimeError.h"
+#include "support/FileKinds.h"
 #include "support/FreshProgram.h"
-#include "support/SpecialFiles.h"
 #include "support/TestDesktop.h"
 
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "BlankForm.h"
+#include "support/BlankForm.h"
 
 #include "platform/DirListBox.h"
 
@@ -89,48 +89,14 @@ TEST_F(DirList, SettingThePathRaisesChangeOnlyWhenItIsAnotherFolder) {
     EXPECT_EQ(changes, c.changes);
   }
   for (const QString& missing : {QStringLiteral("gone"), QStringLiteral("file.txt"), QString()}) {
-    EXPECT_EQ(errorOf([&] { dirs->setPath(missing); }), 76) << missing.toStdString();
+    EXPECT_EQ(raisedError([&] { dirs->setPath(missing); }), 76) << missing.toStdString();
     EXPECT_EQ(dirs->path(), folder.path());
   }
   EXPECT_EQ(changes, 4);
 }
 
-TEST_F(DirList, ADoubleClickOrEnterOnAnEntryOpensIt) {
-  make();
-  showForm();
-  QTreeWidget* tree = dirs->tree();
-  const QPoint alpha = tree->visualItemRect(entry(QStringLiteral("Alpha"))).center();
-  QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, alpha);
-  QTest::mouseRelease(tree->viewport(), Qt::LeftButton, {}, alpha);
-  EXPECT_EQ(dirs->path(), pathOf(QStringLiteral("Alpha")));
-  EXPECT_EQ(changes, 1);
-
-  // Up to the parent, by keys.
-  dirs->setFocus();
-  QTest::keyClick(tree, Qt::Key_Up);
-  ASSERT_EQ(tree->currentItem()->text(0), folder.dirName());
-  QTest::keyClick(tree, Qt::Key_Return);
-  EXPECT_EQ(dirs->path(), folder.path());
-  EXPECT_EQ(changes, 2);
-}
-
-TEST_F(DirList, ChangingDriveGoesToTheFolderLastShownThere) {
-  make();
-  dirs->setPath(QStringLiteral("Alpha"));
-  dirs->changeToDrive(usb);
-  EXPECT_EQ(dirs->path(), usb) << "not shown on that volume yet: its root";
-  dirs->setPath(QStringLiteral("pics"));
-  dirs->changeToDrive(QStringLiteral("/"));
-  EXPECT_EQ(dirs->path(), pathOf(QStringLiteral("Alpha")));
-  dirs->changeToDrive(usb);
-  EXPECT_EQ(dirs->path(), pathOf(QStringLiteral("usb/pics")));
-
-  dirs->changeToDrive(QStringLiteral("/"));
-  ASSERT_TRUE(QDir(pathOf(QStringLiteral("usb/pics"))).removeRecursively());
-  dirs->changeToDrive(usb);
-  EXPECT_EQ(dirs->path(), usb) << "the last folder is gone";
-}
-
+// A double-click or Enter on an entry: Navigation, through the browser.
+// Going back to the folder last shown on a drive: DriveErrors, through the browser.
 TEST_F(DirList, AVolumeThatCannotBeReadRaisesItsError) {
   make();
   struct Case {
@@ -139,7 +105,7 @@ TEST_F(DirList, AVolumeThatCannotBeReadRaisesItsError) {
   for (const Case c : {Case{EIO, 68}, Case{ENOMEDIUM, 68}, Case{EACCES, 70}, Case{ENOENT, 76}}) {
     SCOPED_TRACE(c.err);
     seams.volumes->failures[usb] = c.err;
-    EXPECT_EQ(errorOf([&] { dirs->changeToDrive(usb); }), c.number);
+    EXPECT_EQ(raisedError([&] { dirs->changeToDrive(usb); }), c.number);
     EXPECT_EQ(dirs->path(), folder.path());
   }
   EXPECT_EQ(changes, 0);

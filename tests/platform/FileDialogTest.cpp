@@ -24,26 +24,7 @@ const QString BitmapFilter = QStringLiteral("Bitmap (*.BMP)") + QChar(u'\0') + Q
 
 using FileDialog = FreshProgram;
 
-TEST_F(FileDialog, AsksForTheRecordValuesAndReturnsTheAnswer) {
-  QWidget owner;
-  seams.fileDialog->answers = {QStringLiteral("/pictures/chosen.bmp")};
-  EXPECT_EQ(ShowFileDialog(&owner, 0, QStringLiteral("Save As BMP"), QStringLiteral("photo.bmp"), BitmapFilter,
-                           QStringLiteral("/pictures/"), QStringLiteral("bmp")),
-            QStringLiteral("/pictures/chosen.bmp"));
-  ASSERT_EQ(seams.fileDialog->requests.size(), 1u);
-  const Request& asked = seams.fileDialog->requests.front();
-  EXPECT_EQ(asked.owner, &owner);
-  EXPECT_EQ(asked.title, QStringLiteral("Save As BMP"));
-  EXPECT_EQ(asked.initialFolder, QStringLiteral("/pictures/"));
-  EXPECT_EQ(asked.suggestedName, QStringLiteral("photo.bmp"));
-  EXPECT_EQ(asked.filters, QStringList{QStringLiteral("Bitmap (*.BMP) (*.bmp)")});
-  EXPECT_EQ(asked.defaultExtension, QStringLiteral("bmp"));
-
-  // Cancelled: empty text.
-  EXPECT_EQ(ShowFileDialog(&owner, 0, QString(), QString(), QString(), QString(), QString()), QString());
-  EXPECT_EQ(seams.fileDialog->requests.size(), 2u);
-}
-
+// How each value reaches the request, and the answer back: SaveAsBitmap, through the browser.
 TEST_F(FileDialog, ModeOneOpensAnyOtherSaves) {
   const struct {
     std::int16_t mode;

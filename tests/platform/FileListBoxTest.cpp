@@ -1,4 +1,4 @@
-#include "BlankForm.h"
+#include "support/BlankForm.h"
 
 #include "platform/FileListBox.h"
 
@@ -62,13 +62,12 @@ class FileList : public OnBlankForm {
 
 const QStringList allFiles{"a.jpg", "B.txt", "c.JPG", "Link.jpg", "noext", "Photo.JPG"};
 
-TEST_F(FileList, ListsFilesAndLinksToFilesSortedWithoutRegardToCase) {
+// Files and links to files, never folders, dead links or FIFOs, sorted
+// without regard to case.
+TEST_F(FileList, ListsFilesMatchingPatternsWithoutRegardToCase) {
   EXPECT_EQ(files->path(), folder.path());
   EXPECT_EQ(shown(), allFiles);
   EXPECT_EQ(files->listIndex(), -1);
-}
-
-TEST_F(FileList, MatchesPatternsWithoutRegardToCase) {
   struct Case {
     const char* pattern;
     QStringList names;
@@ -98,8 +97,8 @@ TEST_F(FileList, MatchesPatternsWithoutRegardToCase) {
 
 TEST_F(FileList, AMissingFolderRaisesPathNotFoundAndKeepsTheList) {
   files->setListIndex(1);
-  EXPECT_EQ(errorOf([&] { files->setPath(pathOf(QStringLiteral("gone"))); }), 76);
-  EXPECT_EQ(errorOf([&] { files->setPath(pathOf(QStringLiteral("a.jpg"))); }), 76);
+  EXPECT_EQ(raisedError([&] { files->setPath(pathOf(QStringLiteral("gone"))); }), 76);
+  EXPECT_EQ(raisedError([&] { files->setPath(pathOf(QStringLiteral("a.jpg"))); }), 76);
   EXPECT_EQ(files->path(), folder.path());
   EXPECT_EQ(shown(), allFiles);
   EXPECT_EQ(files->listIndex(), 1);
@@ -137,7 +136,7 @@ TEST_F(FileList, SettingTheListIndexClicksOnlyOnAChange) {
   for (int i = 0; i < files->listCount(); ++i) EXPECT_EQ(files->selected(i), i == 2) << i;
 
   for (const int wrong : {-2, 6, 100}) {
-    EXPECT_EQ(errorOf([&] { files->setListIndex(wrong); }), 380) << wrong;
+    EXPECT_EQ(raisedError([&] { files->setListIndex(wrong); }), 380) << wrong;
     EXPECT_EQ(files->listIndex(), 2);
   }
   EXPECT_EQ(clicks, 1);

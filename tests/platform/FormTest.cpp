@@ -2,7 +2,6 @@
 #include "platform/CommandButton.h"
 #include "platform/DirListBox.h"
 #include "platform/Form.h"
-#include "platform/Label.h"
 #include "platform/Screen.h"
 #include "support/FreshProgram.h"
 
@@ -27,7 +26,6 @@ class RecordingForm : public Form {
   RecordingForm() {
     ++made;
     resize(600, 400);
-    label.move(150, 150, 1500, 300);
     ok.move(150, 600, 1500, 450);
     other.move(1800, 600, 1500, 450);
     combo.move(150, 1200, 3000, 315);
@@ -35,7 +33,6 @@ class RecordingForm : public Form {
     ok.Click = [this] { ++okClicks; };
   }
 
-  platform::Label label{this, QStringLiteral("Caption")};
   platform::CommandButton ok{this, QStringLiteral("OK")};
   platform::CommandButton other{this, QStringLiteral("Other")};
   platform::ComboBox combo{this};
@@ -43,7 +40,7 @@ class RecordingForm : public Form {
 
   static inline int made = 0, loads = 0, unloads = 0;
   bool cancelUnload = false, visibleWhileLoading = false;
-  int okClicks = 0, dblClicks = 0;
+  int okClicks = 0;
   std::vector<int> keys;
   QStringList comboTextAtKeys;
 
@@ -60,7 +57,6 @@ class RecordingForm : public Form {
     keys.push_back(keyAscii);
     comboTextAtKeys.append(combo.text());
   }
-  void Form_DblClick() override { ++dblClicks; }
 };
 
 class Forms : public FreshProgram {
@@ -204,19 +200,6 @@ TEST_F(Forms, EndProgramDestroysEveryFormWithoutUnloadingAndExitsOnce) {
   deleteUnloaded();
   EXPECT_TRUE(shown.isNull());
   EXPECT_TRUE(loaded.isNull());
-}
-
-TEST_F(Forms, ADoubleClickOnTheWindowButNotOnALabelRunsFormDblClick) {
-  RecordingForm& form = shownActive();
-  const QPoint background(500, 350);
-  ASSERT_EQ(form.childAt(background), nullptr);
-  QTest::mouseDClick(&form, Qt::LeftButton, {}, background);
-  QTest::mouseRelease(&form, Qt::LeftButton, {}, background);
-  EXPECT_EQ(form.dblClicks, 1);
-
-  QTest::mouseDClick(form.label.widget(), Qt::LeftButton);
-  QTest::mouseRelease(form.label.widget(), Qt::LeftButton);
-  EXPECT_EQ(form.dblClicks, 1);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "BlankForm.h"
+#include "support/BlankForm.h"
 
 #include "platform/ImageControl.h"
 
@@ -18,40 +18,6 @@ Picture quartered(int width, int height) {
 }
 
 using Image = OnBlankForm;
-
-TEST_F(Image, TakesThePicturesNaturalSizePlusItsBorderUnlessStretching) {
-  struct Case {
-    ImageControl::Border border;
-    bool stretch;
-    float width, height;
-  };
-  const Case cases[] = {
-      {ImageControl::Border::FixedSingle, false, 1560, 960},
-      {ImageControl::Border::None, false, 1500, 900},
-      {ImageControl::Border::FixedSingle, true, 3000, 2000},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.width);
-    ImageControl image(form, c.border);
-    image.move(100, 100, 3000, 2000);
-    image.setStretch(c.stretch);
-    image.setPicture(quartered(100, 60));
-    EXPECT_EQ(image.width(), c.width);
-    EXPECT_EQ(image.height(), c.height);
-    EXPECT_EQ(image.left(), 100);
-    EXPECT_EQ(image.widget()->size(), QSize(static_cast<int>(c.width) / 15, static_cast<int>(c.height) / 15));
-  }
-}
-
-TEST_F(Image, HasAHandleExactlyWhileItHoldsAPicture) {
-  ImageControl image(form, ImageControl::Border::FixedSingle);
-  EXPECT_EQ(image.picture().handle(), 0u);
-  image.setPicture(quartered(10, 10));
-  EXPECT_NE(image.picture().handle(), 0u);
-  image.setPicture(Picture());
-  EXPECT_EQ(image.picture().handle(), 0u);
-  EXPECT_TRUE(image.picture().isEmpty());
-}
 
 // What a stretched picture looks like on screen follows the control's size and
 // its latest picture, even though the scaled copy is kept between paints.

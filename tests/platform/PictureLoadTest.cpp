@@ -1,10 +1,10 @@
 // Loading pictures: the empty picture, handles, natural size, and every way a
 // path can fail to give a picture.
 #include "platform/Picture.h"
+#include "support/FileKinds.h"
 #include "support/FreshProgram.h"
 #include "support/PictureBytes.h"
 #include "support/RaisedError.h"
-#include "support/SpecialFiles.h"
 
 #include <QFile>
 
@@ -15,28 +15,19 @@ namespace errors = platform::errors;
 
 namespace {
 
-QByteArray contentsOf(const QString& path) {
-  QFile file(path);
-  EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
-  return file.readAll();
-}
-
 int loadError(const QString& path) {
   return raisedError([&] { Picture::load(path); });
 }
 
 using PictureLoad = FreshProgram;
 
-TEST_F(PictureLoad, EmptyPathGivesTheEmptyPicture) {
-  const Picture picture = platform::LoadPicture();
-  EXPECT_TRUE(picture.isEmpty());
-  EXPECT_EQ(picture.handle(), 0u);
-  EXPECT_TRUE(picture.image().isNull());
-  EXPECT_EQ(picture.width(), 0.0f);
-  EXPECT_EQ(picture.height(), 0.0f);
-}
-
 TEST_F(PictureLoad, HandleIsNonZeroExactlyWhileAPictureIsHeld) {
+  const Picture none = platform::LoadPicture();  // no path: the empty picture
+  EXPECT_TRUE(none.isEmpty());
+  EXPECT_EQ(none.handle(), 0u);
+  EXPECT_EQ(none.width(), 0.0f);
+  EXPECT_EQ(none.height(), 0.0f);
+
   const QString path = writePicture(QStringLiteral("small.png"), 4, 3);
   Picture first = Picture::load(path);
   const Picture second = Picture::load(path);

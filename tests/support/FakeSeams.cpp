@@ -2,22 +2,32 @@
 
 #include "platform/RuntimeError.h"
 
+#include <utility>
+
 namespace fakes {
 
-int MessageBox::show(const QString& prompt, int style, const QString& title) {
-  calls.push_back({prompt, style, title});
-  if (answers.empty()) return platform::msgbox::Ok;
-  const int answer = answers.front();
+namespace {
+
+// The next scripted answer; once they are used up, the given one.
+template <class Answer>
+Answer next(std::deque<Answer>& answers, Answer whenUsedUp) {
+  if (answers.empty()) return whenUsedUp;
+  Answer answer = std::move(answers.front());
   answers.pop_front();
   return answer;
 }
 
+}  // namespace
+
+int MessageBox::show(const QString& prompt, int style, const QString& title) {
+  calls.push_back({prompt, style, title});
+  if (meanwhile) meanwhile();
+  return next(answers, int{platform::msgbox::Ok});
+}
+
 QString InputBox::ask(const QString& prompt, const QString& title, const QString& defaultText) {
   calls.push_back({prompt, title, defaultText});
-  if (answers.empty()) return QString();
-  QString answer = answers.front();
-  answers.pop_front();
-  return answer;
+  return next(answers, QString());
 }
 
 QStringList Volumes::mountPaths() {
@@ -33,10 +43,7 @@ int Volumes::probe(const QString& mountPath) {
 
 QString FileDialog::show(const platform::FileDialogRequest& request) {
   requests.push_back(request);
-  if (answers.empty()) return QString();
-  QString answer = answers.front();
-  answers.pop_front();
-  return answer;
+  return next(answers, QString());
 }
 
 Installed install() {

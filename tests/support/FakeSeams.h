@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -26,6 +27,8 @@ class MessageBox final : public platform::MessageBoxSeam {
   // Answers given in turn; once used up, every box answers 1 (OK).
   std::deque<int> answers;
   std::vector<MessageBoxCall> calls;
+  // Something done to the world while a box is up.
+  std::function<void()> meanwhile;
 };
 
 struct InputBoxCall {

@@ -7,6 +7,7 @@
 
 #include <QColor>
 #include <QCoreApplication>
+#include <QDirIterator>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
@@ -62,3 +63,19 @@ QString FreshProgram::makeFolder(const QString& name) const {
 QString withSeparator(const QString& folder) { return MODULE_Public::folderWithSeparator(folder); }
 
 QString testData(const QString& name) { return QStringLiteral(TAVLO_TEST_DATA "/") + name; }
+
+std::map<QString, QByteArray> FreshProgram::snapshot() const {
+  std::map<QString, QByteArray> found;
+  QDirIterator it(folder.path(), QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                  QDirIterator::Subdirectories);
+  while (it.hasNext()) {
+    const QString path = it.next();
+    found[folder.relativeFilePath(path)] = it.fileInfo().isDir() ? QByteArray("(folder)") : contentsOf(path);
+  }
+  return found;
+}
+
+QByteArray contentsOf(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}

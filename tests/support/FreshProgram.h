@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 // A clean run of the program for one test: every window gone, the shared
 // variables at their process-start values, the fakes installed and the
 // process in a temporary folder of its own.
@@ -22,6 +24,16 @@ class FreshProgram : public ::testing::Test {
   // Writes a picture of the given size in the format its name says.
   QString writePicture(const QString& name, int width, int height) const;
   QString makeFolder(const QString& name) const;
+  // Every file and folder under the test's folder, with the files' bytes.
+  std::map<QString, QByteArray> snapshot() const;
+
+  // The one message box shown, as its prompt, style and title.
+  void expectOneMessage(const QString& prompt, int style, const QString& title) const {
+    ASSERT_EQ(seams.messageBox->calls.size(), 1u);
+    EXPECT_EQ(seams.messageBox->calls[0].prompt, prompt);
+    EXPECT_EQ(seams.messageBox->calls[0].style, style);
+    EXPECT_EQ(seams.messageBox->calls[0].title, title);
+  }
 
   // The settings file the program writes in this run.
   QString settingsFile() const;
@@ -39,3 +51,5 @@ class FreshProgram : public ::testing::Test {
 QString withSeparator(const QString& folder);
 // The test pictures shipped with the tests.
 QString testData(const QString& name);
+// A file's bytes; empty when it cannot be read.
+QByteArray contentsOf(const QString& path);

@@ -41,6 +41,11 @@ class Viewer : public FreshProgram {
     return viewer;
   }
 
+  static void closeViewer(FORM_MiniTavlo& viewer) {
+    viewer.unload();
+    platform::discardAllForms();
+  }
+
   void rightClickOnPicture(FORM_MiniTavlo& viewer) {
     QTest::mouseClick(viewer.IMAGE_MiniPreview.widget(), Qt::RightButton, {}, QPoint(3, 3));
   }
@@ -72,8 +77,7 @@ TEST_F(Viewer, FitViewScalesTheLongerSideToTheSquare) {
     EXPECT_FALSE(viewer.HScroll1.visible());
     EXPECT_FALSE(viewer.VScroll1.visible());
     EXPECT_EQ(platform::Screen::mousePointer(), platform::Screen::DefaultPointer);
-    viewer.unload();
-    platform::discardAllForms();
+    closeViewer(viewer);
   }
 }
 
@@ -82,8 +86,7 @@ TEST_F(Viewer, OnlyOneSelectsTheNaturalSizeForACommandLinePicture) {
   for (int flag : {0, 1, 2}) {
     FORM_MiniTavlo& viewer = openFromCommandLine(path, static_cast<std::int16_t>(flag));
     EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.width(), flag == 1 ? 3000 : 1575) << flag;
-    viewer.unload();
-    platform::discardAllForms();
+    closeViewer(viewer);
   }
 }
 
@@ -121,8 +124,7 @@ TEST_F(Viewer, TheFitTestIsStrict) {
   for (Size picture : {Size{15270, 1000}, Size{1000, 11120}}) {
     FORM_MiniTavlo& viewer = openFromCommandLine(pictureOfTwips(picture.width, picture.height), 1);
     EXPECT_TRUE(viewer.HScroll1.visible()) << picture.width << " x " << picture.height;
-    viewer.unload();
-    platform::discardAllForms();
+    closeViewer(viewer);
   }
 }
 
@@ -176,8 +178,7 @@ TEST_F(Viewer, StepsThatRoundToNothingAreRefused) {
     EXPECT_EQ(viewer.HScroll1.max(), c.max);
     EXPECT_EQ(viewer.HScroll1.smallChange(), c.smallChange) << c.excess;
     EXPECT_EQ(viewer.HScroll1.largeChange(), c.largeChange) << c.excess;
-    viewer.unload();
-    platform::discardAllForms();
+    closeViewer(viewer);
   }
 }
 
@@ -196,15 +197,10 @@ TEST_F(Viewer, ScrollingMovesThePictureTenTwipsAUnitUpTo3276) {
   EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.top(), -1000);
 }
 
-TEST_F(Viewer, ClosingACommandLineViewerEndsTheProgram) {
-  FORM_MiniTavlo& viewer = openFromCommandLine(pictureOfTwips(3000, 2000), 1);
-  QTest::mouseClick(viewer.IMAGE_MiniPreview.widget(), Qt::LeftButton, {}, QPoint(3, 3));
-  EXPECT_EQ(seams.processExit->exits.size(), 1u);
-  EXPECT_FALSE(DefaultInstance<FORM_Tavlo>::exists());
-}
-
-TEST_F(Viewer, OnlyEscOfTheKeysCloses) {
-  FORM_MiniTavlo& viewer = openFromCommandLine(pictureOfTwips(3000, 2000), 1);
+TEST_F(Viewer, OnlyEscOfTheKeysClosesAndTheCornerBetweenTheScrollBarsDoesNothing) {
+  FORM_MiniTavlo& viewer = openFromCommandLine(pictureOfTwips(20000, 12000), 1);
+  const QPoint corner(platform::twipsToPixelsX(15015 + 100), platform::twipsToPixelsY(10435 + 100));
+  QTest::mouseClick(&viewer, Qt::LeftButton, {}, corner);
   QApplication::setActiveWindow(&viewer);
   for (Qt::Key key : {Qt::Key_Return, Qt::Key_Space, Qt::Key_A}) QTest::keyClick(&viewer, key);
   EXPECT_TRUE(DefaultInstance<FORM_MiniTavlo>::exists());
@@ -214,22 +210,22 @@ TEST_F(Viewer, OnlyEscOfTheKeysCloses) {
   EXPECT_EQ(seams.processExit->exits.size(), 1u);
 }
 
-TEST_F(Viewer, AClickOnTheCornerBetweenTheScrollBarsDoesNothing) {
-  FORM_MiniTavlo& viewer = openFromCommandLine(pictureOfTwips(20000, 12000), 1);
-  const QPoint corner(platform::twipsToPixelsX(15015 + 100), platform::twipsToPixelsY(10435 + 100));
-  QTest::mouseClick(&viewer, Qt::LeftButton, {}, corner);
-  EXPECT_TRUE(DefaultInstance<FORM_MiniTavlo>::exists());
-  EXPECT_TRUE(seams.processExit->exits.empty());
-}
-
-TEST_F(Viewer, OpenedFromTheBrowserItShowsTheCurrentFileAtItsOwnSizeAndReturns) {
+TEST_F(Viewer, OpenedByTheRightButtonOnAPreviewedPictureItShowsItAtItsOwnSizeAndReturns) {
+  writeFile(QStringLiteral("notes.txt"), "not a picture");
   pictureOfTwips(3000, 1500);
   MODULE_Public::CommandFullSize = 0;  // the fit view is for command-line pictures only
   FORM_Tavlo& browser = DefaultInstance<FORM_Tavlo>::get();
   browser.show();
   browser.COMBO_Filter.setListIndex(6);
+  QWidget* preview = browser.IMAGE_Preview.widget();
   browser.File1.setListIndex(0);
+  QTest::mousePress(preview, Qt::RightButton, {}, QPoint(3, 3));
+  EXPECT_FALSE(DefaultInstance<FORM_MiniTavlo>::exists()) << "no previewed picture";
+
+  browser.File1.setListIndex(1);
   ASSERT_NE(browser.IMAGE_Preview.picture().handle(), 0u);
+  QTest::mousePress(preview, Qt::LeftButton, {}, QPoint(3, 3));
+  EXPECT_FALSE(DefaultInstance<FORM_MiniTavlo>::exists()) << "not by the left button";
 
   float shownWidth = 0;
   std::int16_t flagWhileOpen = 0;
@@ -239,24 +235,13 @@ TEST_F(Viewer, OpenedFromTheBrowserItShowsTheCurrentFileAtItsOwnSizeAndReturns) 
     flagWhileOpen = MODULE_Public::ViewerFromBrowser;
     QTest::mouseClick(viewer.IMAGE_MiniPreview.widget(), Qt::LeftButton, {}, QPoint(3, 3));
   });
-  browser.ShowFullSize();
+  QTest::mousePress(preview, Qt::RightButton, {}, QPoint(3, 3));
 
   EXPECT_FLOAT_EQ(shownWidth, 3000);
   EXPECT_EQ(flagWhileOpen, -1);
   EXPECT_EQ(MODULE_Public::ViewerFromBrowser, 0);
   EXPECT_TRUE(seams.processExit->exits.empty());
   EXPECT_FALSE(DefaultInstance<FORM_MiniTavlo>::exists());
-}
-
-TEST_F(Viewer, FullSizeDoesNothingWithoutAPreviewedPicture) {
-  writeFile(QStringLiteral("notes.txt"), "not a picture");
-  FORM_Tavlo& browser = DefaultInstance<FORM_Tavlo>::get();
-  browser.show();
-  browser.COMBO_Filter.setListIndex(6);
-  browser.File1.setListIndex(0);
-  browser.ShowFullSize();
-  EXPECT_FALSE(DefaultInstance<FORM_MiniTavlo>::exists());
-  EXPECT_EQ(MODULE_Public::ViewerFromBrowser, 0);
 }
 
 }  // namespace

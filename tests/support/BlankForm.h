@@ -1,8 +1,8 @@
 #pragma once
 
 #include "platform/Form.h"
-#include "platform/RuntimeError.h"
 #include "support/FreshProgram.h"
+#include "support/RaisedError.h"
 
 #include <QTest>
 
@@ -30,14 +30,3 @@ class OnBlankForm : public FreshProgram {
 
   BlankForm* form = nullptr;
 };
-
-// The error number a step raises; 0 when it raises none.
-template <class Step>
-int errorOf(Step&& step) {
-  try {
-    step();
-  } catch (const platform::RuntimeError& error) {
-    return error.number();
-  }
-  return 0;
-}
