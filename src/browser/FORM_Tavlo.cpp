@@ -66,10 +66,8 @@ void FORM_Tavlo::layOutControls() {
   for (const char* item : FilterItems) COMBO_Filter.addItem(QString::fromLatin1(item));
   File1.setPattern(QStringLiteral("*.*"));
 
-  const Control* tabOrder[] = {&Dir1,          &COMBO_Filter,    &CHECK_Hidden,  &File1,
-                               &BUTTON_Settings, &BUTTON_Open,   &BUTTON_Fullsize, &BUTTON_Rename,
-                               &BUTTON_Delete, &Drive1};
-  for (size_t i = 1; i < std::size(tabOrder); ++i) setTabOrder(tabOrder[i - 1]->widget(), tabOrder[i]->widget());
+  orderTabs({&Dir1, &COMBO_Filter, &CHECK_Hidden, &File1, &BUTTON_Settings, &BUTTON_Open, &BUTTON_Fullsize,
+             &BUTTON_Rename, &BUTTON_Delete, &Drive1});
 }
 
 void FORM_Tavlo::connectHandlers() {

@@ -25,9 +25,8 @@ FORM_About::FORM_About() {
   for (Label* label : {&LABEL_AboutName, &LABEL_AboutProduct, &LABEL_AboutAuthor}) label->setAutoSize(true);
   setDefaultButton(&BUTTON_AboutClose);
 
-  const Control* tabOrder[] = {&BUTTON_AboutClose, &PICTURE_AboutIcon, &LABEL_AboutName, &LABEL_AboutProduct,
-                               &LABEL_AboutAuthor};
-  for (size_t i = 1; i < std::size(tabOrder); ++i) setTabOrder(tabOrder[i - 1]->widget(), tabOrder[i]->widget());
+  orderTabs({&BUTTON_AboutClose, &PICTURE_AboutIcon, &LABEL_AboutName, &LABEL_AboutProduct,
+             &LABEL_AboutAuthor});
 
   BUTTON_AboutClose.Click = [this] { BUTTON_AboutClose_Click(); };
   PICTURE_AboutIcon.DblClick = [this] { PICTURE_AboutIcon_DblClick(); };

@@ -46,10 +46,8 @@ void FORM_Settings::layOutControls() {
   BUTTON_Apply.move(3120, 2280, 1215, 375);
   setDefaultButton(&BUTTON_Apply);
 
-  const Control* tabOrder[] = {&OPTION_StartPath[0], &OPTION_StartPath[1], &CHECK_ConfirmRename,
-                               &CHECK_ConfirmDelete, &CHECK_RememberSettings, &BUTTON_Apply,
-                               &FRAME_Sep,           &CHECK_CommandFullSize};
-  for (size_t i = 1; i < std::size(tabOrder); ++i) setTabOrder(tabOrder[i - 1]->widget(), tabOrder[i]->widget());
+  orderTabs({&OPTION_StartPath[0], &OPTION_StartPath[1], &CHECK_ConfirmRename, &CHECK_ConfirmDelete,
+             &CHECK_RememberSettings, &BUTTON_Apply, &FRAME_Sep, &CHECK_CommandFullSize});
 }
 
 void FORM_Settings::Form_Load() {

@@ -4,6 +4,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <limits>
@@ -50,10 +51,11 @@ ReadableFile::~ReadableFile() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-QByteArray ReadableFile::readAll() {
-  if (size_ > std::numeric_limits<int>::max() - 1) raise(errors::OutOfMemory);
+QByteArray ReadableFile::read(std::int64_t maximum) {
+  const std::int64_t wanted = std::min(maximum, size_);
+  if (wanted > std::numeric_limits<int>::max() - 1) raise(errors::OutOfMemory);
   QByteArray bytes;
-  bytes.resize(static_cast<qsizetype>(size_));
+  bytes.resize(static_cast<qsizetype>(wanted));
   qsizetype filled = 0;
   while (filled < bytes.size()) {
     const ssize_t got = ::read(fd_, bytes.data() + filled, static_cast<size_t>(bytes.size() - filled));

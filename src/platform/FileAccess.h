@@ -19,7 +19,9 @@ class ReadableFile {
 
   std::int64_t size() const { return size_; }
   // Reads the whole file; a file that shrinks meanwhile gives what is there.
-  QByteArray readAll();
+  QByteArray readAll() { return read(size_); }
+  // Reads at most this many bytes from the start.
+  QByteArray read(std::int64_t maximum);
 
  private:
   int fd_ = -1;

@@ -1,6 +1,7 @@
 #include "platform/Form.h"
 
 #include "platform/CommandButton.h"
+#include "platform/Control.h"
 #include "platform/ErrorHandling.h"
 #include "platform/Screen.h"
 #include "platform/Seams.h"
@@ -136,6 +137,14 @@ void Form::setWindowHeight(float twips) {
 void Form::applyWindowSize() {
   setFixedSize(std::max(0, twipsToPixelsX(windowWidth_ - frameWidth_)),
                std::max(0, twipsToPixelsY(windowHeight_ - frameHeight_)));
+}
+
+void Form::orderTabs(std::initializer_list<const Control*> controls) {
+  const Control* previous = nullptr;
+  for (const Control* control : controls) {
+    if (previous) setTabOrder(previous->widget(), control->widget());
+    previous = control;
+  }
 }
 
 void Form::setKeyPreview(bool on) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <vector>
 
 class QEventLoop;
@@ -12,6 +13,7 @@ class QEventLoop;
 namespace platform {
 
 class CommandButton;
+class Control;
 
 // A window of the program. Loading creates it and runs Form_Load without
 // showing it; showing loads it first when needed; unloading runs Form_Unload
@@ -49,6 +51,8 @@ class Form : public QWidget {
   // Enter presses this button unless a command button, or a control that takes Enter
   // itself, has the focus.
   void setDefaultButton(CommandButton* button);
+  // Tab moves through these controls in this order.
+  void orderTabs(std::initializer_list<const Control*> controls);
   // Each showing centres the window on the window it is shown from, or on
   // the screen when there is none.
   void setCentredOnOwner(bool on) { centredOnOwner_ = on; }

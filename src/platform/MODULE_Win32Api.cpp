@@ -13,10 +13,6 @@
 #include <gio/gio.h>
 #pragma pop_macro("signals")
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <memory>
 
 namespace MODULE_Win32Api {
@@ -37,17 +33,11 @@ struct GUnref {
 using GText = std::unique_ptr<gchar, GFree>;
 
 // The first bytes of a regular file, enough to tell its type by content.
-// Anything else is never opened, and nothing here waits.
-QByteArray firstBytes(const QByteArray& native) {
-  struct stat info {};
-  if (::stat(native.constData(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
-  const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) return {};
-  QByteArray bytes(4096, '\0');
-  ssize_t got = -1;
-  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) got = ::read(fd, bytes.data(), static_cast<size_t>(bytes.size()));
-  ::close(fd);
-  bytes.truncate(got > 0 ? got : 0);
+// Anything else is never read, and nothing here waits.
+QByteArray firstBytes(const QString& file) {
+  QByteArray bytes;
+  platform::SkipFailingSteps step;
+  step([&] { bytes = platform::ReadableFile(file).read(4096); });
   return bytes;
 }
 
@@ -61,7 +51,7 @@ std::int32_t findExecutable(const QString& file, QString& program) {
   gboolean uncertain = FALSE;
   GText type(g_content_type_guess(native.constData(), nullptr, 0, &uncertain));
   if (uncertain) {
-    const QByteArray head = firstBytes(native);
+    const QByteArray head = firstBytes(file);
     if (!head.isEmpty())
       type.reset(g_content_type_guess(native.constData(), reinterpret_cast<const guchar*>(head.constData()),
                                       static_cast<gsize>(head.size()), nullptr));

@@ -98,6 +98,28 @@ void FORM_MiniTavlo::sizeToPicture(SkipFailingSteps& step) {
   step([&] { setWindowHeight(IMAGE_MiniPreview.height() + FrameHeight); });
 }
 
+// Each scroll unit moves the picture by 10 twips. A maximum beyond 16 bits
+// fails and the old one stays; steps that round to 0 are refused.
+void FORM_MiniTavlo::setScrollRange(SkipFailingSteps& step, ScrollBar& bar, float hiddenTwips) {
+  step([&] { bar.setMax(toInt16(hiddenTwips / 10.0f)); });
+  step([&] {
+    if (bar.max() > 0) bar.setSmallChange(toInt16(bar.max() / 4.0f));
+  });
+  step([&] {
+    if (bar.max() > 0) bar.setLargeChange(toInt16(bar.max() / 2.0f));
+  });
+}
+
+// The offset is kept in 16-bit arithmetic: beyond 3276 units it overflows,
+// and the picture and the scroll bar go back to the start.
+void FORM_MiniTavlo::scrollPicture(ScrollBar& bar, const std::function<void(float)>& placePicture) {
+  SkipFailingSteps step;
+  if (!step([&] { placePicture(toInt16(-static_cast<double>(bar.value()) * 10)); })) {
+    step([&] { placePicture(0); });
+    step([&] { bar.setValue(0); });
+  }
+}
+
 void FORM_MiniTavlo::ArrangeViewer() {
   SkipFailingSteps step;
   const float screenWidth = Screen::width();
@@ -118,53 +140,30 @@ void FORM_MiniTavlo::ArrangeViewer() {
     VScroll1.setEnabled(scrolls);
   });
 
-  // Each scroll unit moves the picture by 10 twips.
   step([&] {
     HScroll1.setVisible(true);
     HScroll1.setWidth(PICTURE_MiniPreview.width());
     HScroll1.setTop(PICTURE_MiniPreview.height());
   });
-  step([&] { HScroll1.setMax(toInt16((imageWidth - PICTURE_MiniPreview.width()) / 10.0f)); });
-  step([&] {
-    if (HScroll1.max() > 0) HScroll1.setSmallChange(toInt16(HScroll1.max() / 4.0f));
-  });
-  step([&] {
-    if (HScroll1.max() > 0) HScroll1.setLargeChange(toInt16(HScroll1.max() / 2.0f));
-  });
+  setScrollRange(step, HScroll1, imageWidth - PICTURE_MiniPreview.width());
 
   step([&] {
     VScroll1.setVisible(true);
     VScroll1.setHeight(PICTURE_MiniPreview.height());
     VScroll1.setLeft(PICTURE_MiniPreview.width());
   });
-  step([&] { VScroll1.setMax(toInt16((imageHeight - PICTURE_MiniPreview.height()) / 10.0f)); });
-  step([&] {
-    if (VScroll1.max() > 0) VScroll1.setSmallChange(toInt16(VScroll1.max() / 4.0f));
-  });
-  step([&] {
-    if (VScroll1.max() > 0) VScroll1.setLargeChange(toInt16(VScroll1.max() / 2.0f));
-  });
+  setScrollRange(step, VScroll1, imageHeight - PICTURE_MiniPreview.height());
 
   step([&] { setWindowWidth(PICTURE_MiniPreview.width() + VScroll1.width() + FrameWidth); });
   step([&] { setWindowHeight(PICTURE_MiniPreview.height() + HScroll1.height() + FrameHeight); });
 }
 
-// The offset is kept in 16-bit arithmetic: beyond 3276 units it overflows,
-// and the picture and the scroll bar go back to the start.
 void FORM_MiniTavlo::HScroll1_Change() {
-  SkipFailingSteps step;
-  if (!step([&] { IMAGE_MiniPreview.setLeft(toInt16(-static_cast<double>(HScroll1.value()) * 10)); })) {
-    step([&] { IMAGE_MiniPreview.setLeft(0); });
-    step([&] { HScroll1.setValue(0); });
-  }
+  scrollPicture(HScroll1, [this](float left) { IMAGE_MiniPreview.setLeft(left); });
 }
 
 void FORM_MiniTavlo::VScroll1_Change() {
-  SkipFailingSteps step;
-  if (!step([&] { IMAGE_MiniPreview.setTop(toInt16(-static_cast<double>(VScroll1.value()) * 10)); })) {
-    step([&] { IMAGE_MiniPreview.setTop(0); });
-    step([&] { VScroll1.setValue(0); });
-  }
+  scrollPicture(VScroll1, [this](float top) { IMAGE_MiniPreview.setTop(top); });
 }
 
 void FORM_MiniTavlo::IMAGE_MiniPreview_MouseDown(std::int16_t button, std::int16_t /*shift*/, float /*x*/,

@@ -7,6 +7,7 @@
 #include "platform/ScrollBar.h"
 
 #include <cstdint>
+#include <functional>
 
 // The viewer: one picture at its own size (or fitted into a small square for
 // a picture named on the command line), in a window that fits the screen,
@@ -39,4 +40,6 @@ class FORM_MiniTavlo : public platform::Form {
  private:
   bool fitsOnScreen() const;
   void sizeToPicture(platform::SkipFailingSteps& step);
+  static void setScrollRange(platform::SkipFailingSteps& step, platform::ScrollBar& bar, float hiddenTwips);
+  static void scrollPicture(platform::ScrollBar& bar, const std::function<void(float)>& placePicture);
 };
