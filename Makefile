@@ -9,7 +9,9 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
 CONFIGURE = cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DTAVLO_WERROR=$(WERROR)
 
-.PHONY: all deps build run test bench clean
+FUZZ_SECONDS ?= 60
+
+.PHONY: all deps build run test bench fuzz clean
 
 all: build
 
@@ -36,5 +38,17 @@ bench: deps
 	@cmake --build $(BUILD)-bench -j $(JOBS)
 	QT_QPA_PLATFORM=offscreen $(BUILD)-bench/bench/tavlo_bench
 
+# Fuzzes metafile loading with libFuzzer under AddressSanitizer for
+# FUZZ_SECONDS; new inputs go to $(BUILD)-fuzz/corpus, crashes to $(BUILD)-fuzz/crashes.
+fuzz: deps
+	@scripts/ensure-packages.sh clang-14 libclang-rt-14-dev
+	@CC=clang-14 CXX=clang++-14 cmake -S . -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DTAVLO_BUILD_TESTS=OFF -DTAVLO_FUZZ=ON >/dev/null
+	@cmake --build $(BUILD)-fuzz -j $(JOBS) --target metafile_fuzzer tavlo-metafile-converter
+	@mkdir -p $(BUILD)-fuzz/corpus $(BUILD)-fuzz/crashes
+	ASAN_OPTIONS=detect_leaks=0 $(BUILD)-fuzz/fuzz/metafile_fuzzer $(BUILD)-fuzz/corpus fuzz/corpus tests/data/metafiles \
+	  -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 -max_len=262144 \
+	  -fork=$(JOBS) -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1 -artifact_prefix=$(BUILD)-fuzz/crashes/
+
 clean:
-	rm -rf $(BUILD) $(BUILD)-bench
+	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-fuzz

@@ -14,28 +14,21 @@ class ImageControl::Widget final : public QWidget {
  public:
   Widget(ImageControl* owner, QWidget* parent) : QWidget(parent), owner_(owner) {}
 
-  void pictureChanged() {
-    scaled_ = QPixmap();
-    update();
-  }
+  void pictureChanged() { update(); }
 
  protected:
+  // The picture draws the part the paint exposes: at its natural size, or
+  // scaled to the control's inside when stretching.
   void paintEvent(QPaintEvent* event) override {
     QPainter painter(this);
     const int inset = owner_->border_ == Border::FixedSingle ? BorderPixels : 0;
     const QRect inside = rect().adjusted(inset, inset, -inset, -inset);
-    const QImage& image = owner_->picture_.image();
-    if (!image.isNull() && inside.isValid()) {
+    const Picture& picture = owner_->picture_;
+    if (!picture.isEmpty() && inside.isValid()) {
+      const QRect target = owner_->stretch_ ? inside : QRect(inside.topLeft(), picture.pixelSize());
       const QRect exposed = inside & event->rect();
       painter.setClipRect(exposed);
-      if (!owner_->stretch_)
-        drawExposed(painter, image, inside.topLeft(), exposed);
-      else if (static_cast<qint64>(inside.width()) * inside.height() <= CachedPixelsLimit)
-        painter.drawPixmap(inside.topLeft(), scaledTo(image, inside.size()));
-      else {
-        scaled_ = QPixmap();
-        drawExposedScaled(painter, image, inside, exposed);
-      }
+      picture.draw(painter, target, exposed);
     }
     painter.setClipping(false);
     if (inset) qDrawWinPanel(&painter, rect(), palette(), /*sunken=*/true);
@@ -55,48 +48,7 @@ class ImageControl::Widget final : public QWidget {
   }
 
  private:
-  // Only the part of the picture that the paint exposes is drawn.
-  static void drawExposed(QPainter& painter, const QImage& image, QPoint origin, const QRect& exposed) {
-    const QRect target = exposed & QRect(origin, image.size());
-    if (target.isEmpty()) return;
-    painter.drawImage(target, image, target.translated(-origin));
-  }
-
-  // Enlarged this much or more, pixels are shown as sharp squares.
-  static bool showsPixels(const QImage& image, QSize size) {
-    return size.width() >= 2 * image.width() && size.height() >= 2 * image.height();
-  }
-
-  // The picture scaled to the control's inside, made once per size; used
-  // while that copy is small.
-  const QPixmap& scaledTo(const QImage& image, QSize size) {
-    if (scaled_.size() != size) {
-      QImage source = image;
-      // Very large reductions: a quick first pass, then smoothing.
-      if (source.width() > size.width() * 4 && source.height() > size.height() * 4)
-        source = source.scaled(size * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation);
-      const Qt::TransformationMode mode = showsPixels(image, size) ? Qt::FastTransformation : Qt::SmoothTransformation;
-      scaled_ = QPixmap::fromImage(source.scaled(size, Qt::IgnoreAspectRatio, mode));
-    }
-    return scaled_;
-  }
-
-  // A large enlargement: only the exposed part of the picture is scaled,
-  // straight from the decoded picture.
-  static void drawExposedScaled(QPainter& painter, const QImage& image, const QRect& inside, const QRect& exposed) {
-    const double scaleX = static_cast<double>(inside.width()) / image.width();
-    const double scaleY = static_cast<double>(inside.height()) / image.height();
-    const QRectF source((exposed.left() - inside.left()) / scaleX, (exposed.top() - inside.top()) / scaleY,
-                        exposed.width() / scaleX, exposed.height() / scaleY);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, !showsPixels(image, inside.size()));
-    painter.drawImage(QRectF(exposed), image, source);
-  }
-
-  // A scaled copy larger than this is not kept.
-  static constexpr qint64 CachedPixelsLimit = 4'000'000;
-
   ImageControl* owner_;
-  QPixmap scaled_;
 };
 
 ImageControl::ImageControl(QWidget* parent, Border border)

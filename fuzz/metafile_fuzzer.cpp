@@ -1,0 +1,25 @@
+// Fuzz target for loading metafiles: the header reader, the conversion to SVG
+// (run here in-process, as the converter program runs it) and drawing the
+// result. Built with libFuzzer under clang (make fuzz); with other compilers
+// it is built with a driver that replays the corpus, as a test.
+
+#include "metafile_converter/MetafileConversion.h"
+#include "platform/MetafileHeader.h"
+#include "platform/VectorPicture.h"
+
+#include <QByteArray>
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+  if (!platform::readMetafileHeader(bytes)) return 0;
+  const QByteArray svg = metafile::convertToSvg(bytes);
+  if (svg.isEmpty()) return 0;
+  if (const auto picture = platform::VectorPicture::fromSvg(svg)) {
+    picture->render(QSize(96, 64), QRect(0, 0, 96, 64));
+    picture->render(QSize(4000, 3000), QRect(1000, 1000, 32, 32));
+  }
+  return 0;
+}

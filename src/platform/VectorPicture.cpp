@@ -1,0 +1,95 @@
+// GLib headers come before Qt's, whose "signals" keyword they use as a name.
+#include <librsvg/rsvg.h>
+
+#include "platform/VectorPicture.h"
+
+#include <QPainter>
+
+namespace platform {
+
+std::shared_ptr<VectorPicture> VectorPicture::fromSvg(const QByteArray& svg) {
+  GError* error = nullptr;
+  // No base file: the document may use only what it holds itself.
+  GInputStream* stream = g_memory_input_stream_new_from_data(svg.constData(), svg.size(), nullptr);
+  RsvgHandle* handle = rsvg_handle_new_from_stream_sync(stream, nullptr, RSVG_HANDLE_FLAGS_NONE, nullptr, &error);
+  g_object_unref(stream);
+  if (error) g_error_free(error);
+  if (!handle) return nullptr;
+  std::shared_ptr<VectorPicture> picture(new VectorPicture(handle));
+  double width = 0, height = 0;
+  if (!rsvg_handle_get_intrinsic_size_in_pixels(handle, &width, &height) || !(width > 0) || !(height > 0))
+    return nullptr;
+  picture->extent_ = QSizeF(width, height);
+  return picture;
+}
+
+VectorPicture::VectorPicture(_RsvgHandle* handle) : handle_(handle) {}
+
+VectorPicture::~VectorPicture() { g_object_unref(handle_); }
+
+QImage VectorPicture::render(QSize size, const QRect& part) const {
+  QImage image(part.size(), QImage::Format_ARGB32_Premultiplied);
+  if (image.isNull()) return image;
+  image.fill(Qt::white);
+  cairo_surface_t* surface = cairo_image_surface_create_for_data(image.bits(), CAIRO_FORMAT_ARGB32, image.width(),
+                                                                 image.height(), static_cast<int>(image.bytesPerLine()));
+  cairo_t* cairo = cairo_create(surface);
+  const RsvgRectangle viewport{-static_cast<double>(part.x()), -static_cast<double>(part.y()),
+                               static_cast<double>(size.width()), static_cast<double>(size.height())};
+  GError* error = nullptr;
+  rsvg_handle_render_document(handle_, cairo, &viewport, &error);
+  if (error) g_error_free(error);
+  cairo_destroy(cairo);
+  cairo_surface_destroy(surface);
+  return image;
+}
+
+void VectorPicture::draw(QPainter& painter, const QRect& target, const QRect& exposed) const {
+  const QRect whole(QPoint(0, 0), target.size());
+  const QRect visible = (exposed & target).translated(-target.topLeft());
+  if (visible.isEmpty()) return;
+  const int firstColumn = visible.left() / TileSide, lastColumn = visible.right() / TileSide;
+  const int firstRow = visible.top() / TileSide, lastRow = visible.bottom() / TileSide;
+
+  // The tiles not yet made are rendered together, in one pass over the drawing.
+  QRect missing;
+  for (int row = firstRow; row <= lastRow; ++row)
+    for (int column = firstColumn; column <= lastColumn; ++column)
+      if (!cachedTile(target.size(), QPoint(column, row)))
+        missing |= QRect(column * TileSide, row * TileSide, TileSide, TileSide) & whole;
+  if (!missing.isEmpty()) {
+    const QImage rendered = render(target.size(), missing);
+    for (int row = firstRow; row <= lastRow; ++row)
+      for (int column = firstColumn; column <= lastColumn; ++column) {
+        const QRect tile = QRect(column * TileSide, row * TileSide, TileSide, TileSide) & whole;
+        if (missing.contains(tile) && !cachedTile(target.size(), QPoint(column, row)))
+          keepTile(target.size(), QPoint(column, row), rendered.copy(tile.translated(-missing.topLeft())));
+      }
+  }
+
+  for (int row = firstRow; row <= lastRow; ++row)
+    for (int column = firstColumn; column <= lastColumn; ++column)
+      if (const QImage* tile = cachedTile(target.size(), QPoint(column, row)))
+        painter.drawImage(target.topLeft() + QPoint(column * TileSide, row * TileSide), *tile);
+}
+
+const QImage* VectorPicture::cachedTile(QSize size, QPoint index) const {
+  for (auto it = tiles_.begin(); it != tiles_.end(); ++it)
+    if (it->size == size && it->index == index) {
+      tiles_.splice(tiles_.begin(), tiles_, it);
+      return &tiles_.front().image;
+    }
+  return nullptr;
+}
+
+void VectorPicture::keepTile(QSize size, QPoint index, QImage image) const {
+  cachedPixels_ += static_cast<qint64>(image.width()) * image.height();
+  tiles_.push_front(Tile{size, index, std::move(image)});
+  // The newest tile always stays, so a paint never loses what it just made.
+  while (cachedPixels_ > CachedPixelsLimit && tiles_.size() > 1) {
+    cachedPixels_ -= static_cast<qint64>(tiles_.back().image.width()) * tiles_.back().image.height();
+    tiles_.pop_back();
+  }
+}
+
+}  // namespace platform

@@ -1,0 +1,56 @@
+#include <libEMF/emf.h>
+
+#include "support/DrawnEmf.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+QByteArray drawnEmf(const QRect& frame, const std::vector<EmfShape>& shapes) {
+  QTemporaryDir folder;
+  const QByteArray path = folder.filePath(QStringLiteral("drawn.emf")).toLocal8Bit();
+  const RECT size{frame.left(), frame.top(), frame.left() + frame.width(), frame.top() + frame.height()};
+  HDC dc = CreateEnhMetaFileA(0, path.constData(), &size, "drawn");
+  SelectObject(dc, GetStockObject(NULL_PEN));
+  SetBkMode(dc, TRANSPARENT);
+  for (const EmfShape& shape : shapes) {
+    const QRect& a = shape.area;
+    const COLORREF colour = RGB(qRed(shape.colour), qGreen(shape.colour), qBlue(shape.colour));
+    switch (shape.kind) {
+      case EmfShape::Kind::Rectangle: {
+        HBRUSH brush = CreateSolidBrush(colour);
+        HGDIOBJ previous = SelectObject(dc, brush);
+        Rectangle(dc, a.left(), a.top(), a.left() + a.width(), a.top() + a.height());
+        SelectObject(dc, previous);
+        DeleteObject(brush);
+        break;
+      }
+      case EmfShape::Kind::Text:
+        SetTextColor(dc, colour);
+        TextOutA(dc, a.left(), a.top(), shape.text.constData(), static_cast<int>(shape.text.size()));
+        break;
+      case EmfShape::Kind::FilledPath: {
+        HBRUSH brush = CreateSolidBrush(colour);
+        HGDIOBJ previous = SelectObject(dc, brush);
+        const POINT corners[] = {{a.left(), a.top()},
+                                 {a.left() + a.width(), a.top()},
+                                 {a.left() + a.width(), a.top() + a.height()},
+                                 {a.left(), a.top() + a.height()}};
+        BeginPath(dc);
+        Polygon(dc, corners, 4);
+        EndPath(dc);
+        FillPath(dc);
+        SelectObject(dc, previous);
+        DeleteObject(brush);
+        break;
+      }
+      case EmfShape::Kind::Translate: {
+        const XFORM move{1, 0, 0, 1, static_cast<FLOAT>(a.left()), static_cast<FLOAT>(a.top())};
+        SetWorldTransform(dc, &move);
+        break;
+      }
+    }
+  }
+  DeleteEnhMetaFile(CloseEnhMetaFile(dc));
+  QFile file(QString::fromLocal8Bit(path));
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+// EMF pictures drawn through the GDI calls of libEMF, which records them as a
+// Windows program's metafile would be. Its reference device is 1024 by 768
+// pixels on 320 by 240 millimetres: 3.2 device units a millimetre.
+
+#include <QByteArray>
+#include <QRect>
+#include <QRgb>
+
+#include <vector>
+
+struct EmfShape {
+  enum class Kind { Rectangle, Text, FilledPath, Translate };
+  Kind kind;
+  QRect area;       // device units; a translation uses its top left
+  QRgb colour = 0;  // a rectangle's fill, a text's colour
+  QByteArray text = {};
+};
+
+// An EMF with this frame, in hundredths of a millimetre, and these shapes
+// drawn in order: rectangles filled without outline, text at an area's top
+// left, a path around an area filled, a world transform moving what follows.
+QByteArray drawnEmf(const QRect& frame, const std::vector<EmfShape>& shapes);
+
+inline constexpr double EmfDeviceUnitsPerMillimetre = 3.2;

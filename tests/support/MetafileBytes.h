@@ -1,0 +1,120 @@
+#pragma once
+
+// Windows metafiles put together record by record, for pictures of known
+// shapes and for headers that no writer makes.
+
+#include "support/PictureBytes.h"
+
+#include <QByteArray>
+#include <QRect>
+#include <QRgb>
+
+#include <initializer_list>
+
+// A WMF: records added in order; the objects it creates take the lowest free
+// index of the object table, 0 first.
+class WmfBuilder {
+ public:
+  WmfBuilder& record(std::uint16_t function, std::initializer_list<int> words) {
+    appendLittle32(records_, static_cast<std::uint32_t>(3 + words.size()));
+    appendLittle16(records_, function);
+    for (const int word : words) appendLittle16(records_, static_cast<std::uint32_t>(word) & 0xFFFF);
+    return *this;
+  }
+  // A record of any declared size in words, with these bytes after its header.
+  WmfBuilder& rawRecord(std::uint32_t sizeInWords, std::uint16_t function, const QByteArray& parameters = {}) {
+    appendLittle32(records_, sizeInWords);
+    appendLittle16(records_, function);
+    records_ += parameters;
+    return *this;
+  }
+  WmfBuilder& windowOrigin(int x, int y) { return record(0x020B, {y, x}); }
+  WmfBuilder& windowExtent(int x, int y) { return record(0x020C, {y, x}); }
+  WmfBuilder& nullPen() { return record(0x02FA, {5, 0, 0, 0, 0}); }
+  WmfBuilder& solidBrush(QRgb colour) {
+    return record(0x02FC, {0, qRed(colour) | (qGreen(colour) << 8), qBlue(colour), 0});
+  }
+  WmfBuilder& select(int object) { return record(0x012D, {object}); }
+  WmfBuilder& rectangle(const QRect& r) {
+    return record(0x041B, {r.bottom() + 1, r.right() + 1, r.top(), r.left()});
+  }
+  // A filled rectangle without outline, in its own pen and brush.
+  WmfBuilder& filled(const QRect& r, QRgb colour) {
+    const int pen = objects_++, brush = objects_++;
+    nullPen().select(pen).solidBrush(colour).select(brush);
+    return rectangle(r);
+  }
+  WmfBuilder& textOut(int x, int y, QByteArray text) {
+    const int length = static_cast<int>(text.size());
+    if (text.size() % 2) text.append('\0');
+    appendLittle32(records_, static_cast<std::uint32_t>(3 + 1 + text.size() / 2 + 2));
+    appendLittle16(records_, 0x0521);
+    appendLittle16(records_, static_cast<std::uint32_t>(length));
+    records_ += text;
+    appendLittle16(records_, static_cast<std::uint32_t>(y));
+    appendLittle16(records_, static_cast<std::uint32_t>(x));
+    return *this;
+  }
+
+  // Header, records and the closing record.
+  QByteArray plain() const {
+    QByteArray body = records_;
+    appendLittle32(body, 3);
+    appendLittle16(body, 0);
+    QByteArray bytes;
+    appendLittle16(bytes, 1);       // on disk
+    appendLittle16(bytes, 9);       // header words
+    appendLittle16(bytes, 0x0300);  // version
+    appendLittle32(bytes, static_cast<std::uint32_t>((18 + body.size()) / 2));
+    appendLittle16(bytes, static_cast<std::uint32_t>(objects_));
+    appendLittle32(bytes, 64);  // largest record, in words
+    appendLittle16(bytes, 0);
+    return bytes + body;
+  }
+  // With the placeable header before it: bounding box and units per inch.
+  QByteArray placeable(const QRect& box, int unitsPerInch) const {
+    QByteArray header;
+    appendLittle32(header, 0x9AC6CDD7);
+    appendLittle16(header, 0);
+    for (const int value : {box.left(), box.top(), box.right() + 1, box.bottom() + 1})
+      appendLittle16(header, static_cast<std::uint32_t>(value) & 0xFFFF);
+    appendLittle16(header, static_cast<std::uint32_t>(unitsPerInch));
+    appendLittle32(header, 0);
+    std::uint16_t checksum = 0;
+    for (int i = 0; i < 10; ++i)
+      checksum ^= static_cast<std::uint16_t>(static_cast<unsigned char>(header[2 * i]) |
+                                             (static_cast<unsigned char>(header[2 * i + 1]) << 8));
+    appendLittle16(header, checksum);
+    return header + plain();
+  }
+
+ private:
+  QByteArray records_;
+  int objects_ = 0;
+};
+
+// An EMF header record (88 bytes) and the closing record: bounds in device
+// units, frame in hundredths of a millimetre, each written as left, top,
+// left + width and top + height.
+inline QByteArray emfFile(const QRect& bounds, const QRect& frame, QSize devicePixels = {1024, 768},
+                          QSize millimetres = {320, 240}, std::uint32_t headerBytes = 88) {
+  QByteArray bytes;
+  appendLittle32(bytes, 1);
+  appendLittle32(bytes, headerBytes);
+  for (const QRect& r : {bounds, frame})
+    for (const int value : {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()})
+      appendLittle32(bytes, static_cast<std::uint32_t>(value));
+  appendLittle32(bytes, 0x464D4520);
+  appendLittle32(bytes, 0x10000);
+  appendLittle32(bytes, 88 + 20);  // file bytes
+  appendLittle32(bytes, 2);        // records
+  appendLittle32(bytes, 1);        // handles, reserved
+  appendLittle32(bytes, 0);        // description: none
+  appendLittle32(bytes, 0);
+  appendLittle32(bytes, 0);  // palette entries
+  for (const int value : {devicePixels.width(), devicePixels.height(), millimetres.width(), millimetres.height()})
+    appendLittle32(bytes, static_cast<std::uint32_t>(value));
+  // The closing record: type 14, 20 bytes, no palette.
+  for (const std::uint32_t value : {14u, 20u, 0u, 16u, 20u}) appendLittle32(bytes, value);
+  return bytes;
+}
