@@ -14,7 +14,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
 int main(int argc, char** argv) {
   int replayed = 0;
-  for (int i = 1; i < argc; ++i)
+  for (int i = 1; i < argc; ++i) {
+    if (!std::filesystem::is_directory(argv[i])) {
+      std::fprintf(stderr, "no folder %s\n", argv[i]);
+      return 1;
+    }
     for (const auto& entry : std::filesystem::recursive_directory_iterator(argv[i])) {
       if (!entry.is_regular_file()) continue;
       std::ifstream in(entry.path(), std::ios::binary);
@@ -22,6 +26,7 @@ int main(int argc, char** argv) {
       LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
       ++replayed;
     }
+  }
   std::printf("replayed %d inputs\n", replayed);
   return replayed > 0 ? 0 : 1;
 }
