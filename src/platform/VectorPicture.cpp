@@ -3,11 +3,50 @@
 
 #include "platform/VectorPicture.h"
 
+#include <QBuffer>
+#include <QImageReader>
 #include <QPainter>
 
 namespace platform {
 
+namespace {
+
+// The size of a picture embedded as a base64 data address; invalid for
+// anything else.
+QSize embeddedPictureSize(QByteArrayView address) {
+  const qsizetype comma = address.indexOf(',');
+  if (!address.startsWith("data:image/") || comma < 0 || !address.first(comma).endsWith(";base64")) return {};
+  QByteArray data = QByteArray::fromBase64(address.sliced(comma + 1).toByteArray());
+  QBuffer buffer(&data);
+  buffer.open(QIODevice::ReadOnly);
+  return QImageReader(&buffer).size();
+}
+
+// librsvg decodes the pictures a document embeds whole, so their sizes are
+// read from their headers first: a forged size must not exhaust memory. Every
+// link in the document must be written plainly, to a place inside the
+// document or to an embedded picture of a size that fits.
+bool embeddedPicturesFit(const QByteArray& svg) {
+  qint64 pixels = 0;
+  for (qsizetype at = svg.indexOf("href"); at >= 0; at = svg.indexOf("href", at + 4)) {
+    const qsizetype quoteAt = at + 5;
+    if (quoteAt >= svg.size() || svg[at + 4] != '=' || (svg[quoteAt] != '"' && svg[quoteAt] != '\'')) return false;
+    const qsizetype end = svg.indexOf(svg[quoteAt], quoteAt + 1);
+    if (end < 0) return false;
+    const QByteArrayView address = QByteArrayView(svg).sliced(quoteAt + 1, end - quoteAt - 1);
+    if (address.startsWith("#")) continue;
+    const QSize size = embeddedPictureSize(address);
+    if (!size.isValid()) return false;
+    pixels += static_cast<qint64>(size.width()) * size.height();
+    if (pixels > VectorPicture::EmbeddedPixelsLimit) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 std::shared_ptr<VectorPicture> VectorPicture::fromSvg(const QByteArray& svg) {
+  if (!embeddedPicturesFit(svg)) return nullptr;
   GError* error = nullptr;
   // No base file: the document may use only what it holds itself.
   GInputStream* stream = g_memory_input_stream_new_from_data(svg.constData(), svg.size(), nullptr);

@@ -19,7 +19,8 @@ namespace platform {
 // made, and the cache holds a bounded number of pixels.
 class VectorPicture {
  public:
-  // Nothing when the document cannot be read.
+  // Nothing when the document cannot be read, or the pictures it embeds
+  // would take more than EmbeddedPixelsLimit pixels in all.
   static std::shared_ptr<VectorPicture> fromSvg(const QByteArray& svg);
   ~VectorPicture();
   VectorPicture(const VectorPicture&) = delete;
@@ -39,6 +40,7 @@ class VectorPicture {
 
   static constexpr int TileSide = 512;
   static constexpr qint64 CachedPixelsLimit = 16'000'000;
+  static constexpr qint64 EmbeddedPixelsLimit = 100'000'000;
 
  private:
   explicit VectorPicture(_RsvgHandle* handle);

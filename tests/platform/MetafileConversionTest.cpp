@@ -6,6 +6,7 @@
 #include "support/FreshProgram.h"
 #include "support/MetafileBytes.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
@@ -57,6 +58,56 @@ TEST_F(MetafileConversion, AFailingConverterGivesNothingAndTheCallerGoesOn) {
   const auto echoed = convertMetafileInChildProcess(wmf, fakeConverter(QStringLiteral("echo"), "cat"), quick);
   ASSERT_TRUE(echoed.has_value());
   EXPECT_EQ(*echoed, wmf);
+}
+
+// A PNG file that declares this size, with no pixel data after its header.
+QByteArray pngHeader(std::uint32_t width, std::uint32_t height) {
+  QByteArray chunk("IHDR");
+  for (const std::uint32_t value : {width, height})
+    for (int shift = 24; shift >= 0; shift -= 8) chunk.append(static_cast<char>((value >> shift) & 0xFF));
+  chunk.append("\x08\x02\x00\x00\x00", 5);  // 8-bit RGB
+  std::uint32_t crc = 0xFFFFFFFF;
+  for (const char c : chunk) {
+    crc ^= static_cast<unsigned char>(c);
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320 & (0 - (crc & 1)));
+  }
+  crc = ~crc;
+  QByteArray png("\x89PNG\r\n\x1a\n\0\0\0\x0d", 12);
+  png += chunk;
+  for (int shift = 24; shift >= 0; shift -= 8) png.append(static_cast<char>((crc >> shift) & 0xFF));
+  return png;
+}
+
+TEST_F(MetafileConversion, DocumentsLinkOnlyToThemselvesAndToEmbeddedPicturesThatFit) {
+  const auto document = [](const QByteArray& image) {
+    return "<svg xmlns='http://www.w3.org/2000/svg' xmlns:xlink='http://www.w3.org/1999/xlink' width='10' "
+           "height='10'><rect id='r' width='5' height='5'/><use xlink:href=\"#r\"/>" +
+           image + "</svg>";
+  };
+  QImage small(4, 4, QImage::Format_RGB32);
+  small.fill(Qt::blue);
+  QByteArray smallPng;
+  QBuffer buffer(&smallPng);
+  buffer.open(QIODevice::WriteOnly);
+  small.save(&buffer, "PNG");
+  const QByteArray smallData = "data:image/png;base64," + smallPng.toBase64();
+  EXPECT_NE(platform::VectorPicture::fromSvg(document("<image width='4' height='4' xlink:href='" + smallData + "'/>")),
+            nullptr);
+
+  const struct {
+    const char* what;
+    QByteArray image;
+  } refused[] = {
+      {"a picture declaring 20,000 by 20,000 pixels",
+       "<image width='4' height='4' xlink:href=\"data:image/png;base64," + pngHeader(20000, 20000).toBase64() + "\"/>"},
+      {"a file outside", "<image width='4' height='4' xlink:href=\"file:///etc/hostname\"/>"},
+      {"a link written with blanks", "<image width='4' height='4' xlink:href = '" + smallData + "'/>"},
+      {"not a picture", "<image width='4' height='4' xlink:href='data:image/png;base64,AAAA'/>"},
+  };
+  for (const auto& r : refused) {
+    SCOPED_TRACE(r.what);
+    EXPECT_EQ(platform::VectorPicture::fromSvg(document(r.image)), nullptr);
+  }
 }
 
 TEST_F(MetafileConversion, TileCacheStaysBoundedWhileScrollingAHugeZoom) {

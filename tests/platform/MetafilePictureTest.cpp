@@ -183,6 +183,18 @@ TEST_F(MetafilePictures, SavedAsBitmapAtNaturalSizeOnWhite) {
   EXPECT_EQ(back.pixel(140, 70), Red);
 }
 
+TEST_F(MetafilePictures, APlainWmfWithoutAWindowIsAsLargeAsItsDrawing) {
+  const QByteArray wmf =
+      WmfBuilder().filled(QRect(1000, 500, 300, 120), White).filled(QRect(1000, 500, 150, 60), Red).plain();
+  Picture picture;
+  ASSERT_EQ(raisedError([&] { picture = Picture::load(writeFile(QStringLiteral("nowindow.wmf"), wmf)); }), 0);
+  EXPECT_NEAR(picture.pixelSize().width(), 300, 1);
+  EXPECT_NEAR(picture.pixelSize().height(), 120, 1);
+  const QImage shown = shownAt(picture, QSize(300, 120));
+  EXPECT_EQ(shown.pixel(70, 30), Red);
+  EXPECT_EQ(shown.pixel(230, 90), White);
+}
+
 TEST_F(MetafilePictures, TextWithMarkupAndWindowsCharactersLoads) {
   const QByteArray wmf = WmfBuilder().windowExtent(200, 100).textOut(10, 10, "a<b&c\x01\x8D\xE9\x80").plain();
   Picture picture;
