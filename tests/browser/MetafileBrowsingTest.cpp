@@ -1,6 +1,5 @@
 // Windows metafiles in the browser and the viewer: previewed, opened at full
-// size, zoomed and saved as bitmaps like any picture, drawn afresh at each
-// size.
+// size and zoomed like any picture, drawn afresh at each size.
 #include "browser/BrowserDriver.h"
 #include "platform/Picture.h"
 #include "support/DrawnEmf.h"
@@ -105,19 +104,6 @@ TEST_F(MetafileBrowsing, FullSizeOpensTheViewerAtTheNaturalSizeAndZoomDrawsItAfr
   EXPECT_NEAR(naturalWidth, 100 / 25.4 * 1440, 0.5);
   EXPECT_EQ(quarterColour, Red);
   EXPECT_LE(blendedPixels, 2) << "edges drawn afresh, not enlarged pixels";
-}
-
-TEST_F(MetafileBrowsing, SaveAsBitmapWritesTheNaturalSizeOnWhite) {
-  FORM_Tavlo& browser = browserOnMetafiles();
-  clickRow(browser, "plain.wmf");
-  seams.fileDialog->answers = {pathOf("plain.bmp")};
-  browser.SaveAsBitmap();
-
-  const QImage saved = platform::Picture::load(pathOf("plain.bmp")).image();
-  EXPECT_EQ(saved.size(), QSize(400, 200));
-  EXPECT_EQ(saved.pixel(150, 75) | 0xFF000000, Red);
-  EXPECT_EQ(saved.pixel(5, 5) | 0xFF000000, White);
-  EXPECT_TRUE(contentsOf(pathOf("plain.wmf")).startsWith(QByteArray("\x01\x00\x09\x00", 4)));
 }
 
 }  // namespace
