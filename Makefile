@@ -44,7 +44,7 @@ fuzz: deps
 	@scripts/ensure-packages.sh clang-14 libclang-rt-14-dev
 	@CC=clang-14 CXX=clang++-14 cmake -S . -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DTAVLO_BUILD_TESTS=OFF -DTAVLO_FUZZ=ON >/dev/null
-	@cmake --build $(BUILD)-fuzz -j $(JOBS) --target metafile_fuzzer tavlo-metafile-converter
+	@cmake --build $(BUILD)-fuzz -j $(JOBS) --target metafile_fuzzer
 	@mkdir -p $(BUILD)-fuzz/corpus $(BUILD)-fuzz/crashes
 	ASAN_OPTIONS=detect_leaks=0 $(BUILD)-fuzz/fuzz/metafile_fuzzer $(BUILD)-fuzz/corpus fuzz/corpus tests/data/metafiles \
 	  -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 -max_len=262144 \

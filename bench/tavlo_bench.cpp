@@ -124,7 +124,7 @@ QString metafile(std::int64_t which) {
          (which == 0 ? QStringLiteral("emf2svg_test-000.emf") : QStringLiteral("libgdiplus_test.wmf"));
 }
 
-// Loading a metafile: read, converted to SVG in the converter program, parsed.
+// Loading a metafile: read, then converted, read and first drawn by the helper.
 void LoadMetafile(benchmark::State& state) {
   const QString path = metafile(state.range(0));
   for (auto _ : state) benchmark::DoNotOptimize(platform::Picture::load(path));

@@ -1,11 +1,12 @@
-// Fuzz target for loading metafiles: the header reader, the conversion to SVG
-// (run here in-process, as the converter program runs it) and drawing the
-// result. Built with libFuzzer under clang (make fuzz); with other compilers
-// it is built with a driver that replays the corpus, as a test.
+// Fuzz target for loading metafiles: the header reader, then what the
+// metafile helper does with the picture, run here in-process: the conversion
+// to SVG, reading that, and drawing it at two sizes. Built with libFuzzer
+// under clang (make fuzz); with other compilers it is built with a driver
+// that replays the corpus, as a test.
 
-#include "metafile_converter/MetafileConversion.h"
+#include "metafile_helper/MetafileConversion.h"
+#include "metafile_helper/SvgRenderer.h"
 #include "platform/MetafileHeader.h"
-#include "platform/VectorPicture.h"
 
 #include <QByteArray>
 
@@ -17,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!platform::readMetafileHeader(bytes)) return 0;
   const QByteArray svg = metafile::convertToSvg(bytes);
   if (svg.isEmpty()) return 0;
-  if (const auto picture = platform::VectorPicture::fromSvg(svg)) {
+  if (const auto picture = metafile::SvgRenderer::fromSvg(svg)) {
     picture->render(QSize(96, 64), QRect(0, 0, 96, 64));
     picture->render(QSize(4000, 3000), QRect(1000, 1000, 32, 32));
   }

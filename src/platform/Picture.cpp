@@ -3,7 +3,6 @@
 #include "platform/BitmapWriter.h"
 #include "platform/FileAccess.h"
 #include "platform/MetafileHeader.h"
-#include "platform/MetafileProcess.h"
 #include "platform/PictureFile.h"
 #include "platform/RuntimeError.h"
 #include "platform/SafeWrite.h"
@@ -159,10 +158,8 @@ Picture Picture::load(const QString& path) {
 }
 
 Picture Picture::loadMetafile(const MetafileHeader& header, const QByteArray& bytes) {
-  const auto svg = convertMetafileInChildProcess(bytes);
-  if (!svg) raise(errors::InvalidPicture);
   auto drawing = std::make_shared<Drawing>();
-  drawing->drawing = VectorPicture::fromSvg(*svg);
+  drawing->drawing = VectorPicture::start(bytes);
   if (!drawing->drawing) raise(errors::InvalidPicture);
   // A plain WMF that sets no window extent is as large as its drawing.
   drawing->twips = header.twips.isEmpty() ? drawing->drawing->drawingExtent() * TwipsPerWmfUnit : header.twips;
@@ -205,7 +202,7 @@ const QImage& Picture::image() const {
     if (static_cast<qint64>(size.width()) * size.height() * 4 > qint64{AllocationLimitMegabytes} * 1024 * 1024)
       raise(errors::OutOfMemory);
     vector_->natural = vector_->drawing->render(size, QRect(QPoint(0, 0), size));
-    if (vector_->natural.isNull()) raise(errors::OutOfMemory);
+    if (vector_->natural.isNull()) raise(errors::InvalidPicture);
   }
   return vector_->natural;
 }

@@ -1,86 +1,41 @@
-// GLib headers come before Qt's, whose "signals" keyword they use as a name.
-#include <librsvg/rsvg.h>
-
 #include "platform/VectorPicture.h"
 
-#include <QBuffer>
-#include <QImageReader>
+#include "platform/MetafileHelper.h"
+#include "platform/MetafileProtocol.h"
+
 #include <QPainter>
+
+#include <algorithm>
 
 namespace platform {
 
-namespace {
-
-// The size of a picture embedded as a base64 data address; invalid for
-// anything else.
-QSize embeddedPictureSize(QByteArrayView address) {
-  const qsizetype comma = address.indexOf(',');
-  if (!address.startsWith("data:image/") || comma < 0 || !address.first(comma).endsWith(";base64")) return {};
-  QByteArray data = QByteArray::fromBase64(address.sliced(comma + 1).toByteArray());
-  QBuffer buffer(&data);
-  buffer.open(QIODevice::ReadOnly);
-  return QImageReader(&buffer).size();
+std::shared_ptr<VectorPicture> VectorPicture::start(const QByteArray& metafile) {
+  auto helper = MetafileHelper::start(metafile);
+  if (!helper) return nullptr;
+  return std::make_shared<VectorPicture>(std::move(helper));
 }
 
-// librsvg decodes the pictures a document embeds whole, so their sizes are
-// read from their headers first: a forged size must not exhaust memory. Every
-// link in the document must be written plainly, to a place inside the
-// document or to an embedded picture of a size that fits.
-bool embeddedPicturesFit(const QByteArray& svg) {
-  qint64 pixels = 0;
-  for (qsizetype at = svg.indexOf("href"); at >= 0; at = svg.indexOf("href", at + 4)) {
-    const qsizetype quoteAt = at + 5;
-    if (quoteAt >= svg.size() || svg[at + 4] != '=' || (svg[quoteAt] != '"' && svg[quoteAt] != '\'')) return false;
-    const qsizetype end = svg.indexOf(svg[quoteAt], quoteAt + 1);
-    if (end < 0) return false;
-    const QByteArrayView address = QByteArrayView(svg).sliced(quoteAt + 1, end - quoteAt - 1);
-    if (address.startsWith("#")) continue;
-    const QSize size = embeddedPictureSize(address);
-    if (!size.isValid()) return false;
-    pixels += static_cast<qint64>(size.width()) * size.height();
-    if (pixels > VectorPicture::EmbeddedPixelsLimit) return false;
-  }
-  return true;
-}
+VectorPicture::VectorPicture(std::unique_ptr<MetafileHelper> helper) : helper_(std::move(helper)) {}
 
-}  // namespace
+VectorPicture::~VectorPicture() = default;
 
-std::shared_ptr<VectorPicture> VectorPicture::fromSvg(const QByteArray& svg) {
-  if (!embeddedPicturesFit(svg)) return nullptr;
-  GError* error = nullptr;
-  // No base file: the document may use only what it holds itself.
-  GInputStream* stream = g_memory_input_stream_new_from_data(svg.constData(), svg.size(), nullptr);
-  RsvgHandle* handle = rsvg_handle_new_from_stream_sync(stream, nullptr, RSVG_HANDLE_FLAGS_NONE, nullptr, &error);
-  g_object_unref(stream);
-  if (error) g_error_free(error);
-  if (!handle) return nullptr;
-  std::shared_ptr<VectorPicture> picture(new VectorPicture(handle));
-  double width = 0, height = 0;
-  if (!rsvg_handle_get_intrinsic_size_in_pixels(handle, &width, &height) || !(width > 0) || !(height > 0))
-    return nullptr;
-  picture->extent_ = QSizeF(width, height);
-  return picture;
-}
+QSizeF VectorPicture::drawingExtent() const { return helper_->drawingExtent(); }
 
-VectorPicture::VectorPicture(_RsvgHandle* handle) : handle_(handle) {}
-
-VectorPicture::~VectorPicture() { g_object_unref(handle_); }
-
+// Large parts are asked for in bands of rows, each within what the helper
+// sends at once.
 QImage VectorPicture::render(QSize size, const QRect& part) const {
-  QImage image(part.size(), QImage::Format_ARGB32_Premultiplied);
-  if (image.isNull()) return image;
-  image.fill(Qt::white);
-  cairo_surface_t* surface = cairo_image_surface_create_for_data(image.bits(), CAIRO_FORMAT_ARGB32, image.width(),
-                                                                 image.height(), static_cast<int>(image.bytesPerLine()));
-  cairo_t* cairo = cairo_create(surface);
-  const RsvgRectangle viewport{-static_cast<double>(part.x()), -static_cast<double>(part.y()),
-                               static_cast<double>(size.width()), static_cast<double>(size.height())};
-  GError* error = nullptr;
-  rsvg_handle_render_document(handle_, cairo, &viewport, &error);
-  if (error) g_error_free(error);
-  cairo_destroy(cairo);
-  cairo_surface_destroy(surface);
-  return image;
+  if (static_cast<qint64>(part.width()) * part.height() <= metafile_protocol::PartPixelsLimit)
+    return helper_->render(size, part);
+  QImage whole(part.size(), QImage::Format_ARGB32_Premultiplied);
+  if (whole.isNull()) return {};
+  const int bandRows = std::max(1, static_cast<int>(metafile_protocol::PartPixelsLimit / part.width()));
+  for (int top = 0; top < part.height(); top += bandRows) {
+    const QRect band(part.x(), part.y() + top, part.width(), std::min(bandRows, part.height() - top));
+    const QImage drawn = helper_->render(size, band);
+    if (drawn.isNull()) return {};
+    std::copy_n(drawn.constBits(), drawn.sizeInBytes(), whole.scanLine(top));
+  }
+  return whole;
 }
 
 void VectorPicture::draw(QPainter& painter, const QRect& target, const QRect& exposed) const {
@@ -98,6 +53,10 @@ void VectorPicture::draw(QPainter& painter, const QRect& target, const QRect& ex
         missing |= QRect(column * TileSide, row * TileSide, TileSide, TileSide) & whole;
   if (!missing.isEmpty()) {
     const QImage rendered = render(target.size(), missing);
+    if (rendered.isNull()) {
+      painter.fillRect(missing.translated(target.topLeft()), Qt::white);
+      return;
+    }
     for (int row = firstRow; row <= lastRow; ++row)
       for (int column = firstColumn; column <= lastColumn; ++column) {
         const QRect tile = QRect(column * TileSide, row * TileSide, TileSide, TileSide) & whole;

@@ -9,30 +9,34 @@
 #include <memory>
 
 class QPainter;
-struct _RsvgHandle;
 
 namespace platform {
 
-// A picture kept as vector drawing: drawn afresh at whatever size it is
-// shown, on white, so lines and text stay sharp at every zoom. Renderings
-// are cached in tiles per displayed size; only the tiles a paint exposes are
-// made, and the cache holds a bounded number of pixels.
+class MetafileHelper;
+
+// A metafile kept as vector drawing, drawn afresh at whatever size it is
+// shown, on white, so lines and text stay sharp at every zoom. The drawing is
+// done by the metafile helper; renderings are cached here in tiles per
+// displayed size, only the tiles a paint exposes are made, and the cache
+// holds a bounded number of pixels.
 class VectorPicture {
  public:
-  // Nothing when the document cannot be read, or the pictures it embeds
-  // would take more than EmbeddedPixelsLimit pixels in all.
-  static std::shared_ptr<VectorPicture> fromSvg(const QByteArray& svg);
+  // Nothing when the helper cannot read the metafile.
+  static std::shared_ptr<VectorPicture> start(const QByteArray& metafile);
+  explicit VectorPicture(std::unique_ptr<MetafileHelper> helper);
   ~VectorPicture();
   VectorPicture(const VectorPicture&) = delete;
   VectorPicture& operator=(const VectorPicture&) = delete;
 
-  // The extent of the drawing in its own units, as the document gives it.
-  QSizeF drawingExtent() const { return extent_; }
+  // The extent of the drawing in its own units.
+  QSizeF drawingExtent() const;
 
-  // Draws the part of the picture, scaled to fill target, that lies in exposed.
+  // Draws the part of the picture, scaled to fill target, that lies in
+  // exposed; white where the helper has failed.
   void draw(QPainter& painter, const QRect& target, const QRect& exposed) const;
 
-  // The part of the picture scaled to size that lies in part, on white.
+  // The part of the picture scaled to size that lies in part; a null image
+  // when the helper fails.
   QImage render(QSize size, const QRect& part) const;
 
   // Pixels held in cached tiles.
@@ -40,11 +44,8 @@ class VectorPicture {
 
   static constexpr int TileSide = 512;
   static constexpr qint64 CachedPixelsLimit = 16'000'000;
-  static constexpr qint64 EmbeddedPixelsLimit = 100'000'000;
 
  private:
-  explicit VectorPicture(_RsvgHandle* handle);
-
   struct Tile {
     QSize size;
     QPoint index;
@@ -53,8 +54,7 @@ class VectorPicture {
   const QImage* cachedTile(QSize size, QPoint index) const;
   void keepTile(QSize size, QPoint index, QImage image) const;
 
-  _RsvgHandle* handle_;
-  QSizeF extent_;
+  std::unique_ptr<MetafileHelper> helper_;
   // Most recently used first.
   mutable std::list<Tile> tiles_;
   mutable qint64 cachedPixels_ = 0;

@@ -11,8 +11,8 @@ namespace metafile {
 // not a metafile or the converting library fails on it.
 //
 // The libraries doing the work read untrusted data and are not hardened
-// against every malformed file, so the program runs this in a child process
-// (the converter program) with limits on its time and memory.
+// against every malformed file, so this runs only in the metafile helper, a
+// process of its own with limits on its time and memory.
 QByteArray convertToSvg(const QByteArray& metafile);
 
 }  // namespace metafile

@@ -1,4 +1,4 @@
-#include "metafile_converter/MetafileConversion.h"
+#include "metafile_helper/MetafileConversion.h"
 
 #include "platform/MetafileHeader.h"
 

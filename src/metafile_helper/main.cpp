@@ -1,0 +1,81 @@
+// The metafile helper: converts one WMF or EMF picture and draws it on
+// request (see platform/MetafileProtocol.h). It runs as a process of its own
+// because the libraries doing the work read untrusted files and are not
+// hardened against every malformed one: a crash here ends only the helper.
+
+#include "metafile_helper/MetafileConversion.h"
+#include "metafile_helper/SvgRenderer.h"
+#include "platform/MetafileProtocol.h"
+
+#include <QImage>
+
+#include <unistd.h>
+
+namespace {
+
+namespace protocol = platform::metafile_protocol;
+
+bool readExactly(void* into, size_t count) {
+  auto* bytes = static_cast<char*>(into);
+  while (count > 0) {
+    const ssize_t got = ::read(STDIN_FILENO, bytes, count);
+    if (got <= 0) return false;
+    bytes += got;
+    count -= static_cast<size_t>(got);
+  }
+  return true;
+}
+
+bool writeAll(const void* data, size_t count) {
+  const auto* bytes = static_cast<const char*>(data);
+  while (count > 0) {
+    const ssize_t written = ::write(STDOUT_FILENO, bytes, count);
+    if (written <= 0) return false;
+    bytes += written;
+    count -= static_cast<size_t>(written);
+  }
+  return true;
+}
+
+bool answer(protocol::Status status) { return writeAll(&status, 1); }
+
+std::unique_ptr<metafile::SvgRenderer> readPicture() {
+  std::uint64_t length = 0;
+  if (!readExactly(&length, sizeof length) || length > protocol::MetafileLimit) return nullptr;
+  QByteArray metafile(static_cast<qsizetype>(length), Qt::Uninitialized);
+  if (!readExactly(metafile.data(), length)) return nullptr;
+  const QByteArray svg = metafile::convertToSvg(metafile);
+  auto picture = svg.isEmpty() ? nullptr : metafile::SvgRenderer::fromSvg(svg);
+  // A first small drawing: a document that brings the drawing library down
+  // mostly does so at any size, and is better refused now than shown blank.
+  if (picture) picture->render(QSize(48, 48), QRect(0, 0, 48, 48));
+  return picture;
+}
+
+bool serve(const metafile::SvgRenderer& picture, const protocol::RenderRequest& request) {
+  if (!protocol::isValid(request)) return answer(protocol::Failed);
+  const QImage part = picture.render(QSize(request.width, request.height),
+                                     QRect(request.x, request.y, request.partWidth, request.partHeight));
+  if (part.isNull()) return answer(protocol::Failed);
+  if (!answer(protocol::Ready)) return false;
+  for (int row = 0; row < part.height(); ++row)
+    if (!writeAll(part.constScanLine(row), static_cast<size_t>(part.width()) * 4)) return false;
+  return true;
+}
+
+}  // namespace
+
+int main() {
+  const auto picture = readPicture();
+  if (!picture) {
+    answer(protocol::Failed);
+    return 1;
+  }
+  const double extent[2] = {picture->drawingExtent().width(), picture->drawingExtent().height()};
+  if (!answer(protocol::Ready) || !writeAll(extent, sizeof extent)) return 1;
+
+  protocol::RenderRequest request{};
+  while (readExactly(&request, sizeof request))
+    if (!serve(*picture, request)) return 1;
+  return 0;
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QRect>
+#include <QSizeF>
+#include <QString>
+
+#include <memory>
+
+class QDeadlineTimer;
+class QProcess;
+
+namespace platform {
+
+// Where the metafile helper program is: beside the running program, else
+// where the build put it.
+QString metafileHelperProgram();
+
+// How long the helper may take to read the picture, and to draw each part.
+// It also gets at most 10 minutes of processor time in all, 2 GB of address
+// space and no files to write.
+struct HelperLimits {
+  int startMilliseconds = 15'000;
+  int renderMilliseconds = 15'000;
+};
+
+// One running metafile helper holding one converted picture, which it draws
+// on request. Once the helper fails (it crashes, hangs past its time or
+// answers nonsense) it is ended, and every later drawing gives nothing: a
+// fault in the libraries it uses never reaches this process.
+class MetafileHelper {
+ public:
+  // Starts a helper on the metafile; nothing when it cannot read it.
+  static std::unique_ptr<MetafileHelper> start(const QByteArray& metafile,
+                                               const QString& program = metafileHelperProgram(),
+                                               HelperLimits limits = {});
+  ~MetafileHelper();
+  MetafileHelper(const MetafileHelper&) = delete;
+  MetafileHelper& operator=(const MetafileHelper&) = delete;
+
+  // The extent of the drawing in its own units.
+  QSizeF drawingExtent() const { return extent_; }
+
+  // The part of the picture drawn at size, on white; a null image when the
+  // request is out of bounds or the helper has failed.
+  QImage render(QSize size, const QRect& part);
+
+ private:
+  MetafileHelper(std::unique_ptr<QProcess> process, HelperLimits limits);
+  bool readExactly(char* into, qint64 count, const QDeadlineTimer& deadline);
+  void fail();
+
+  std::unique_ptr<QProcess> process_;
+  HelperLimits limits_;
+  QSizeF extent_;
+};
+
+}  // namespace platform
