@@ -51,12 +51,10 @@ void VectorPicture::draw(QPainter& painter, const QRect& target, const QRect& ex
     for (int column = firstColumn; column <= lastColumn; ++column)
       if (!cachedTile(target.size(), QPoint(column, row)))
         missing |= QRect(column * TileSide, row * TileSide, TileSide, TileSide) & whole;
-  if (!missing.isEmpty()) {
-    const QImage rendered = render(target.size(), missing);
-    if (rendered.isNull()) {
-      painter.fillRect(missing.translated(target.topLeft()), Qt::white);
-      return;
-    }
+  const QImage rendered = missing.isEmpty() ? QImage() : render(target.size(), missing);
+  if (!missing.isEmpty() && rendered.isNull())
+    painter.fillRect(missing.translated(target.topLeft()), Qt::white);  // the helper has failed
+  if (!rendered.isNull()) {
     for (int row = firstRow; row <= lastRow; ++row)
       for (int column = firstColumn; column <= lastColumn; ++column) {
         const QRect tile = QRect(column * TileSide, row * TileSide, TileSide, TileSide) & whole;
