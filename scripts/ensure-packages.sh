@@ -9,7 +9,7 @@ packages=(
   libglib2.0-dev shared-mime-info
   libgtest-dev libbenchmark-dev
   fonts-liberation2
-  libwmf-dev libemf2svg-dev librsvg2-dev libemf-dev fonts-urw-base35
+  libwmf-dev libemf2svg-dev libuemf-dev librsvg2-dev libemf-dev fonts-urw-base35
 )
 # More packages, for a task that needs them, may be named as arguments.
 packages+=("$@")

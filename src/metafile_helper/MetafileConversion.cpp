@@ -3,6 +3,7 @@
 #include "platform/MetafileHeader.h"
 
 #include <emf2svg.h>
+#include <uemf_safe.h>
 #include <libwmf/api.h>
 #include <libwmf/svg.h>
 
@@ -10,6 +11,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <cstdlib>
 #include <memory>
 
@@ -161,7 +164,22 @@ QByteArray convertWmf(const QByteArray& bytes) {
   return withRoot(withWellFormedText(svg), rootElement(QSizeF(width, height), frame));
 }
 
+// The EMF converter trusts each record to be as long as its kind needs;
+// libuemf checks that, record by record.
+bool everyRecordIsWhole(const QByteArray& records) {
+  qsizetype at = 0;
+  while (at + 8 <= records.size()) {
+    const char* record = records.constData() + at;
+    if (!U_emf_record_safe(record)) return false;
+    std::uint32_t size = 0;
+    std::memcpy(&size, record + 4, sizeof size);
+    at += size;
+  }
+  return true;
+}
+
 QByteArray convertEmf(const QByteArray& bytes, const MetafileHeader& header) {
+  if (!everyRecordIsWhole(bytes)) return {};
   QByteArray input = bytes;  // the library takes a mutable buffer
   char nameSpace[] = "";
   generatorOptions options{};
