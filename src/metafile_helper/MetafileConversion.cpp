@@ -114,6 +114,82 @@ QByteArray closingRecord(MetafileHeader::Kind kind) {
   return kind == MetafileHeader::Kind::Emf ? QByteArray(emf, 20) : QByteArray(wmf, 6);
 }
 
+std::uint32_t little32(const QByteArray& data, qsizetype at) {
+  std::uint32_t value = 0;
+  std::memcpy(&value, data.constData() + at, sizeof value);
+  return value;
+}
+
+void setLittle32(QByteArray& data, qsizetype at, std::uint32_t value) {
+  std::memcpy(data.data() + at, &value, sizeof value);
+}
+
+// libwmf allocates as much as the header says the largest record and the
+// file take before reading any record; make the header say what the records
+// (whose chain the header reader has checked) really take.
+QByteArray withTruthfulWmfHeader(QByteArray wmf, qsizetype headerAt) {
+  constexpr qsizetype HeaderBytes = 18;
+  std::uint32_t largest = 0;
+  for (qsizetype at = headerAt + HeaderBytes; at + 6 <= wmf.size();) {
+    const std::uint32_t words = little32(wmf, at);
+    largest = std::max(largest, words);
+    at += static_cast<qsizetype>(words) * 2;
+  }
+  setLittle32(wmf, headerAt + 6, static_cast<std::uint32_t>((wmf.size() - headerAt) / 2));
+  setLittle32(wmf, headerAt + 12, largest);
+  return wmf;
+}
+
+// libwmf decodes a record's bitmap whole, pixel by pixel, trusting its
+// header: a forged size, or a header of no known length, costs minutes.
+// Such bitmaps, and those of more than this many pixels, are refused.
+constexpr qint64 WmfBitmapPixelsLimit = 64'000'000;
+
+// Where a record's bitmap starts, by record function; 0 for records
+// without one.
+qsizetype bitmapOffset(std::uint16_t function) {
+  switch (function) {
+    case 0x0940: return 22;  // DIBBITBLT
+    case 0x0B41: return 26;  // DIBSTRETCHBLT
+    case 0x0F43: return 28;  // STRETCHDIB
+    case 0x0D33: return 24;  // SETDIBTODEV
+    case 0x0142: return 10;  // DIBCREATEPATTERNBRUSH
+    default: return 0;
+  }
+}
+
+bool bitmapsFit(const QByteArray& wmf, qsizetype headerAt) {
+  constexpr qsizetype HeaderBytes = 18;
+  for (qsizetype at = headerAt + HeaderBytes; at + 6 <= wmf.size();) {
+    const qsizetype bytes = static_cast<qsizetype>(little32(wmf, at)) * 2;
+    std::uint16_t function = 0;
+    std::memcpy(&function, wmf.constData() + at + 4, sizeof function);
+    const qsizetype bitmap = at + bitmapOffset(function);
+    if (bitmap > at && bitmap + 12 <= at + bytes) {
+      const std::uint32_t headerBytes = little32(wmf, bitmap);
+      const bool core = headerBytes == 12;  // the old header: 16-bit sides
+      if (!core && headerBytes != 40 && headerBytes != 52 && headerBytes != 56 && headerBytes != 108 &&
+          headerBytes != 124)
+        return false;
+      std::int32_t width = 0, height = 0;
+      if (core) {
+        std::int16_t side = 0;
+        std::memcpy(&side, wmf.constData() + bitmap + 4, 2);
+        width = side;
+        std::memcpy(&side, wmf.constData() + bitmap + 6, 2);
+        height = side;
+      } else {
+        std::memcpy(&width, wmf.constData() + bitmap + 4, 4);
+        std::memcpy(&height, wmf.constData() + bitmap + 8, 4);
+      }
+      const qint64 pixels = std::abs(static_cast<qint64>(width)) * std::abs(static_cast<qint64>(height));
+      if (pixels > WmfBitmapPixelsLimit) return false;
+    }
+    at += bytes;
+  }
+  return true;
+}
+
 struct WmfApiDeleter {
   void operator()(wmfAPI* api) const { wmf_api_destroy(api); }
 };
@@ -121,7 +197,7 @@ struct WmfApiDeleter {
 // libwmf draws in its own device units; its SVG device maps the bounding box
 // of the drawing onto the document. That box is the picture, as libwmf's own
 // converters take it: a WMF's window need not say where its drawing is.
-QByteArray convertWmf(const QByteArray& bytes) {
+QByteArray convertWmf(const QByteArray& bytes, const MetafileHeader& header) {
   wmfAPI_Options options{};
   options.function = wmf_svg_function;
   wmfAPI* created = nullptr;
@@ -133,7 +209,10 @@ QByteArray convertWmf(const QByteArray& bytes) {
   }
   const std::unique_ptr<wmfAPI, WmfApiDeleter> api(created);
 
-  QByteArray input = bytes;  // libwmf reads from a mutable buffer
+  constexpr qsizetype PlaceableHeaderBytes = 22;
+  const qsizetype headerAt = header.kind == MetafileHeader::Kind::PlaceableWmf ? PlaceableHeaderBytes : 0;
+  if (!bitmapsFit(bytes, headerAt)) return {};
+  QByteArray input = withTruthfulWmfHeader(bytes, headerAt);
   if (wmf_mem_open(api.get(), reinterpret_cast<unsigned char*>(input.data()), input.size()) != wmf_E_None) return {};
   wmfD_Rect box{};
   if (wmf_scan(api.get(), 0, &box) != wmf_E_None) return {};
@@ -206,7 +285,7 @@ QByteArray convertToSvg(const QByteArray& metafile) {
   // ended by a closing record.
   QByteArray records = metafile.left(header->recordsEnd);
   if (!header->closed) records += closingRecord(header->kind);
-  const QByteArray svg = header->kind == MetafileHeader::Kind::Emf ? convertEmf(records, *header) : convertWmf(records);
+  const QByteArray svg = header->kind == MetafileHeader::Kind::Emf ? convertEmf(records, *header) : convertWmf(records, *header);
   if (svg.size() > platform::svgLimitForMetafile(metafile.size())) return {};
   return svg;
 }

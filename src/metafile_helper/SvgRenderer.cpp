@@ -3,22 +3,59 @@
 
 #include "metafile_helper/SvgRenderer.h"
 
-#include <QBuffer>
-#include <QImageReader>
+#include <algorithm>
+#include <cstdint>
+#include <limits>
 
 namespace metafile {
 
 namespace {
 
-// The size of a picture embedded as a base64 data address; invalid for
-// anything else.
+std::uint32_t bigEndian(const QByteArray& data, qsizetype at, int bytes) {
+  std::uint32_t value = 0;
+  for (int i = 0; i < bytes; ++i) value = (value << 8) | static_cast<unsigned char>(data[at + i]);
+  return value;
+}
+
+// The size a PNG file's header gives; invalid when it is none.
+QSize pngSize(const QByteArray& data) {
+  if (data.size() < 24 || !data.startsWith("\x89PNG\r\n\x1a\n") || data.mid(12, 4) != "IHDR") return {};
+  const std::uint32_t width = bigEndian(data, 16, 4), height = bigEndian(data, 20, 4);
+  if (width == 0 || height == 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF) return {};
+  return QSize(static_cast<int>(width), static_cast<int>(height));
+}
+
+// The size in a JPEG file's first frame header; invalid when there is none.
+QSize jpegSize(const QByteArray& data) {
+  if (!data.startsWith("\xFF\xD8")) return {};
+  qsizetype at = 2;
+  while (at + 4 <= data.size()) {
+    if (static_cast<unsigned char>(data[at]) != 0xFF) return {};
+    const unsigned marker = static_cast<unsigned char>(data[at + 1]);
+    if (marker == 0xFF) {  // fill byte
+      ++at;
+      continue;
+    }
+    const qsizetype length = bigEndian(data, at + 2, 2);
+    const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+    if (frame) {
+      if (at + 9 > data.size()) return {};
+      return QSize(static_cast<int>(bigEndian(data, at + 7, 2)), static_cast<int>(bigEndian(data, at + 5, 2)));
+    }
+    if (length < 2) return {};
+    at += 2 + length;
+  }
+  return {};
+}
+
+// The size of a picture embedded as a base64 data address, from its header;
+// invalid for anything but a PNG or JPEG file, the kinds the converters embed.
 QSize embeddedPictureSize(QByteArrayView address) {
   const qsizetype comma = address.indexOf(',');
   if (!address.startsWith("data:image/") || comma < 0 || !address.first(comma).endsWith(";base64")) return {};
-  QByteArray data = QByteArray::fromBase64(address.sliced(comma + 1).toByteArray());
-  QBuffer buffer(&data);
-  buffer.open(QIODevice::ReadOnly);
-  return QImageReader(&buffer).size();
+  const QByteArray data = QByteArray::fromBase64(address.sliced(comma + 1).toByteArray());
+  const QSize png = pngSize(data);
+  return png.isValid() ? png : jpegSize(data);
 }
 
 // librsvg decodes the pictures a document embeds whole, so their sizes are
@@ -63,12 +100,13 @@ std::unique_ptr<SvgRenderer> SvgRenderer::fromSvg(const QByteArray& svg) {
 
 SvgRenderer::~SvgRenderer() { g_object_unref(handle_); }
 
-QImage SvgRenderer::render(QSize size, const QRect& part) const {
-  QImage image(part.size(), QImage::Format_ARGB32_Premultiplied);
-  if (image.isNull()) return image;
-  image.fill(Qt::white);
-  cairo_surface_t* surface = cairo_image_surface_create_for_data(image.bits(), CAIRO_FORMAT_ARGB32, image.width(),
-                                                                 image.height(), static_cast<int>(image.bytesPerLine()));
+QByteArray SvgRenderer::render(QSize size, const QRect& part) const {
+  const qint64 bytes = static_cast<qint64>(part.width()) * part.height() * 4;
+  if (part.isEmpty() || bytes > std::numeric_limits<int>::max()) return {};
+  QByteArray pixels(static_cast<qsizetype>(bytes), '\xFF');  // white
+  cairo_surface_t* surface = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(pixels.data()),
+                                                                 CAIRO_FORMAT_ARGB32, part.width(), part.height(),
+                                                                 part.width() * 4);
   cairo_t* cairo = cairo_create(surface);
   const RsvgRectangle viewport{-static_cast<double>(part.x()), -static_cast<double>(part.y()),
                                static_cast<double>(size.width()), static_cast<double>(size.height())};
@@ -77,7 +115,7 @@ QImage SvgRenderer::render(QSize size, const QRect& part) const {
   if (error) g_error_free(error);
   cairo_destroy(cairo);
   cairo_surface_destroy(surface);
-  return image;
+  return pixels;
 }
 
 }  // namespace metafile

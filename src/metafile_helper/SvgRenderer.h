@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QImage>
 #include <QRect>
 #include <QSizeF>
 
@@ -11,8 +10,7 @@ struct _RsvgHandle;
 
 namespace metafile {
 
-// A converted metafile, read by librsvg and drawn with cairo at any size,
-// on white.
+// A converted metafile, read by librsvg and drawn with cairo at any size.
 class SvgRenderer {
  public:
   // Nothing when the document cannot be read, links outside itself, or the
@@ -25,8 +23,10 @@ class SvgRenderer {
   // The extent of the drawing in its own units, as the document gives it.
   QSizeF drawingExtent() const { return extent_; }
 
-  // The part of the picture scaled to size that lies in part.
-  QImage render(QSize size, const QRect& part) const;
+  // The part of the picture scaled to size that lies in part, on white: its
+  // pixels as 32-bit premultiplied ARGB, row after row; empty when it is too
+  // large to hold.
+  QByteArray render(QSize size, const QRect& part) const;
 
   static constexpr qint64 EmbeddedPixelsLimit = 100'000'000;
 

@@ -7,8 +7,6 @@
 #include "metafile_helper/SvgRenderer.h"
 #include "platform/MetafileProtocol.h"
 
-#include <QImage>
-
 #include <unistd.h>
 
 namespace {
@@ -54,13 +52,10 @@ std::unique_ptr<metafile::SvgRenderer> readPicture() {
 
 bool serve(const metafile::SvgRenderer& picture, const protocol::RenderRequest& request) {
   if (!protocol::isValid(request)) return answer(protocol::Failed);
-  const QImage part = picture.render(QSize(request.width, request.height),
-                                     QRect(request.x, request.y, request.partWidth, request.partHeight));
-  if (part.isNull()) return answer(protocol::Failed);
-  if (!answer(protocol::Ready)) return false;
-  for (int row = 0; row < part.height(); ++row)
-    if (!writeAll(part.constScanLine(row), static_cast<size_t>(part.width()) * 4)) return false;
-  return true;
+  const QByteArray pixels = picture.render(QSize(request.width, request.height),
+                                          QRect(request.x, request.y, request.partWidth, request.partHeight));
+  if (pixels.isEmpty()) return answer(protocol::Failed);
+  return answer(protocol::Ready) && writeAll(pixels.constData(), static_cast<size_t>(pixels.size()));
 }
 
 }  // namespace

@@ -175,6 +175,23 @@ TEST_F(MetafilePictures, APlainWmfWithoutAWindowIsAsLargeAsItsDrawing) {
 }
 
 TEST_F(MetafilePictures, DamagedOrForgedMetafilesAreInvalidPictures) {
+  // A stretched bitmap record whose bitmap header has this length and size.
+  const auto withBitmap = [](std::uint32_t headerBytes, std::int32_t width, std::int32_t height) {
+    QByteArray parameters;
+    appendLittle32(parameters, 0x00CC0020);                        // copy the source
+    for (int i = 0; i < 9; ++i) appendLittle16(parameters, 10);  // colour use, source and destination
+    appendLittle32(parameters, headerBytes);
+    appendLittle32(parameters, static_cast<std::uint32_t>(width));
+    appendLittle32(parameters, static_cast<std::uint32_t>(height));
+    appendLittle16(parameters, 1);
+    appendLittle16(parameters, 24);
+    for (int i = 0; i < 6; ++i) appendLittle32(parameters, 0);
+    parameters.append(12, '\x7F');
+    return WmfBuilder()
+        .windowExtent(100, 100)
+        .rawRecord(static_cast<std::uint32_t>(3 + parameters.size() / 2), 0x0F43, parameters)
+        .plain();
+  };
   const QByteArray real = contentsOf(testData(QStringLiteral("metafiles/poi_60677.wmf")));
   const QByteArray realEmf = contentsOf(testData(QStringLiteral("metafiles/emf2svg_test-000.emf")));
   const struct {
@@ -185,6 +202,8 @@ TEST_F(MetafilePictures, DamagedOrForgedMetafilesAreInvalidPictures) {
       {"EMF cut off after its header", realEmf.left(100)},
       {"plain WMF that sets no window and draws nothing", WmfBuilder().plain()},
       {"plain WMF with a record of four gigabytes", WmfBuilder().windowExtent(100, 100).rawRecord(0xFFFFFFFF, 0x0418).plain()},
+      {"WMF bitmap of ten billion pixels", withBitmap(40, 100'000, 100'000)},
+      {"WMF bitmap whose header has no known length", withBitmap(15, 2, 2)},
       {"placeable WMF of 32,767 inches", WmfBuilder().filled(QRect(0, 0, 10, 10), Red).placeable(QRect(0, 0, 32767, 1), 1)},
   };
   for (const auto& c : forged) {
