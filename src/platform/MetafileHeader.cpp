@@ -133,6 +133,16 @@ std::optional<MetafileHeader> readEmf(const Reader& data, qint64 length) {
   if (!data.has(0, EmfHeaderBytes) || data.u32(40) != EmfSignature) return std::nullopt;
   const std::uint32_t headerBytes = data.u32(4);
   if (headerBytes < EmfHeaderBytes || headerBytes > length) return std::nullopt;
+  // The description (16-bit characters) and the pixel format, when there
+  // are any, lie inside the header record after its fixed part.
+  const auto insideHeader = [&](std::uint32_t at, std::uint32_t bytes, std::uint32_t fixedPart) {
+    return bytes == 0 || (at >= fixedPart && at <= headerBytes && bytes <= headerBytes - at);
+  };
+  if (!insideHeader(data.u32(64), data.u32(60) * 2, EmfHeaderBytes) || data.u32(60) > 0x7FFFFFFF)
+    return std::nullopt;
+  constexpr std::uint32_t WithPixelFormat = 100;
+  if (headerBytes >= WithPixelFormat && !insideHeader(data.u32(92), data.u32(88), WithPixelFormat))
+    return std::nullopt;
   const QRectF bounds(QPointF(data.i32(8), data.i32(12)), QPointF(data.i32(16), data.i32(20)));
   const QRectF frame(QPointF(data.i32(24), data.i32(28)), QPointF(data.i32(32), data.i32(36)));
   const double devicePixelsX = data.i32(72), devicePixelsY = data.i32(76);

@@ -60,6 +60,10 @@ TEST(MetafileHeader, EnhancedFrameIsPlacedInDeviceUnitsFromTheBoundsCorner) {
 TEST(MetafileHeader, ForgedOrEmptySizesAreNotPictures) {
   QByteArray truncatedEmf = emfFile(QRect(0, 0, 320, 160), QRect(0, 0, 10000, 5000));
   truncatedEmf.truncate(60);
+  // A description of 128 characters starting at byte 20 of an 88-byte header.
+  QByteArray descriptionOutside = emfFile(QRect(0, 0, 320, 160), QRect(0, 0, 10000, 5000));
+  descriptionOutside[60] = static_cast<char>(128);
+  descriptionOutside[64] = 20;
   const struct {
     const char* what;
     QByteArray bytes;
@@ -72,6 +76,7 @@ TEST(MetafileHeader, ForgedOrEmptySizesAreNotPictures) {
       {"placeable: no metafile header after it", WmfBuilder().placeable(QRect(0, 0, 100, 100), 1440).left(30)},
       {"enhanced: no records after its header", emfFile(QRect(0, 0, 10, 10), QRect(0, 0, 100, 100)).left(60)},
       {"enhanced: cut off in its header", truncatedEmf},
+      {"enhanced: description outside the header", descriptionOutside},
       {"enhanced: header longer than the file",
        emfFile(QRect(0, 0, 320, 160), QRect(0, 0, 10000, 5000), {1024, 768}, {320, 240}, 4096)},
       {"enhanced: no device size", emfFile(QRect(0, 0, 320, 160), QRect(0, 0, 10000, 5000), {0, 768})},
