@@ -204,6 +204,10 @@ TEST_F(MetafilePictures, DamagedOrForgedMetafilesAreInvalidPictures) {
       {"plain WMF with a record of four gigabytes", WmfBuilder().windowExtent(100, 100).rawRecord(0xFFFFFFFF, 0x0418).plain()},
       {"WMF bitmap of ten billion pixels", withBitmap(40, 100'000, 100'000)},
       {"WMF bitmap whose header has no known length", withBitmap(15, 2, 2)},
+      // The drawing library aborts on this text; the helper that draws it ends,
+      // not this process.
+      {"EMF text in a font two million units high",
+       drawnEmf(QRect(0, 0, 10000, 5000), {{EmfShape::Kind::Text, QRect(10, 10, 0, 2'097'152), Red, "Hello"}})},
       {"placeable WMF of 32,767 inches", WmfBuilder().filled(QRect(0, 0, 10, 10), Red).placeable(QRect(0, 0, 32767, 1), 1)},
   };
   for (const auto& c : forged) {

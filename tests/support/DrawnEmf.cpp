@@ -24,10 +24,15 @@ QByteArray drawnEmf(const QRect& frame, const std::vector<EmfShape>& shapes) {
         DeleteObject(brush);
         break;
       }
-      case EmfShape::Kind::Text:
+      case EmfShape::Kind::Text: {
+        HFONT font = CreateFontA(a.height(), 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, "Times");
+        HGDIOBJ previous = SelectObject(dc, font);
         SetTextColor(dc, colour);
         TextOutA(dc, a.left(), a.top(), shape.text.constData(), static_cast<int>(shape.text.size()));
+        SelectObject(dc, previous);
+        DeleteObject(font);
         break;
+      }
       case EmfShape::Kind::FilledPath: {
         HBRUSH brush = CreateSolidBrush(colour);
         HGDIOBJ previous = SelectObject(dc, brush);

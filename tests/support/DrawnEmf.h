@@ -20,7 +20,8 @@ struct EmfShape {
 
 // An EMF with this frame, in hundredths of a millimetre, and these shapes
 // drawn in order: rectangles filled without outline, text at an area's top
-// left, a path around an area filled, a world transform moving what follows.
+// left in a font as high as the area, a path around an area filled, a world
+// transform moving what follows.
 QByteArray drawnEmf(const QRect& frame, const std::vector<EmfShape>& shapes);
 
 inline constexpr double EmfDeviceUnitsPerMillimetre = 3.2;
