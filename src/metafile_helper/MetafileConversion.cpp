@@ -132,6 +132,7 @@ QByteArray withTruthfulWmfHeader(QByteArray wmf, qsizetype headerAt) {
   std::uint32_t largest = 0;
   for (qsizetype at = headerAt + HeaderBytes; at + 6 <= wmf.size();) {
     const std::uint32_t words = little32(wmf, at);
+    if (words < 3) break;
     largest = std::max(largest, words);
     at += static_cast<qsizetype>(words) * 2;
   }
@@ -162,6 +163,7 @@ bool bitmapsFit(const QByteArray& wmf, qsizetype headerAt) {
   constexpr qsizetype HeaderBytes = 18;
   for (qsizetype at = headerAt + HeaderBytes; at + 6 <= wmf.size();) {
     const qsizetype bytes = static_cast<qsizetype>(little32(wmf, at)) * 2;
+    if (bytes < 6) break;
     std::uint16_t function = 0;
     std::memcpy(&function, wmf.constData() + at + 4, sizeof function);
     const qsizetype bitmap = at + bitmapOffset(function);
@@ -248,10 +250,8 @@ QByteArray convertWmf(const QByteArray& bytes, const MetafileHeader& header) {
 bool everyRecordIsWhole(const QByteArray& records) {
   qsizetype at = 0;
   while (at + 8 <= records.size()) {
-    const char* record = records.constData() + at;
-    if (!U_emf_record_safe(record)) return false;
-    std::uint32_t size = 0;
-    std::memcpy(&size, record + 4, sizeof size);
+    const std::uint32_t size = little32(records, at + 4);
+    if (size < 8 || !U_emf_record_safe(records.constData() + at)) return false;
     at += size;
   }
   return true;
