@@ -47,7 +47,7 @@ fuzz: deps
 	@cmake --build $(BUILD)-fuzz -j $(JOBS) --target metafile_fuzzer
 	@mkdir -p $(BUILD)-fuzz/corpus $(BUILD)-fuzz/crashes
 	ASAN_OPTIONS=detect_leaks=0 $(BUILD)-fuzz/fuzz/metafile_fuzzer $(BUILD)-fuzz/corpus fuzz/corpus tests/data/metafiles \
-	  -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 -max_len=262144 \
+	  -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=2048 -max_len=262144 \
 	  -fork=$(JOBS) -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1 -artifact_prefix=$(BUILD)-fuzz/crashes/
 
 clean:
