@@ -142,9 +142,10 @@ QByteArray withTruthfulWmfHeader(QByteArray wmf, qsizetype headerAt) {
 }
 
 // libwmf decodes a record's bitmap whole, pixel by pixel, trusting its
-// header: a forged size, or a header of no known length, costs minutes.
-// Such bitmaps, and those of more than this many pixels, are refused.
+// header: a forged size, or a header of no known length, costs minutes, and
+// a forged colour count gigabytes. Such bitmaps are refused.
 constexpr qint64 WmfBitmapPixelsLimit = 64'000'000;
+constexpr std::uint32_t WmfColourTableLimit = 65'536;
 
 // Where a record's bitmap starts, by record function; 0 for records
 // without one.
@@ -183,6 +184,8 @@ bool bitmapsFit(const QByteArray& wmf, qsizetype headerAt) {
       } else {
         std::memcpy(&width, wmf.constData() + bitmap + 4, 4);
         std::memcpy(&height, wmf.constData() + bitmap + 8, 4);
+        // A colour table of more entries than 16-bit indices reach.
+        if (bitmap + 36 > at + bytes || little32(wmf, bitmap + 32) > WmfColourTableLimit) return false;
       }
       const qint64 pixels = std::abs(static_cast<qint64>(width)) * std::abs(static_cast<qint64>(height));
       if (pixels > WmfBitmapPixelsLimit) return false;

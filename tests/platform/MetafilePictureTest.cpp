@@ -175,8 +175,10 @@ TEST_F(MetafilePictures, APlainWmfWithoutAWindowIsAsLargeAsItsDrawing) {
 }
 
 TEST_F(MetafilePictures, DamagedOrForgedMetafilesAreInvalidPictures) {
-  // A stretched bitmap record whose bitmap header has this length and size.
-  const auto withBitmap = [](std::uint32_t headerBytes, std::int32_t width, std::int32_t height) {
+  // A stretched bitmap record whose bitmap header has this length, size and
+  // number of colours.
+  const auto withBitmap = [](std::uint32_t headerBytes, std::int32_t width, std::int32_t height,
+                             std::uint32_t colours = 0) {
     QByteArray parameters;
     appendLittle32(parameters, 0x00CC0020);                        // copy the source
     for (int i = 0; i < 9; ++i) appendLittle16(parameters, 10);  // colour use, source and destination
@@ -185,7 +187,7 @@ TEST_F(MetafilePictures, DamagedOrForgedMetafilesAreInvalidPictures) {
     appendLittle32(parameters, static_cast<std::uint32_t>(height));
     appendLittle16(parameters, 1);
     appendLittle16(parameters, 24);
-    for (int i = 0; i < 6; ++i) appendLittle32(parameters, 0);
+    for (const std::uint32_t field : {0u, 0u, 0u, 0u, colours, 0u}) appendLittle32(parameters, field);
     parameters.append(12, '\x7F');
     return WmfBuilder()
         .windowExtent(100, 100)
@@ -204,6 +206,7 @@ TEST_F(MetafilePictures, DamagedOrForgedMetafilesAreInvalidPictures) {
       {"plain WMF with a record of four gigabytes", WmfBuilder().windowExtent(100, 100).rawRecord(0xFFFFFFFF, 0x0418).plain()},
       {"WMF bitmap of ten billion pixels", withBitmap(40, 100'000, 100'000)},
       {"WMF bitmap whose header has no known length", withBitmap(15, 2, 2)},
+      {"WMF bitmap of two billion colours", withBitmap(40, 2, 2, 2'000'000'000)},
       // The drawing library aborts on this text; the helper that draws it ends,
       // not this process.
       {"EMF text in a font two million units high",
