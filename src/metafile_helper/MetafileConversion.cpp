@@ -124,18 +124,29 @@ void setLittle32(QByteArray& data, qsizetype at, std::uint32_t value) {
   std::memcpy(data.data() + at, &value, sizeof value);
 }
 
+// Calls visit(at, bytes) for each record of a WMF whose chain the header
+// reader has checked, while it returns true; gives whether all were visited.
+template <class Visit>
+bool everyWmfRecord(const QByteArray& wmf, qsizetype headerAt, Visit visit) {
+  constexpr qsizetype HeaderBytes = 18;
+  for (qsizetype at = headerAt + HeaderBytes; at + 6 <= wmf.size();) {
+    const qsizetype bytes = static_cast<qsizetype>(little32(wmf, at)) * 2;
+    if (bytes < 6) break;
+    if (!visit(at, bytes)) return false;
+    at += bytes;
+  }
+  return true;
+}
+
 // libwmf allocates as much as the header says the largest record and the
 // file take before reading any record; make the header say what the records
-// (whose chain the header reader has checked) really take.
+// really take.
 QByteArray withTruthfulWmfHeader(QByteArray wmf, qsizetype headerAt) {
-  constexpr qsizetype HeaderBytes = 18;
   std::uint32_t largest = 0;
-  for (qsizetype at = headerAt + HeaderBytes; at + 6 <= wmf.size();) {
-    const std::uint32_t words = little32(wmf, at);
-    if (words < 3) break;
-    largest = std::max(largest, words);
-    at += static_cast<qsizetype>(words) * 2;
-  }
+  everyWmfRecord(wmf, headerAt, [&](qsizetype, qsizetype bytes) {
+    largest = std::max(largest, static_cast<std::uint32_t>(bytes / 2));
+    return true;
+  });
   setLittle32(wmf, headerAt + 6, static_cast<std::uint32_t>((wmf.size() - headerAt) / 2));
   setLittle32(wmf, headerAt + 12, largest);
   return wmf;
@@ -161,10 +172,7 @@ qsizetype bitmapOffset(std::uint16_t function) {
 }
 
 bool bitmapsFit(const QByteArray& wmf, qsizetype headerAt) {
-  constexpr qsizetype HeaderBytes = 18;
-  for (qsizetype at = headerAt + HeaderBytes; at + 6 <= wmf.size();) {
-    const qsizetype bytes = static_cast<qsizetype>(little32(wmf, at)) * 2;
-    if (bytes < 6) break;
+  return everyWmfRecord(wmf, headerAt, [&](qsizetype at, qsizetype bytes) {
     std::uint16_t function = 0;
     std::memcpy(&function, wmf.constData() + at + 4, sizeof function);
     const qsizetype bitmap = at + bitmapOffset(function);
@@ -190,9 +198,8 @@ bool bitmapsFit(const QByteArray& wmf, qsizetype headerAt) {
       const qint64 pixels = std::abs(static_cast<qint64>(width)) * std::abs(static_cast<qint64>(height));
       if (pixels > WmfBitmapPixelsLimit) return false;
     }
-    at += bytes;
-  }
-  return true;
+    return true;
+  });
 }
 
 struct WmfApiDeleter {
@@ -289,7 +296,9 @@ QByteArray convertToSvg(const QByteArray& metafile) {
   QByteArray records = metafile.left(header->recordsEnd);
   if (!header->closed) records += closingRecord(header->kind);
   const QByteArray svg = header->kind == MetafileHeader::Kind::Emf ? convertEmf(records, *header) : convertWmf(records, *header);
-  if (svg.size() > platform::svgLimitForMetafile(metafile.size())) return {};
+  // A runaway conversion: more SVG than any real drawing of this size needs.
+  constexpr qsizetype SvgFloor = 64 * 1024 * 1024;
+  if (svg.size() > std::max(SvgFloor, metafile.size() * 4)) return {};
   return svg;
 }
 

@@ -44,13 +44,6 @@ inline constexpr double TwipsPerWmfUnit = 1440.0 / 96.0;
 // negative or over 32,767 pixels at 96 dots an inch.
 bool isShowableSize(QSizeF twips);
 
-// The largest SVG document the conversion of a metafile of this many bytes
-// may give.
-inline qsizetype svgLimitForMetafile(qsizetype metafileBytes) {
-  constexpr qsizetype Floor = 64 * 1024 * 1024;
-  return metafileBytes > Floor / 4 ? metafileBytes * 4 : Floor;
-}
-
 // The most records a picture may have; bounds the work one file can cause.
 inline constexpr int RecordLimit = 500'000;
 
