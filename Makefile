@@ -11,7 +11,7 @@ CONFIGURE = cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DTAVLO_WERR
 
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build run test bench fuzz clean
+.PHONY: all deps build program run test bench fuzz clean
 
 all: build
 
@@ -22,12 +22,17 @@ build: deps
 	@$(CONFIGURE) >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS)
 
+# The program and its metafile helper only, without the tests.
+program: deps
+	@$(CONFIGURE) >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS) --target tavlo tavlo-metafile-helper
+
 run:
 	@if [ -z "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
 	  echo "make run: there is no display to open a window on (DISPLAY and WAYLAND_DISPLAY are unset); start it from a desktop session, or headless with: xvfb-run make run"; \
 	  exit 1; \
 	fi
-	@$(MAKE) --no-print-directory build
+	@$(MAKE) --no-print-directory program
 	$(BUILD)/tavlo $(if $(PICTURE),"$(PICTURE)")
 
 test: build

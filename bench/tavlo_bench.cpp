@@ -1,8 +1,8 @@
 // How fast the browser lists big folders and previews big pictures.
 //   make bench
-#include "platform/FileListBox.h"
-#include "platform/ImageControl.h"
-#include "platform/Picture.h"
+#include "platform/forms/FileListBox.h"
+#include "platform/forms/ImageControl.h"
+#include "platform/pictures/Picture.h"
 
 #include <QApplication>
 #include <QColor>

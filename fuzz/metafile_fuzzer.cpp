@@ -6,7 +6,7 @@
 
 #include "metafile_helper/MetafileConversion.h"
 #include "metafile_helper/SvgRenderer.h"
-#include "platform/MetafileHeader.h"
+#include "platform/pictures/MetafileHeader.h"
 
 #include <QByteArray>
 

@@ -1,4 +1,5 @@
-#include "platform/CommandLine.h"
+#include "ProgramInfo.h"
+#include "platform/desktop/CommandLine.h"
 #include "startup/MODULE_Command.h"
 
 #include <QApplication>
@@ -32,8 +33,9 @@ int main(int argc, char** argv) {
 
   int qtArgc = 1;
   QApplication application(qtArgc, argv);
-  QApplication::setApplicationName(QStringLiteral("Tavlo"));
-  QApplication::setOrganizationName(QStringLiteral("Tavlo"));
+  QApplication::setApplicationName(ProgramInfo::Name);
+  QApplication::setApplicationVersion(ProgramInfo::Version);
+  QApplication::setOrganizationName(ProgramInfo::Name);
   // The program ends when its main window says so, not when a window closes.
   QApplication::setQuitOnLastWindowClosed(false);
 

@@ -2,10 +2,11 @@
 
 #include "browser/FORM_Tavlo.h"
 
-#include "platform/ErrorHandling.h"
-#include "platform/FileOperations.h"
-#include "platform/Screen.h"
-#include "platform/Seams.h"
+#include "ProgramInfo.h"
+#include "platform/desktop/ErrorHandling.h"
+#include "platform/desktop/FileOperations.h"
+#include "platform/desktop/Screen.h"
+#include "platform/desktop/Seams.h"
 #include "startup/MODULE_Public.h"
 
 using namespace platform;
@@ -21,7 +22,7 @@ void FORM_Tavlo::DeleteSelectedFile() {
     int confirmed = msgbox::Yes;
     step([&] {
       confirmed = MsgBox(QStringLiteral("Are you sure you wish to delete this file : ") + name,
-                         msgbox::YesNo + msgbox::Question, QStringLiteral("Tavlo : Confirm Delete"));
+                         msgbox::YesNo + msgbox::Question, ProgramInfo::Name + QStringLiteral(" : Confirm Delete"));
     });
     if (confirmed == msgbox::No) return;
   }

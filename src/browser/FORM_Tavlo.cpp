@@ -1,15 +1,16 @@
 #include "browser/FORM_Tavlo.h"
 
+#include "ProgramInfo.h"
 #include "browser/ButtonPictures.h"
 #include "dialogs/FORM_About.h"
 #include "dialogs/FORM_Settings.h"
-#include "platform/MODULE_Win32Api.h"
-#include "platform/Conversions.h"
-#include "platform/ErrorHandling.h"
-#include "platform/Screen.h"
-#include "platform/Seams.h"
-#include "platform/SettingsStore.h"
-#include "platform/TextToNumber.h"
+#include "platform/desktop/ErrorHandling.h"
+#include "platform/desktop/MODULE_Win32Api.h"
+#include "platform/desktop/Screen.h"
+#include "platform/desktop/Seams.h"
+#include "platform/desktop/SettingsStore.h"
+#include "platform/forms/Conversions.h"
+#include "platform/forms/TextToNumber.h"
 #include "startup/MODULE_Public.h"
 
 using namespace platform;
@@ -96,7 +97,7 @@ void FORM_Tavlo::connectHandlers() {
 
 void FORM_Tavlo::Form_Load() {
   SkipFailingSteps step;
-  step([&] { setCaption(QStringLiteral("Tavlo")); });
+  step([&] { setCaption(ProgramInfo::Name); });
   // The box must be known before anything can clear the preview.
   step([&] {
     PreviewBoxSize = toInt32(IMAGE_Preview.width());
@@ -190,7 +191,7 @@ void FORM_Tavlo::BUTTON_Open_Click() { OpenSelectedFile(); }
 void FORM_Tavlo::BUTTON_Fullsize_Click() { ShowFullSize(); }
 void FORM_Tavlo::BUTTON_Rename_Click() { RenameSelectedFile(); }
 void FORM_Tavlo::BUTTON_Delete_Click() { DeleteSelectedFile(); }
-void FORM_Tavlo::BUTTON_Settings_Click() { DefaultInstance<FORM_Settings>::get().show(Form::Modality::Modal); }
+void FORM_Tavlo::BUTTON_Settings_Click() { DefaultInstance<FORM_Settings>::get().showForm(Form::Modality::Modal); }
 void FORM_Tavlo::MENUOPT_Open_Click() { OpenSelectedFile(); }
 void FORM_Tavlo::MENUOPT_FullSize_Click() { ShowFullSize(); }
 void FORM_Tavlo::MENUOPT_Rename_Click() { RenameSelectedFile(); }
@@ -226,4 +227,4 @@ void FORM_Tavlo::Form_KeyPress(std::int16_t& keyAscii) {
   if (keyAscii == 27) unload();
 }
 
-void FORM_Tavlo::Form_DblClick() { DefaultInstance<FORM_About>::get().show(Form::Modality::Modal); }
+void FORM_Tavlo::Form_DblClick() { DefaultInstance<FORM_About>::get().showForm(Form::Modality::Modal); }

@@ -1,15 +1,15 @@
 #pragma once
 
-#include "platform/CheckBox.h"
-#include "platform/ComboBox.h"
-#include "platform/CommandButton.h"
-#include "platform/DirListBox.h"
-#include "platform/DriveListBox.h"
-#include "platform/FileListBox.h"
-#include "platform/Form.h"
-#include "platform/ImageControl.h"
-#include "platform/Label.h"
-#include "platform/PopupMenu.h"
+#include "platform/forms/CheckBox.h"
+#include "platform/forms/ComboBox.h"
+#include "platform/forms/CommandButton.h"
+#include "platform/forms/DirListBox.h"
+#include "platform/forms/DriveListBox.h"
+#include "platform/forms/FileListBox.h"
+#include "platform/forms/Form.h"
+#include "platform/forms/ImageControl.h"
+#include "platform/forms/Label.h"
+#include "platform/forms/PopupMenu.h"
 
 #include <cstdint>
 

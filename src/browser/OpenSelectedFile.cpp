@@ -3,8 +3,8 @@
 
 #include "browser/FORM_Tavlo.h"
 
-#include "platform/ErrorHandling.h"
-#include "platform/MODULE_Win32Api.h"
+#include "platform/desktop/ErrorHandling.h"
+#include "platform/desktop/MODULE_Win32Api.h"
 #include "startup/MODULE_Public.h"
 
 using MODULE_Win32Api::FindAssociatedProgram;

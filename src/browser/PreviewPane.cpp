@@ -3,12 +3,12 @@
 
 #include "browser/FORM_Tavlo.h"
 
-#include "platform/Conversions.h"
-#include "platform/DoEvents.h"
-#include "platform/ErrorHandling.h"
-#include "platform/FileAccess.h"
-#include "platform/Picture.h"
-#include "platform/Screen.h"
+#include "platform/desktop/ErrorHandling.h"
+#include "platform/desktop/FileAccess.h"
+#include "platform/desktop/Screen.h"
+#include "platform/forms/Conversions.h"
+#include "platform/forms/DoEvents.h"
+#include "platform/pictures/Picture.h"
 #include "startup/MODULE_Public.h"
 
 using namespace platform;

@@ -2,10 +2,12 @@
 
 #include "browser/FORM_Tavlo.h"
 
-#include "platform/ErrorHandling.h"
-#include "platform/FileOperations.h"
-#include "platform/Screen.h"
-#include "platform/Seams.h"
+#include "ProgramInfo.h"
+#include "platform/desktop/ErrorHandling.h"
+#include "platform/desktop/FileOperations.h"
+#include "platform/desktop/Screen.h"
+#include "platform/desktop/Seams.h"
+#include "platform/forms/Conversions.h"
 #include "startup/MODULE_Public.h"
 
 using namespace platform;
@@ -30,7 +32,7 @@ void FORM_Tavlo::RenameSelectedFile() {
     int confirmed = msgbox::Yes;
     step([&] {
       confirmed = MsgBox(QStringLiteral("Are you sure you wish to rename this file : ") + name,
-                         msgbox::YesNo + msgbox::Question, QStringLiteral("Tavlo : Confirm Rename"));
+                         msgbox::YesNo + msgbox::Question, ProgramInfo::Name + QStringLiteral(" : Confirm Rename"));
     });
     if (confirmed == msgbox::No) return;
   }

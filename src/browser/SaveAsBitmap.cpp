@@ -3,26 +3,15 @@
 
 #include "browser/FORM_Tavlo.h"
 
-#include "platform/ErrorHandling.h"
-#include "platform/MODULE_Dialog32.h"
-#include "platform/Picture.h"
-#include "platform/SafeWrite.h"
-#include "platform/Screen.h"
+#include "platform/desktop/ErrorHandling.h"
+#include "platform/desktop/MODULE_Dialog32.h"
+#include "platform/desktop/SafeWrite.h"
+#include "platform/desktop/Screen.h"
+#include "platform/forms/Conversions.h"
+#include "platform/pictures/Picture.h"
 #include "startup/MODULE_Public.h"
 
 using namespace platform;
-
-namespace {
-
-// Spaces only, at both ends.
-QString trimSpaces(const QString& text) {
-  qsizetype first = 0, last = text.size();
-  while (first < last && text[first] == QLatin1Char(' ')) ++first;
-  while (last > first && text[last - 1] == QLatin1Char(' ')) --last;
-  return text.mid(first, last - first);
-}
-
-}  // namespace
 
 void FORM_Tavlo::SaveAsBitmap() {
   // A step that fails is skipped; the next one runs.
@@ -42,7 +31,7 @@ void FORM_Tavlo::SaveAsBitmap() {
                                              QStringLiteral("Bitmap (*.BMP)") + QChar(u'\0') + QStringLiteral("*.bmp"),
                                              MODULE_Public::CurrentPath, QStringLiteral("bmp"));
   });
-  chosen = trimSpaces(chosen);
+  chosen = Trim(chosen);
   if (chosen.isEmpty()) return;
 
   step([&] { Screen::setMousePointer(Screen::Hourglass); });

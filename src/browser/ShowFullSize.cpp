@@ -2,7 +2,7 @@
 
 #include "browser/FORM_Tavlo.h"
 
-#include "platform/DoEvents.h"
+#include "platform/forms/DoEvents.h"
 #include "startup/MODULE_Public.h"
 #include "viewer/FORM_MiniTavlo.h"
 
@@ -10,7 +10,7 @@ void FORM_Tavlo::ShowFullSize() {
   // Nothing to view while the preview holds no picture.
   if (IMAGE_Preview.picture().handle() == 0) return;
   MODULE_Public::ViewerFromBrowser = -1;
-  platform::DefaultInstance<FORM_MiniTavlo>::get().show(platform::Form::Modality::Modal);
+  platform::DefaultInstance<FORM_MiniTavlo>::get().showForm(platform::Form::Modality::Modal);
   platform::DoEvents();
   MODULE_Public::ViewerFromBrowser = 0;
 }

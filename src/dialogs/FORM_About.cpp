@@ -1,7 +1,8 @@
 #include "dialogs/FORM_About.h"
 
+#include "ProgramInfo.h"
 #include "browser/ButtonPictures.h"
-#include "platform/ErrorHandling.h"
+#include "platform/desktop/ErrorHandling.h"
 
 using namespace platform;
 
@@ -34,8 +35,8 @@ FORM_About::FORM_About() {
 
 void FORM_About::Form_Load() {
   SkipFailingSteps step;
-  step([&] { setCaption(QStringLiteral("About ") + QStringLiteral("Tavlo")); });
-  step([&] { LABEL_AboutName.setCaption(QStringLiteral("Tavlo") + QStringLiteral(" ") + QStringLiteral("2.0.0")); });
+  step([&] { setCaption(QStringLiteral("About ") + ProgramInfo::Name); });
+  step([&] { LABEL_AboutName.setCaption(ProgramInfo::Name + QStringLiteral(" ") + ProgramInfo::Version); });
   step([&] { LABEL_AboutProduct.setCaption(QStringLiteral("Tavloer and Manager.")); });
   step([&] { LABEL_AboutAuthor.setCaption(QStringLiteral("Written by the Tavlo developers.")); });
 }

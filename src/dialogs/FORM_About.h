@@ -1,9 +1,9 @@
 #pragma once
 
-#include "platform/CommandButton.h"
-#include "platform/Form.h"
-#include "platform/Label.h"
-#include "platform/PictureBox.h"
+#include "platform/forms/CommandButton.h"
+#include "platform/forms/Form.h"
+#include "platform/forms/Label.h"
+#include "platform/forms/PictureBox.h"
 
 // The about box: the program's icon, name and version, what it is, and who
 // wrote it. It is made anew at each opening and unloaded when it closes.

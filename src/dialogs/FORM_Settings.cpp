@@ -1,8 +1,8 @@
 #include "dialogs/FORM_Settings.h"
 
-#include "platform/ErrorHandling.h"
-#include "platform/SettingsStore.h"
-#include "platform/TextToNumber.h"
+#include "platform/desktop/ErrorHandling.h"
+#include "platform/desktop/SettingsStore.h"
+#include "platform/forms/TextToNumber.h"
 #include "startup/MODULE_Public.h"
 
 using namespace platform;
@@ -51,7 +51,7 @@ void FORM_Settings::layOutControls() {
 }
 
 void FORM_Settings::Form_Load() {
-  setCaption(QStringLiteral("Tavlo") + QStringLiteral(" Settings"));
+  setCaption(ProgramInfo::Name + QStringLiteral(" Settings"));
   LoadSettings();
   OPTION_StartPath.setValue(StartPath.isEmpty() ? 0 : 1, true);
   showFlag(CHECK_ConfirmRename, ConfirmRename);
@@ -107,5 +107,5 @@ void FORM_Settings::BUTTON_Apply_Click() {
     else
       DeleteSetting(SettingsApplication, SettingsSection);
   });
-  step([&] { hide(); });
+  step([&] { hideForm(); });
 }

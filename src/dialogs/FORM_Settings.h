@@ -1,10 +1,11 @@
 #pragma once
 
-#include "platform/CheckBox.h"
-#include "platform/CommandButton.h"
-#include "platform/Form.h"
-#include "platform/Frame.h"
-#include "platform/OptionButtons.h"
+#include "ProgramInfo.h"
+#include "platform/forms/CheckBox.h"
+#include "platform/forms/CommandButton.h"
+#include "platform/forms/Form.h"
+#include "platform/forms/Frame.h"
+#include "platform/forms/OptionButtons.h"
 
 // The settings dialog. It stays loaded and hidden for the whole run and holds
 // the settings: its load reads them from the store, its controls keep the
@@ -33,5 +34,5 @@ class FORM_Settings : public platform::Form {
 };
 
 // Where the program keeps its settings in the store.
-inline const QString SettingsApplication = QStringLiteral("Tavlo");
+inline const QString SettingsApplication = ProgramInfo::Name;
 inline const QString SettingsSection = QStringLiteral("Settings");

@@ -1,6 +1,7 @@
 #include "metafile_helper/MetafileConversion.h"
 
-#include "platform/MetafileHeader.h"
+#include "platform/pictures/LittleEndian.h"
+#include "platform/pictures/MetafileHeader.h"
 
 #include <emf2svg.h>
 #include <uemf_safe.h>
@@ -12,12 +13,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <cstdlib>
 #include <memory>
 
 namespace metafile {
 
+using platform::LittleEndianReader;
 using platform::MetafileHeader;
 
 namespace {
@@ -114,23 +115,14 @@ QByteArray closingRecord(MetafileHeader::Kind kind) {
   return kind == MetafileHeader::Kind::Emf ? QByteArray(emf, 20) : QByteArray(wmf, 6);
 }
 
-std::uint32_t little32(const QByteArray& data, qsizetype at) {
-  std::uint32_t value = 0;
-  std::memcpy(&value, data.constData() + at, sizeof value);
-  return value;
-}
-
-void setLittle32(QByteArray& data, qsizetype at, std::uint32_t value) {
-  std::memcpy(data.data() + at, &value, sizeof value);
-}
-
 // Calls visit(at, bytes) for each record of a WMF whose chain the header
 // reader has checked, while it returns true; gives whether all were visited.
 template <class Visit>
 bool everyWmfRecord(const QByteArray& wmf, qsizetype headerAt, Visit visit) {
   constexpr qsizetype HeaderBytes = 18;
+  const LittleEndianReader data(wmf);
   for (qsizetype at = headerAt + HeaderBytes; at + 6 <= wmf.size();) {
-    const qsizetype bytes = static_cast<qsizetype>(little32(wmf, at)) * 2;
+    const qsizetype bytes = static_cast<qsizetype>(data.u32(at)) * 2;
     if (bytes < 6) break;
     if (!visit(at, bytes)) return false;
     at += bytes;
@@ -147,8 +139,8 @@ QByteArray withTruthfulWmfHeader(QByteArray wmf, qsizetype headerAt) {
     largest = std::max(largest, static_cast<std::uint32_t>(bytes / 2));
     return true;
   });
-  setLittle32(wmf, headerAt + 6, static_cast<std::uint32_t>((wmf.size() - headerAt) / 2));
-  setLittle32(wmf, headerAt + 12, largest);
+  qToLittleEndian(static_cast<std::uint32_t>((wmf.size() - headerAt) / 2), wmf.data() + headerAt + 6);
+  qToLittleEndian(largest, wmf.data() + headerAt + 12);
   return wmf;
 }
 
@@ -172,28 +164,24 @@ qsizetype bitmapOffset(std::uint16_t function) {
 }
 
 bool bitmapsFit(const QByteArray& wmf, qsizetype headerAt) {
+  const LittleEndianReader data(wmf);
   return everyWmfRecord(wmf, headerAt, [&](qsizetype at, qsizetype bytes) {
-    std::uint16_t function = 0;
-    std::memcpy(&function, wmf.constData() + at + 4, sizeof function);
-    const qsizetype bitmap = at + bitmapOffset(function);
+    const qsizetype bitmap = at + bitmapOffset(data.u16(at + 4));
     if (bitmap > at && bitmap + 12 <= at + bytes) {
-      const std::uint32_t headerBytes = little32(wmf, bitmap);
+      const std::uint32_t headerBytes = data.u32(bitmap);
       const bool core = headerBytes == 12;  // the old header: 16-bit sides
       if (!core && headerBytes != 40 && headerBytes != 52 && headerBytes != 56 && headerBytes != 108 &&
           headerBytes != 124)
         return false;
       std::int32_t width = 0, height = 0;
       if (core) {
-        std::int16_t side = 0;
-        std::memcpy(&side, wmf.constData() + bitmap + 4, 2);
-        width = side;
-        std::memcpy(&side, wmf.constData() + bitmap + 6, 2);
-        height = side;
+        width = data.i16(bitmap + 4);
+        height = data.i16(bitmap + 6);
       } else {
-        std::memcpy(&width, wmf.constData() + bitmap + 4, 4);
-        std::memcpy(&height, wmf.constData() + bitmap + 8, 4);
+        width = data.i32(bitmap + 4);
+        height = data.i32(bitmap + 8);
         // A colour table of more entries than 16-bit indices reach.
-        if (bitmap + 36 > at + bytes || little32(wmf, bitmap + 32) > WmfColourTableLimit) return false;
+        if (bitmap + 36 > at + bytes || data.u32(bitmap + 32) > WmfColourTableLimit) return false;
       }
       const qint64 pixels = std::abs(static_cast<qint64>(width)) * std::abs(static_cast<qint64>(height));
       if (pixels > WmfBitmapPixelsLimit) return false;
@@ -258,9 +246,10 @@ QByteArray convertWmf(const QByteArray& bytes, const MetafileHeader& header) {
 // The EMF converter trusts each record to be as long as its kind needs;
 // libuemf checks that, record by record.
 bool everyRecordIsWhole(const QByteArray& records) {
+  const LittleEndianReader data(records);
   qsizetype at = 0;
   while (at + 8 <= records.size()) {
-    const std::uint32_t size = little32(records, at + 4);
+    const std::uint32_t size = data.u32(at + 4);
     if (size < 8 || !U_emf_record_safe(records.constData() + at)) return false;
     at += size;
   }

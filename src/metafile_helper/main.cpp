@@ -5,7 +5,7 @@
 
 #include "metafile_helper/MetafileConversion.h"
 #include "metafile_helper/SvgRenderer.h"
-#include "platform/MetafileProtocol.h"
+#include "platform/pictures/MetafileProtocol.h"
 
 #include <unistd.h>
 

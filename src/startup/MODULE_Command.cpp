@@ -2,11 +2,11 @@
 
 #include "browser/FORM_Tavlo.h"
 #include "dialogs/FORM_Settings.h"
+#include "platform/desktop/CommandLine.h"
+#include "platform/desktop/ErrorHandling.h"
+#include "platform/desktop/MODULE_Win32Api.h"
+#include "platform/desktop/Seams.h"
 #include "viewer/FORM_MiniTavlo.h"
-#include "platform/CommandLine.h"
-#include "platform/ErrorHandling.h"
-#include "platform/MODULE_Win32Api.h"
-#include "platform/Seams.h"
 
 namespace MODULE_Command {
 
@@ -21,12 +21,12 @@ void Main() {
         // anything else leads to the browser.
         if (MODULE_Win32Api::FileExists(Command())) {
           FORM_MiniTavlo& viewer = DefaultInstance<FORM_MiniTavlo>::get();
-          viewer.show();
+          viewer.showForm();
           if (viewer.IMAGE_MiniPreview.picture().handle() != 0) return;
           viewer.unload();
         }
 
-        DefaultInstance<FORM_Tavlo>::get().show();
+        DefaultInstance<FORM_Tavlo>::get().showForm();
       },
       [](const RuntimeError& error) {
         MsgBox(QStringLiteral("Error loading main form: ") + error.description(), msgbox::Critical,

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "platform/ErrorHandling.h"
-#include "platform/Form.h"
-#include "platform/ImageControl.h"
-#include "platform/PictureBox.h"
-#include "platform/ScrollBar.h"
+#include "platform/desktop/ErrorHandling.h"
+#include "platform/forms/Form.h"
+#include "platform/forms/ImageControl.h"
+#include "platform/forms/PictureBox.h"
+#include "platform/forms/ScrollBar.h"
 
 #include <cstdint>
 #include <functional>

@@ -4,7 +4,7 @@
 // keys, double-clicks on folder entries, choices from the drop-down lists.
 
 #include "browser/FORM_Tavlo.h"
-#include "platform/Form.h"
+#include "platform/forms/Form.h"
 #include "support/FreshProgram.h"
 
 #include <QAbstractItemView>
@@ -39,7 +39,7 @@ class BrowserTest : public FreshProgram {
  protected:
   static FORM_Tavlo& openBrowser() {
     FORM_Tavlo& browser = platform::DefaultInstance<FORM_Tavlo>::get();
-    browser.show();
+    browser.showForm();
     return browser;
   }
 

@@ -2,7 +2,7 @@
 // a volume opening at the folder last shown on it.
 
 #include "browser/BrowserDriver.h"
-#include "platform/Screen.h"
+#include "platform/desktop/Screen.h"
 #include "startup/MODULE_Public.h"
 
 #include <cerrno>

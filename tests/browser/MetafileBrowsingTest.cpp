@@ -1,7 +1,7 @@
 // Windows metafiles in the browser and the viewer: previewed, opened at full
 // size and zoomed like any picture, drawn afresh at each size.
 #include "browser/BrowserDriver.h"
-#include "platform/Picture.h"
+#include "platform/pictures/Picture.h"
 #include "support/DrawnEmf.h"
 #include "support/MetafileBytes.h"
 #include "viewer/FORM_MiniTavlo.h"

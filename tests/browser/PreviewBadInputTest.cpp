@@ -2,7 +2,7 @@
 // each ends in the notice, without a message box and without hanging.
 
 #include "browser/BrowserDriver.h"
-#include "platform/Screen.h"
+#include "platform/desktop/Screen.h"
 #include "support/FileKinds.h"
 #include "support/PictureBytes.h"
 

@@ -1,5 +1,5 @@
 #include "browser/BrowserDriver.h"
-#include "platform/Screen.h"
+#include "platform/desktop/Screen.h"
 
 #include <QEvent>
 

@@ -1,7 +1,7 @@
 // Renaming and deleting the current file through the browser's buttons.
 
 #include "browser/BrowserDriver.h"
-#include "platform/Screen.h"
+#include "platform/desktop/Screen.h"
 #include "startup/MODULE_Public.h"
 
 #include <QFile>

@@ -144,7 +144,7 @@ TEST_F(Routing, TheAboutBoxClosesByEscEnterAndItsIcon) {
       closed = !DefaultInstance<FORM_About>::exists();
       if (!closed) about.unload();
     });
-    DefaultInstance<FORM_About>::get().show(platform::Form::Modality::Modal);
+    DefaultInstance<FORM_About>::get().showForm(platform::Form::Modality::Modal);
     EXPECT_TRUE(closed);
   }
 }

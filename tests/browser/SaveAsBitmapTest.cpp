@@ -2,8 +2,8 @@
 // pictures written as new bitmaps, and the pane emptied afterwards.
 
 #include "browser/BrowserDriver.h"
-#include "platform/Picture.h"
-#include "platform/Screen.h"
+#include "platform/desktop/Screen.h"
+#include "platform/pictures/Picture.h"
 #include "startup/MODULE_Public.h"
 
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "browser/FORM_Tavlo.h"
 #include "dialogs/FORM_Settings.h"
-#include "platform/CommandLine.h"
-#include "platform/ErrorHandling.h"
-#include "platform/SettingsStore.h"
+#include "platform/desktop/CommandLine.h"
+#include "platform/desktop/ErrorHandling.h"
+#include "platform/desktop/SettingsStore.h"
 #include "startup/MODULE_Command.h"
 #include "startup/MODULE_Public.h"
 #include "support/FreshProgram.h"
@@ -50,7 +50,7 @@ class Settings : public FreshProgram {
       choose(dialog());
       QTest::mouseClick(dialog().BUTTON_Apply.widget(), Qt::LeftButton);
     });
-    dialog().show(platform::Form::Modality::Modal);
+    dialog().showForm(platform::Form::Modality::Modal);
   }
 };
 
@@ -215,9 +215,9 @@ TEST_F(Settings, EnterInTheDialogPressesApply) {
     dialog().CHECK_ConfirmRename.setFocus();
     QTest::keyClick(dialog().CHECK_ConfirmRename.widget(), Qt::Key_Return);
     closedByEnter = !dialog().isVisible();
-    dialog().hide();
+    dialog().hideForm();
   });
-  dialog().show(platform::Form::Modality::Modal);
+  dialog().showForm(platform::Form::Modality::Modal);
   EXPECT_TRUE(closedByEnter);
 }
 

@@ -3,8 +3,8 @@
 
 #include "browser/FORM_Tavlo.h"
 #include "dialogs/FORM_Settings.h"
-#include "platform/CommandLine.h"
-#include "platform/Form.h"
+#include "platform/desktop/CommandLine.h"
+#include "platform/forms/Form.h"
 #include "startup/MODULE_Command.h"
 #include "startup/MODULE_Public.h"
 #include "support/FileKinds.h"

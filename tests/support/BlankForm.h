@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Form.h"
+#include "platform/forms/Form.h"
 #include "support/FreshProgram.h"
 #include "support/RaisedError.h"
 
@@ -23,7 +23,7 @@ class OnBlankForm : public FreshProgram {
   }
 
   void showForm() {
-    form->show();
+    form->showForm();
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form));
   }

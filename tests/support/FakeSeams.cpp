@@ -1,6 +1,6 @@
 #include "support/FakeSeams.h"
 
-#include "platform/RuntimeError.h"
+#include "platform/desktop/RuntimeError.h"
 
 #include <utility>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Seams.h"
+#include "platform/desktop/Seams.h"
 
 #include <QString>
 #include <QStringList>

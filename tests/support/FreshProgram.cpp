@@ -1,8 +1,8 @@
 #include "support/FreshProgram.h"
 
-#include "platform/Form.h"
-#include "platform/Screen.h"
-#include "platform/Volumes.h"
+#include "platform/desktop/Screen.h"
+#include "platform/desktop/Volumes.h"
+#include "platform/forms/Form.h"
 #include "startup/MODULE_Public.h"
 
 #include <QColor>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/RuntimeError.h"
+#include "platform/desktop/RuntimeError.h"
 
 #include <utility>
 

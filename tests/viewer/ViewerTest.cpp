@@ -1,6 +1,6 @@
 #include "browser/FORM_Tavlo.h"
-#include "platform/CommandLine.h"
-#include "platform/Screen.h"
+#include "platform/desktop/CommandLine.h"
+#include "platform/desktop/Screen.h"
 #include "startup/MODULE_Public.h"
 #include "support/FreshProgram.h"
 #include "viewer/FORM_MiniTavlo.h"
@@ -37,7 +37,7 @@ class Viewer : public FreshProgram {
     MODULE_Public::CommandFullSize = commandFullSize;
     platform::setCommandLine(path);
     FORM_MiniTavlo& viewer = DefaultInstance<FORM_MiniTavlo>::get();
-    viewer.show();
+    viewer.showForm();
     return viewer;
   }
 
@@ -215,7 +215,7 @@ TEST_F(Viewer, OpenedByTheRightButtonOnAPreviewedPictureItShowsItAtItsOwnSizeAnd
   pictureOfTwips(3000, 1500);
   MODULE_Public::CommandFullSize = 0;  // the fit view is for command-line pictures only
   FORM_Tavlo& browser = DefaultInstance<FORM_Tavlo>::get();
-  browser.show();
+  browser.showForm();
   browser.COMBO_Filter.setListIndex(6);
   QWidget* preview = browser.IMAGE_Preview.widget();
   browser.File1.setListIndex(0);

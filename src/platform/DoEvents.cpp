@@ -1,9 +1,0 @@
-#include "platform/DoEvents.h"
-
-#include <QCoreApplication>
-
-namespace platform {
-
-void DoEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
-
-}  // namespace platform

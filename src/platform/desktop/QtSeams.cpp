@@ -1,0 +1,221 @@
+#include "platform/desktop/Seams.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QStorageInfo>
+
+#include <dirent.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <set>
+
+namespace platform {
+
+namespace {
+
+class QtMessageBox final : public MessageBoxSeam {
+ public:
+  int show(const QString& prompt, int style, const QString& title) override {
+    QMessageBox box;
+    box.setWindowTitle(title);
+    box.setText(prompt);
+    box.setIcon(iconFor(style & 0x70));
+    const auto buttons = buttonsFor(style & 0x7);
+    QList<QAbstractButton*> created;
+    for (const auto& [role, answer] : buttons) {
+      QAbstractButton* button = box.addButton(role);
+      button->setProperty("answer", answer);
+      created.append(button);
+    }
+    const int defaultIndex = (style >> 8) & 0x3;
+    if (defaultIndex < created.size()) box.setDefaultButton(qobject_cast<QPushButton*>(created[defaultIndex]));
+    box.exec();
+    QAbstractButton* clicked = box.clickedButton();
+    // Closing the box without a button answers as its cancelling button would.
+    if (!clicked) return buttons.size() == 1 ? buttons.front().second : msgbox::Cancel;
+    return clicked->property("answer").toInt();
+  }
+
+ private:
+  static QMessageBox::Icon iconFor(int icon) {
+    switch (icon) {
+      case msgbox::Critical: return QMessageBox::Critical;
+      case msgbox::Question: return QMessageBox::Question;
+      case msgbox::Exclamation: return QMessageBox::Warning;
+      case msgbox::Information: return QMessageBox::Information;
+      default: return QMessageBox::NoIcon;
+    }
+  }
+
+  static std::vector<std::pair<QMessageBox::StandardButton, int>> buttonsFor(int set) {
+    using B = QMessageBox;
+    switch (set) {
+      case msgbox::OkCancel: return {{B::Ok, msgbox::Ok}, {B::Cancel, msgbox::Cancel}};
+      case msgbox::AbortRetryIgnore:
+        return {{B::Abort, msgbox::Abort}, {B::Retry, msgbox::Retry}, {B::Ignore, msgbox::Ignore}};
+      case msgbox::YesNoCancel: return {{B::Yes, msgbox::Yes}, {B::No, msgbox::No}, {B::Cancel, msgbox::Cancel}};
+      case msgbox::YesNo: return {{B::Yes, msgbox::Yes}, {B::No, msgbox::No}};
+      case msgbox::RetryCancel: return {{B::Retry, msgbox::Retry}, {B::Cancel, msgbox::Cancel}};
+      default: return {{B::Ok, msgbox::Ok}};
+    }
+  }
+};
+
+class QtInputBox final : public InputBoxSeam {
+ public:
+  QString ask(const QString& prompt, const QString& title, const QString& defaultText) override {
+    bool accepted = false;
+    const QString text =
+        QInputDialog::getText(nullptr, title, prompt, QLineEdit::Normal, defaultText, &accepted);
+    return accepted ? text : QString();
+  }
+};
+
+class QtScreenMetrics final : public ScreenMetricsSeam {
+ public:
+  int widthPixels() override { return screen() ? screen()->size().width() : 1024; }
+  int heightPixels() override { return screen() ? screen()->size().height() : 768; }
+  double logicalDpiX() override { return screen() ? screen()->logicalDotsPerInchX() : 96.0; }
+  double logicalDpiY() override { return screen() ? screen()->logicalDotsPerInchY() : 96.0; }
+
+ private:
+  static QScreen* screen() { return QGuiApplication::primaryScreen(); }
+};
+
+class StorageVolumes final : public VolumesSeam {
+ public:
+  QStringList mountPaths() override {
+    std::set<QString> paths;
+    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
+      if (!volume.isValid() || isPseudo(volume)) continue;
+      paths.insert(volume.rootPath());
+    }
+    QStringList result;
+    if (paths.erase(QStringLiteral("/")) || paths.empty()) result.append(QStringLiteral("/"));
+    for (const QString& path : paths) result.append(path);
+    return result;
+  }
+
+  int probe(const QString& mountPath) override {
+    DIR* dir = ::opendir(QFile::encodeName(mountPath).constData());
+    if (!dir) return errno;
+    errno = 0;
+    ::readdir(dir);
+    const int err = errno;
+    ::closedir(dir);
+    return err;
+  }
+
+ private:
+  // File systems that hold no user files, and the system's own trees.
+  static bool isPseudo(const QStorageInfo& volume) {
+    static const std::set<QByteArray> pseudoTypes = {
+        "proc",     "sysfs",      "devtmpfs", "devpts",   "cgroup",    "cgroup2",     "securityfs",
+        "pstore",   "debugfs",    "tracefs",  "configfs", "fusectl",   "mqueue",      "hugetlbfs",
+        "bpf",      "autofs",     "binfmt_misc", "efivarfs", "rpc_pipefs", "nsfs",     "ramfs",
+        "squashfs", "fuse.portal", "fuse.gvfsd-fuse", "selinuxfs", "overlay-ro"};
+    if (pseudoTypes.count(volume.fileSystemType())) return true;
+    const QString root = volume.rootPath();
+    for (const char* systemTree : {"/proc", "/sys", "/dev", "/run", "/snap", "/boot/efi", "/var/lib"}) {
+      const QString tree = QString::fromLatin1(systemTree);
+      if (root == tree || root.startsWith(tree + QLatin1Char('/'))) {
+        // Removable media mounted by the desktop live under /run/media.
+        return !root.startsWith(QStringLiteral("/run/media/"));
+      }
+    }
+    // Single files bind-mounted into containers (resolv.conf, hostname, ...).
+    return !QFileInfo(root).isDir();
+  }
+};
+
+class QtProgramStart final : public ProgramStartSeam {
+ public:
+  // No shell: the parameter string is one argument, whatever it holds. An
+  // empty one is no argument at all. X11 has no use for the show mode.
+  void start(const QString& program, const QString& parameters, int /*showMode*/) override {
+    QProcess::startDetached(program, parameters.isEmpty() ? QStringList() : QStringList{parameters});
+  }
+};
+
+// Qt's own dialog everywhere, so that its checks are the same on every
+// desktop: the default extension is added before the overwrite question,
+// and a save into a folder that does not exist is refused.
+class QtFileDialog final : public FileDialogSeam {
+ public:
+  QString show(const FileDialogRequest& request) override {
+    const bool saving = request.mode == FileDialogRequest::Mode::Save;
+    Dialog dialog(request.owner ? request.owner : QApplication::activeWindow(), request);
+    dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails);
+    dialog.setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(!saving && request.fileMustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !(saving && request.confirmOverwrite));
+    dialog.setNameFilters(request.filters);
+    dialog.setDefaultSuffix(request.defaultExtension);
+    if (!request.suggestedName.isEmpty()) dialog.selectFile(request.suggestedName);
+    if (dialog.exec() != QDialog::Accepted) return QString();
+    const QStringList chosen = dialog.selectedFiles();
+    return chosen.isEmpty() ? QString() : chosen.first();
+  }
+
+ private:
+  class Dialog final : public QFileDialog {
+   public:
+    Dialog(QWidget* owner, const FileDialogRequest& request)
+        : QFileDialog(owner, request.title, request.initialFolder), pathMustExist_(request.pathMustExist) {}
+
+    void accept() override {
+      const QStringList chosen = selectedFiles();
+      if (pathMustExist_ && !chosen.isEmpty()) {
+        const QFileInfo file(chosen.first());
+        if (!file.isDir() && !QFileInfo(file.absolutePath()).isDir()) {
+          QMessageBox::warning(this, windowTitle(),
+                               file.absolutePath() + QStringLiteral("\nThe folder does not exist."));
+          return;
+        }
+      }
+      QFileDialog::accept();
+    }
+
+   private:
+    bool pathMustExist_;
+  };
+};
+
+class QtProcessExit final : public ProcessExitSeam {
+ public:
+  void exit(int code) override { QCoreApplication::exit(code); }
+};
+
+}  // namespace
+
+Seams qtSeams() {
+  return Seams{std::make_shared<QtMessageBox>(), std::make_shared<QtInputBox>(),
+               std::make_shared<QtScreenMetrics>(), std::make_shared<StorageVolumes>(),
+               std::make_shared<QtProcessExit>(), std::make_shared<QtProgramStart>(),
+               std::make_shared<QtFileDialog>()};
+}
+
+Seams& seams() {
+  static Seams current = qtSeams();
+  return current;
+}
+
+void installSeams(Seams replacement) { seams() = std::move(replacement); }
+
+int MsgBox(const QString& prompt, int style, const QString& title) {
+  return seams().messageBox->show(prompt, style, title);
+}
+
+QString InputBox(const QString& prompt, const QString& title, const QString& defaultText) {
+  return seams().inputBox->ask(prompt, title, defaultText);
+}
+
+}  // namespace platform

@@ -1,0 +1,262 @@
+#include "platform/forms/Form.h"
+
+#include "platform/desktop/ErrorHandling.h"
+#include "platform/desktop/Screen.h"
+#include "platform/desktop/Seams.h"
+#include "platform/forms/CommandButton.h"
+#include "platform/forms/Control.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QScreen>
+
+#include <algorithm>
+
+namespace platform {
+
+namespace {
+
+std::vector<QPointer<Form>>& allForms() {
+  static std::vector<QPointer<Form>> forms;
+  return forms;
+}
+
+// The character a key gives, as Form_KeyPress sees it; 0 for keys that give none.
+std::int16_t keyAsciiOf(const QKeyEvent& event) {
+  switch (event.key()) {
+    case Qt::Key_Escape: return 27;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return 13;
+    case Qt::Key_Backspace: return 8;
+    case Qt::Key_Tab: return 9;
+    default: break;
+  }
+  const QString text = event.text();
+  if (text.isEmpty() || text.at(0).unicode() > 0x7FFF || text.at(0).unicode() < 0x20) return 0;
+  return static_cast<std::int16_t>(text.at(0).unicode());
+}
+
+}  // namespace
+
+Form::Form(QWidget* parent) : QWidget(parent, Qt::Window) {
+  allForms().emplace_back(this);
+  // Windows are laid out in twips for an 8-point font; larger text would not fit.
+  // Arial's metrics fit best; fall back to what the desktop has.
+  QFont designFont = font();
+  designFont.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("Helvetica"),
+                          designFont.family()});
+  designFont.setPointSizeF(8);
+  setFont(designFont);
+  setAttribute(Qt::WA_DeleteOnClose, false);
+}
+
+Form::~Form() {
+  if (modalLoop_) modalLoop_->quit();
+  if (keyPreview_ && qApp) qApp->removeEventFilter(this);
+  auto& forms = allForms();
+  forms.erase(std::remove_if(forms.begin(), forms.end(), [this](const QPointer<Form>& f) { return !f || f == this; }),
+              forms.end());
+}
+
+void Form::load() {
+  if (loaded_) return;
+  loaded_ = true;
+  Form_Load();
+}
+
+void Form::showForm(Modality modality) {
+  load();
+  if (discarded_) return;
+  if (modality == Modality::Modeless) {
+    QWidget::show();
+    return;
+  }
+  setWindowModality(Qt::ApplicationModal);
+  QWidget::show();
+  QPointer<Form> guard(this);
+  QEventLoop loop;
+  modalLoop_ = &loop;
+  loop.exec();
+  if (guard) {
+    modalLoop_ = nullptr;
+    setWindowModality(Qt::NonModal);
+  }
+}
+
+void Form::hideForm() { QWidget::hide(); }
+
+void Form::unload() {
+  if (discarded_) return;
+  std::int16_t cancel = 0;
+  if (loaded_) Form_Unload(cancel);
+  if (cancel != 0 || discarded_) return;
+  discard();
+}
+
+void Form::discard() {
+  if (discarded_) return;
+  discarded_ = true;
+  loaded_ = false;
+  forgetDefaultInstance();
+  QWidget::hide();
+  if (modalLoop_) modalLoop_->quit();
+  deleteLater();
+}
+
+void Form::forgetDefaultInstance() {
+  if (forgetInstance_) forgetInstance_();
+  forgetInstance_ = nullptr;
+}
+
+void Form::setClientSize(float width, float height) {
+  windowWidth_ = width + frameWidth_;
+  windowHeight_ = height + frameHeight_;
+  applyWindowSize();
+}
+
+void Form::setFrameAllowance(float width, float height) {
+  frameWidth_ = width;
+  frameHeight_ = height;
+}
+
+void Form::setWindowWidth(float twips) {
+  checkedPixels(twips - frameWidth_, Screen::twipsPerPixelX());
+  windowWidth_ = twips;
+  applyWindowSize();
+}
+
+void Form::setWindowHeight(float twips) {
+  checkedPixels(twips - frameHeight_, Screen::twipsPerPixelY());
+  windowHeight_ = twips;
+  applyWindowSize();
+}
+
+void Form::applyWindowSize() {
+  setFixedSize(std::max(0, twipsToPixelsX(windowWidth_ - frameWidth_)),
+               std::max(0, twipsToPixelsY(windowHeight_ - frameHeight_)));
+}
+
+void Form::orderTabs(std::initializer_list<const Control*> controls) {
+  const Control* previous = nullptr;
+  for (const Control* control : controls) {
+    if (previous) setTabOrder(previous->widget(), control->widget());
+    previous = control;
+  }
+}
+
+void Form::setKeyPreview(bool on) {
+  if (on == keyPreview_) return;
+  keyPreview_ = on;
+  if (on)
+    qApp->installEventFilter(this);
+  else
+    qApp->removeEventFilter(this);
+}
+
+void Form::setDefaultButton(CommandButton* button) {
+  defaultCommand_ = button;
+  defaultButton_ = button ? button->widget() : nullptr;
+  if (!keyPreview_ && button) qApp->installEventFilter(this);
+}
+
+void Form::closeEvent(QCloseEvent* event) {
+  if (discarded_) {
+    event->accept();
+    return;
+  }
+  std::int16_t cancel = 0;
+  if (loaded_) {
+    asUserAction([&] { Form_Unload(cancel); });
+  }
+  if (cancel != 0) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+  discard();
+}
+
+void Form::showEvent(QShowEvent* event) {
+  // Shown through QWidget: load it all the same before it appears.
+  if (!loaded_ && !discarded_) asUserAction([&] { load(); });
+  if (centredOnOwner_ && !event->spontaneous()) {
+    const QWidget* owner = QApplication::activeWindow();
+    const QRect area = owner && owner != this ? owner->frameGeometry()
+                                               : (screen() ? screen()->availableGeometry() : QRect());
+    QPoint corner = area.center() - rect().center();
+    // Kept on the screen, also for an owner near its edge.
+    if (const QScreen* on = screen()) {
+      const QRect room = on->availableGeometry();
+      corner.setX(std::clamp(corner.x(), room.left(), std::max(room.left(), room.right() - width())));
+      corner.setY(std::clamp(corner.y(), room.top(), std::max(room.top(), room.bottom() - height())));
+    }
+    if (area.isValid()) move(corner);
+  }
+  QWidget::showEvent(event);
+}
+
+void Form::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  if (modalLoop_ && !event->spontaneous()) modalLoop_->quit();
+}
+
+void Form::mouseDoubleClickEvent(QMouseEvent* event) {
+  // Only double-clicks on the window itself reach here: controls take theirs.
+  asUserAction([&] { Form_DblClick(); });
+  event->accept();
+}
+
+bool Form::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress || discarded_) return false;
+  auto* target = qobject_cast<QWidget*>(watched);
+  // A key event travels from the focused control to its parents; act on its
+  // first delivery only, and only for keys typed in this window.
+  QWidget* first = focusWidget() ? focusWidget() : this;
+  if (!target || target != first) return false;
+  auto* key = static_cast<QKeyEvent*>(event);
+
+  QPointer<Form> alive(this);
+  if (keyPreview_) {
+    std::int16_t keyAscii = keyAsciiOf(*key);
+    if (keyAscii != 0) {
+      asUserAction([&] { Form_KeyPress(keyAscii); });
+    }
+  }
+  if (!alive || discarded_) return false;
+
+  const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+  // Enter on a command button presses that button.
+  if (auto* focusedButton = qobject_cast<QPushButton*>(target); enter && focusedButton) {
+    focusedButton->click();
+    return true;
+  }
+  if (enter && defaultCommand_ && defaultButton_ && defaultButton_->isEnabled() &&
+      !qobject_cast<QPushButton*>(target) && !target->property("tavloTakesEnter").toBool()) {
+    defaultCommand_->press();
+    return true;
+  }
+  return false;
+}
+
+void endProgram() {
+  for (Form* form : liveForms()) form->discard();
+  Screen::setMousePointer(Screen::DefaultPointer);
+  seams().processExit->exit(0);
+}
+
+void discardAllForms() {
+  for (Form* form : liveForms()) form->discard();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+std::vector<Form*> liveForms() {
+  std::vector<Form*> forms;
+  for (const QPointer<Form>& form : allForms())
+    if (form && !form->discarded_) forms.push_back(form);
+  return forms;
+}
+
+}  // namespace platform

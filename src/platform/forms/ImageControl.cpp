@@ -1,0 +1,74 @@
+#include "platform/forms/ImageControl.h"
+
+#include "platform/desktop/ErrorHandling.h"
+#include "platform/desktop/Screen.h"
+
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <qdrawutil.h>
+
+namespace platform {
+
+class ImageControl::Widget final : public QWidget {
+ public:
+  Widget(ImageControl* owner, QWidget* parent) : QWidget(parent), owner_(owner) {}
+
+  void pictureChanged() { update(); }
+
+ protected:
+  // The picture draws the part the paint exposes: at its natural size, or
+  // scaled to the control's inside when stretching.
+  void paintEvent(QPaintEvent* event) override {
+    QPainter painter(this);
+    const int inset = owner_->border_ == Border::FixedSingle ? BorderPixels : 0;
+    const QRect inside = rect().adjusted(inset, inset, -inset, -inset);
+    const Picture& picture = owner_->picture_;
+    if (!picture.isEmpty() && inside.isValid()) {
+      const QRect target = owner_->stretch_ ? inside : QRect(inside.topLeft(), picture.pixelSize());
+      const QRect exposed = inside & event->rect();
+      painter.setClipRect(exposed);
+      picture.draw(painter, target, exposed);
+    }
+    painter.setClipping(false);
+    if (inset) qDrawWinPanel(&painter, rect(), palette(), /*sunken=*/true);
+  }
+
+  void mousePressEvent(QMouseEvent* event) override {
+    const float x = static_cast<float>(event->position().x()) * Screen::twipsPerPixelX();
+    const float y = static_cast<float>(event->position().y()) * Screen::twipsPerPixelY();
+    asUserAction([&] {
+      raiseEvent(owner_->MouseDown, mouse::buttonOf(event->button()), mouse::shiftOf(event->modifiers()), x, y);
+    });
+  }
+
+  void mouseDoubleClickEvent(QMouseEvent* event) override {
+    event->accept();
+    asUserAction([&] { raiseEvent(owner_->DblClick); });
+  }
+
+ private:
+  ImageControl* owner_;
+};
+
+ImageControl::ImageControl(QWidget* parent, Border border)
+    : Control(new Widget(this, parent)), border_(border) {
+  view_ = static_cast<Widget*>(widget());
+}
+
+void ImageControl::setPicture(Picture picture) {
+  picture_ = std::move(picture);
+  view_->pictureChanged();
+  if (stretch_ || picture_.isEmpty()) return;
+  const int inset = border_ == Border::FixedSingle ? 2 * BorderPixels : 0;
+  setWidth(picture_.width() + static_cast<float>(inset) * Screen::twipsPerPixelX());
+  setHeight(picture_.height() + static_cast<float>(inset) * Screen::twipsPerPixelY());
+}
+
+void ImageControl::setStretch(bool stretch) {
+  if (stretch == stretch_) return;
+  stretch_ = stretch;
+  view_->update();
+}
+
+}  // namespace platform
