@@ -25,6 +25,6 @@ void FORM_Tavlo::OpenSelectedFile() {
   step([&] { program = FindAssociatedProgram(file); });
   // No program for this type: nothing to do, and nothing to tell.
   if (program.isEmpty()) return;
-  // The path goes as it is, blanks and all, without quotes.
+  // The program gets the file, whatever its name holds, as its desktop entry says.
   step([&] { ShellOpen(program, file); });
 }

@@ -1,10 +1,12 @@
 // Opening the current file in its program: every route, and the real start.
 
 #include "browser/BrowserDriver.h"
+#include "platform/desktop/MODULE_Win32Api.h"
+#include "startup/MODULE_Public.h"
 #include "support/TestDesktop.h"
 
-#include <QDeadlineTimer>
 #include <QFile>
+#include <QUrl>
 
 #include <functional>
 
@@ -29,8 +31,7 @@ class OpenFile : public BrowserTest {
   QString viewer;
 };
 
-TEST_F(OpenFile, EveryRouteGivesThePictureToItsProgramAsOneUnquotedParameter) {
-  writePicture(QStringLiteral("my holiday photo.jpg"), 40, 30);
+TEST_F(OpenFile, EveryRouteHandsThePictureToItsProgram) {
   // A type the desktop has no program for: nothing starts, nothing is said.
   writePicture(QStringLiteral("scan.bmp"), 40, 30);
   using Route = std::function<void(FORM_Tavlo&, const QString&)>;
@@ -50,7 +51,7 @@ TEST_F(OpenFile, EveryRouteGivesThePictureToItsProgramAsOneUnquotedParameter) {
   const struct {
     const char* name;
     bool opens;
-  } cases[] = {{"photo.jpg", true}, {"scan.bmp", false}, {"my holiday photo.jpg", true}};
+  } cases[] = {{"photo.jpg", true}, {"scan.bmp", false}};
   FORM_Tavlo& browser = openBrowser();
   for (const auto& [how, route] : routes) {
     for (const auto& c : cases) {
@@ -86,21 +87,55 @@ TEST_F(OpenFile, WithNoCurrentRowNoFileCommandDoesAnything) {
   EXPECT_TRUE(QFile::exists(pathOf(QStringLiteral("photo.jpg"))));
 }
 
-// The real start: no shell sees the name, the program gets it whole.
-TEST_F(OpenFile, TheProgramReceivesTheNameAsItsOneArgumentUninterpreted) {
-  const QString name = QStringLiteral("a b;$(touch pwned).jpg");
-  writePicture(name, 40, 30);
-  const QString received = pathOf(QStringLiteral("received"));
-  qputenv("TAVLO_TEST_RECEIVED", QFile::encodeName(received));
+// The real start through each kind of desktop entry, for names a shell would
+// take apart: the program gets the file whole, as its one argument (a path,
+// or a file URI for %U), and the file itself is never run, though it has the
+// run bit and its JPEG comment holds commands for a shell.
+TEST_F(OpenFile, EveryKindOfDesktopEntryGetsTheFileWholeAndNeverRunsIt) {
+  const struct {
+    const char *extension, *entry;
+    QByteArrayList before, after;  // the arguments around the file
+  } entries[] = {{"jpg", "viewer", {}, {}},
+                 {"tif", "env", {}, {}},
+                 {"webp", "shell", {}, {}},
+                 {"tga", "uris", {"--flag"}, {}},
+                 {"ppm", "flatpak", {"run", "--branch=1", "--command=tavlo-test-viewer", "org.x.Y", "@@"}, {"@@"}}};
+  const QString names[] = {"$(touch pwned)", "`touch pwned`", "a;touch pwned", "it's \"quoted\"",
+                           "with  blanks ",  "-leading",      "new\nline",     "plain"};
+  const QString pwned = pathOf(QStringLiteral("pwned"));
+  const QByteArray commands = "\ntouch " + QFile::encodeName(pwned) + "\n";
+  QByteArray picture = contentsOf(testData(QStringLiteral("pillow_hopper.jpg")));
+  picture.insert(2, QByteArray("\xFF\xFE\0", 3) + static_cast<char>(commands.size() + 2) + commands);
+  MODULE_Public::FilterIndex = 6;  // every file
+  FORM_Tavlo& browser = openBrowser();
   platform::seams().programStart = platform::qtSeams().programStart;
-
-  doubleClickRow(openBrowser(), name);
-  const QDeadlineTimer deadline(20000);
-  while (!QFile::exists(received) && !deadline.hasExpired()) QTest::qWait(20);
-  QFile file(received);
-  ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << "the program did not run";
-  EXPECT_EQ(QString::fromUtf8(file.readAll()), QStringLiteral("1\n") + pathOf(name) + QLatin1Char('\n'));
-  EXPECT_FALSE(QFile::exists(pathOf(QStringLiteral("pwned"))));
+  EXPECT_NO_THROW(MODULE_Win32Api::ShellOpen(pathOf("none.desktop"), pathOf("photo.jpg"))) << "a failed start is not told";
+  QTemporaryDir logs;
+  for (const auto& e : entries) {
+    for (const QString& name : names) {
+      const QString file = name + '.' + e.extension;
+      SCOPED_TRACE(file.toStdString());
+      const QString path = writeFile(file, picture);
+      QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+      const QString entry = MODULE_Win32Api::FindAssociatedProgram(path);
+      EXPECT_TRUE(entry.endsWith(QStringLiteral("-%1.desktop").arg(QLatin1String(e.entry)))) << entry.toStdString();
+      const QString received = logs.filePath(file);
+      qputenv("TAVLO_TEST_RECEIVED", QFile::encodeName(received));
+      browser.File1.refresh();
+      browser.File1.listWidget()->scrollToItem(browser.File1.listWidget()->findItems(file, Qt::MatchExactly).value(0));
+      clickRow(browser, file);
+      QTest::mouseClick(browser.BUTTON_Open.widget(), Qt::LeftButton);
+      ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(received); }, 20000)) << "the program did not run";
+      const QByteArrayList arguments = contentsOf(received).split('\0');
+      const qsizetype at = e.before.size();
+      ASSERT_EQ(arguments.size(), at + 1 + e.after.size() + 1) << "one argument for the file, and the last NUL";
+      EXPECT_EQ(arguments.mid(0, at), e.before);
+      EXPECT_EQ(arguments.mid(at + 1, e.after.size()), e.after);
+      const QUrl uri = QUrl::fromEncoded(arguments[at]);
+      EXPECT_EQ(uri.isLocalFile() ? uri.toLocalFile() : QFile::decodeName(arguments[at]), path);
+    }
+  }
+  EXPECT_FALSE(QFile::exists(pwned));
 }
 
 }  // namespace

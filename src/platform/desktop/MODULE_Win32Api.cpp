@@ -2,18 +2,11 @@
 
 #include "platform/desktop/ErrorHandling.h"
 #include "platform/desktop/FileAccess.h"
+#include "platform/desktop/Gio.h"
 #include "platform/desktop/Seams.h"
 
 #include <QFile>
 #include <QFileInfo>
-
-// GLib names a member "signals", which Qt's keyword macro would rewrite.
-#pragma push_macro("signals")
-#undef signals
-#include <gio/gio.h>
-#pragma pop_macro("signals")
-
-#include <memory>
 
 namespace MODULE_Win32Api {
 
@@ -23,14 +16,6 @@ namespace {
 constexpr std::int32_t ProgramFound = 42;
 constexpr std::int32_t NoAssociation = 31;
 constexpr std::int32_t FileNotFound = 2;
-
-struct GFree {
-  void operator()(void* memory) const { g_free(memory); }
-};
-struct GUnref {
-  void operator()(void* object) const { g_object_unref(object); }
-};
-using GText = std::unique_ptr<gchar, GFree>;
 
 // The first bytes of a regular file, enough to tell its type by content.
 // Anything else is never read, and nothing here waits.
@@ -43,13 +28,14 @@ QByteArray firstBytes(const QString& file) {
 
 // The program the desktop opens the file with: the file's type from its
 // name, or from its first bytes where the name says nothing; that type's
-// default application; its program found on the PATH. Gives the lookup's
-// code and, when found, the program's full path.
-std::int32_t findExecutable(const QString& file, QString& program) {
+// default application, whose desktop entry GIO takes only when its program
+// is installed. Gives the lookup's code and, when found, the path of the
+// program's desktop entry.
+std::int32_t findDesktopEntry(const QString& file, QString& entry) {
   const QByteArray native = QFile::encodeName(file);
   if (native.isEmpty() || native.contains('\0') || !QFileInfo::exists(file)) return FileNotFound;
   gboolean uncertain = FALSE;
-  GText type(g_content_type_guess(native.constData(), nullptr, 0, &uncertain));
+  platform::gio::Text type(g_content_type_guess(native.constData(), nullptr, 0, &uncertain));
   if (uncertain) {
     const QByteArray head = firstBytes(file);
     if (!head.isEmpty())
@@ -57,11 +43,11 @@ std::int32_t findExecutable(const QString& file, QString& program) {
                                       static_cast<gsize>(head.size()), nullptr));
   }
   if (!type) return NoAssociation;
-  const std::unique_ptr<GAppInfo, GUnref> application(g_app_info_get_default_for_type(type.get(), FALSE));
-  const char* executable = application ? g_app_info_get_executable(application.get()) : nullptr;
-  const GText path(executable ? g_find_program_in_path(executable) : nullptr);
+  const platform::gio::Object<GAppInfo> application(g_app_info_get_default_for_type(type.get(), FALSE));
+  if (!application || !G_IS_DESKTOP_APP_INFO(application.get())) return NoAssociation;
+  const char* path = g_desktop_app_info_get_filename(G_DESKTOP_APP_INFO(application.get()));
   if (!path) return NoAssociation;
-  program = QFile::decodeName(path.get());
+  entry = QFile::decodeName(path);
   return ProgramFound;
 }
 
@@ -81,11 +67,11 @@ QString FindAssociatedProgram(const QString& file) {
   QString found;
   platform::withErrorHandler(
       [&] {
-        QString program;
-        FindExeResult = findExecutable(file, program);
+        QString entry;
+        FindExeResult = findDesktopEntry(file, entry);
         // Blanks around the path are kept: here they can belong to its name.
-        program = StripNull(program);
-        if (FindExeResult > 32) found = program;
+        entry = StripNull(entry);
+        if (FindExeResult > 32) found = entry;
       },
       [&](const platform::RuntimeError&) { found.clear(); });
   return found;

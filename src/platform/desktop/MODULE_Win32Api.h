@@ -17,13 +17,14 @@ std::int16_t FileExists(const QString& path);
 // otherwise why not (2 no such file, 31 no program for the file's type).
 inline std::int32_t FindExeResult = 0;
 
-// The full path of the program the desktop opens the file with, or empty
-// text when there is none or the lookup fails.
+// The program the desktop opens the file with, as the full path of its
+// desktop entry, or empty text when there is none or the lookup fails.
 QString FindAssociatedProgram(const QString& file);
 
-// Starts the program, detached, with the parameters as its one argument.
-// Show mode 1 without a style, 2 for a style beginning "min" in any case,
-// 3 for any other. Whether the start worked is not reported.
+// Starts the program of a desktop entry (as FindAssociatedProgram gives it),
+// detached, the way the entry says, with the parameters as the one file it
+// opens. Show mode 1 without a style, 2 for a style beginning "min" in any
+// case, 3 for any other. Whether the start worked is not reported.
 void ShellOpen(const QString& file, const std::optional<QString>& parameters = std::nullopt,
                const std::optional<QString>& style = std::nullopt);
 

@@ -1,12 +1,13 @@
 #include "platform/desktop/Seams.h"
 
+#include "platform/desktop/DesktopEntryLaunch.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
-#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QStorageInfo>
@@ -136,12 +137,11 @@ class StorageVolumes final : public VolumesSeam {
   }
 };
 
-class QtProgramStart final : public ProgramStartSeam {
+class DesktopProgramStart final : public ProgramStartSeam {
  public:
-  // No shell: the parameter string is one argument, whatever it holds. An
-  // empty one is no argument at all. X11 has no use for the show mode.
-  void start(const QString& program, const QString& parameters, int /*showMode*/) override {
-    QProcess::startDetached(program, parameters.isEmpty() ? QStringList() : QStringList{parameters});
+  // X11 has no use for the show mode.
+  void start(const QString& desktopEntry, const QString& file, int /*showMode*/) override {
+    launchDesktopEntry(desktopEntry, file);
   }
 };
 
@@ -199,7 +199,7 @@ class QtProcessExit final : public ProcessExitSeam {
 Seams qtSeams() {
   return Seams{std::make_shared<QtMessageBox>(), std::make_shared<QtInputBox>(),
                std::make_shared<QtScreenMetrics>(), std::make_shared<StorageVolumes>(),
-               std::make_shared<QtProcessExit>(), std::make_shared<QtProgramStart>(),
+               std::make_shared<QtProcessExit>(), std::make_shared<DesktopProgramStart>(),
                std::make_shared<QtFileDialog>()};
 }
 

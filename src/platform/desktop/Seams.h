@@ -48,13 +48,15 @@ class VolumesSeam {
   virtual int probe(const QString& mountPath) = 0;
 };
 
-// Starting another program, detached, with one parameter string as its one
-// argument; nothing in it is interpreted by a shell. The show mode (1
+// Starting another program, detached, through its desktop entry (the
+// entry file's full path), with one file for it to open (none when the text
+// is empty): the entry's command line says how the program gets the file.
+// No shell of ours sees the entry or the file's name. The show mode (1
 // normal, 2 minimised, 3 maximised) is passed on for desktops that use it.
 class ProgramStartSeam {
  public:
   virtual ~ProgramStartSeam() = default;
-  virtual void start(const QString& program, const QString& parameters, int showMode) = 0;
+  virtual void start(const QString& desktopEntry, const QString& file, int showMode) = 0;
 };
 
 // A request for the open or save dialog.

@@ -94,14 +94,6 @@ TEST_F(Association, ShellOpenHandsOnTheParametersAndTheShowModeOfTheStyle) {
   }
 }
 
-TEST_F(Association, ShellOpenIgnoresAFailedStart) {
-  struct FailingStart final : platform::ProgramStartSeam {
-    void start(const QString&, const QString&, int) override { platform::raise(platform::errors::FileNotFound); }
-  };
-  platform::seams().programStart = std::make_shared<FailingStart>();
-  EXPECT_NO_THROW(ShellOpen(QStringLiteral("/usr/bin/viewer"), QStringLiteral("x.jpg")));
-}
-
 TEST(StripNulls, CutsAtTheFirstNul) {
   const struct {
     QString text, cut;
