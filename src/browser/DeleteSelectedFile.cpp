@@ -27,7 +27,20 @@ void FORM_Tavlo::DeleteSelectedFile() {
     if (confirmed == msgbox::No) return;
   }
 
-  step([&] { Kill(CurrentPath + File1.list(File1.listIndex())); });
+  QString path;
+  bool inTrash = false;
+  step([&] { path = CurrentPath + File1.list(File1.listIndex()); });
+  step([&] { inTrash = MoveToTrash(path); });
+  if (!inTrash && !step.lastError()) {
+    // The file's volume has no trash: it goes for good only when the user says so.
+    int forGood = msgbox::No;
+    step([&] {
+      forGood = MsgBox(QStringLiteral("This file cannot be moved to the trash. Delete it for good? : ") + name,
+                       msgbox::YesNo + msgbox::Question, ProgramInfo::Name + QStringLiteral(" : Confirm Delete"));
+    });
+    if (forGood != msgbox::Yes) return;
+    step([&] { Kill(path); });
+  }
   if (step.lastError()) {
     MsgBox(QStringLiteral("Could not delete file, the file may have READ/SYSTEM attributes."), msgbox::Critical,
            QStringLiteral("Error Deleting"));

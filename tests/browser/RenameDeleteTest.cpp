@@ -3,8 +3,18 @@
 #include "browser/BrowserDriver.h"
 #include "platform/desktop/Screen.h"
 #include "startup/MODULE_Public.h"
+#include "support/FileKinds.h"
+#include "support/TestDesktop.h"
 
+#include <QDir>
 #include <QFile>
+#include <QScopeGuard>
+
+#include <functional>
+#include <grp.h>
+#include <sys/mount.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -81,36 +91,99 @@ TEST_F(FileCommands, ANameWithoutExtensionDropsOutOfAFilteredList) {
   EXPECT_EQ(rows(browser), QStringList({"other.jpg"}));
 }
 
-TEST_F(FileCommands, DeleteAsksThenRemovesTheFileForGood) {
-  MODULE_Public::ConfirmDelete = 1;
-  FORM_Tavlo& browser = browserOnPhoto();
-  seams.messageBox->answers = {platform::msgbox::No};
-  QTest::mouseClick(browser.BUTTON_Delete.widget(), Qt::LeftButton);
-  EXPECT_TRUE(QFile::exists(pathOf("photo.jpg")));
-  expectOneMessage("Are you sure you wish to delete this file : photo.jpg", 36, "Tavlo : Confirm Delete");
-  EXPECT_NE(browser.IMAGE_Preview.picture().handle(), 0u);
+const QString refusal = "Could not delete file, the file may have READ/SYSTEM attributes.";
 
-  seams.messageBox->answers = {platform::msgbox::Yes};
-  QTest::mouseClick(browser.BUTTON_Delete.widget(), Qt::LeftButton);
-  EXPECT_FALSE(QFile::exists(pathOf("photo.jpg")));
-  EXPECT_EQ(rows(browser), QStringList({"other.jpg"}));
-  expectEmptyPreview(browser);
+// Each case answers the question of "Delete" and meets the file as prepared.
+TEST_F(FileCommands, DeleteMovesTheFileToTheTrashOrSaysWhyNot) {
+  using namespace platform::msgbox;
+  PermissionBitsApply ordinaryUser;
+  if (!ordinaryUser.active()) GTEST_SKIP() << "cannot give up root's override of permission bits";
+  std::vector<gid_t> groups(static_cast<size_t>(::getgroups(0, nullptr)));
+  ::getgroups(static_cast<int>(groups.size()), groups.data());
+  const auto restoreGroups = qScopeGuard([&] { ::setgroups(groups.size(), groups.data()); });
+  const auto giveToAnotherUserInAGroupOfOurs = [](const QString& path) {
+    const gid_t supplementary = 4242;
+    ASSERT_EQ(::setgroups(1, &supplementary), 0) << "needs root";
+    ASSERT_EQ(::chown(QFile::encodeName(path).constData(), 65534, 4242), 0);
+    ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadGroup | QFile::WriteGroup));
+  };
+  const struct {
+    const char* what;
+    int answer;
+    std::function<void(const QString&)> prepare;
+    bool trashed;
+  } cases[] = {
+      {"No to the question", No, [](const QString&) {}, false},
+      {"Yes", Yes, [](const QString&) {}, true},
+      {"a file we may not write", Yes, [](const QString& p) { QFile::setPermissions(p, QFile::ReadOwner); }, false},
+      {"a file gone meanwhile", Yes, [](const QString& p) { QFile::remove(p); }, false},
+      {"another user's file we may write through a supplementary group", Yes, giveToAnotherUserInAGroupOfOurs, true},
+  };
+  MODULE_Public::ConfirmDelete = 1;
+  const QString trash = testDesktop().trash;
+  FORM_Tavlo& browser = browserOnPhoto();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    QDir(trash).removeRecursively();
+    QFile::remove(pathOf("photo.jpg"));
+    const QString path = writePicture("photo.jpg", 40, 30);
+    const QByteArray bytes = contentsOf(path);
+    browser.File1.refresh();
+    clickRow(browser, "photo.jpg");
+    c.prepare(path);
+    seams.messageBox->calls.clear();
+    seams.messageBox->answers = {c.answer};
+    QTest::mouseClick(browser.BUTTON_Delete.widget(), Qt::LeftButton);
+
+    QStringList prompts;
+    for (const auto& call : seams.messageBox->calls) prompts.append(call.prompt);
+    const QString question = "Are you sure you wish to delete this file : photo.jpg";
+    EXPECT_EQ(prompts, (c.trashed || c.answer == No ? QStringList{question} : QStringList{question, refusal}));
+    EXPECT_EQ(seams.messageBox->calls[0].style, 36);
+    EXPECT_EQ(seams.messageBox->calls[0].title, "Tavlo : Confirm Delete");
+    EXPECT_EQ(contentsOf(trash + "/files/photo.jpg"), c.trashed ? bytes : QByteArray());
+    EXPECT_EQ(contentsOf(trash + "/info/photo.jpg.trashinfo").contains("\nPath=" + QFile::encodeName(path)), c.trashed);
+    EXPECT_EQ(rows(browser).contains("photo.jpg"), !c.trashed);
+    EXPECT_EQ(browser.IMAGE_Preview.picture().handle() == 0u, c.trashed) << "the preview is cleared after a delete";
+  }
 }
 
-TEST_F(FileCommands, ARefusedDeleteSaysSoAndLeavesThePreview) {
+// A tmpfs has no trash for GIO: the file goes for good only after a question,
+// whatever the settings say, and a file the user may not write never does.
+TEST_F(FileCommands, WhereNoTrashCanTakeTheFileDeleteAsksBeforeDeletingForGood) {
+  const QByteArray here = QFile::encodeName(folder.path());
+  if (::mount("tmpfs", here.constData(), "tmpfs", 0, "size=4m") != 0)
+    GTEST_SKIP() << "cannot mount a small tmpfs for a volume without a trash: " << qt_error_string().toStdString();
+  const auto unmount = qScopeGuard([&] { ::umount2(here.constData(), MNT_DETACH); });
+  QDir::setCurrent(folder.path());
+  PermissionBitsApply ordinaryUser;
+  if (!ordinaryUser.active()) GTEST_SKIP() << "cannot give up root's override of permission bits";
   MODULE_Public::ConfirmDelete = 0;
   FORM_Tavlo& browser = browserOnPhoto();
-  ASSERT_TRUE(QFile::setPermissions(pathOf("photo.jpg"), QFile::ReadOwner));
-  browser.MENUOPT_Delete.choose();
-  EXPECT_TRUE(QFile::exists(pathOf("photo.jpg")));
-  expectOneMessage("Could not delete file, the file may have READ/SYSTEM attributes.", 16, "Error Deleting");
-  EXPECT_NE(browser.IMAGE_Preview.picture().handle(), 0u);
-
-  // Gone meanwhile: the same message.
-  QFile::setPermissions(pathOf("photo.jpg"), QFile::ReadOwner | QFile::WriteOwner);
-  QFile::remove(pathOf("photo.jpg"));
-  browser.BUTTON_Delete.press();
-  EXPECT_EQ(seams.messageBox->calls.size(), 2u);
+  const struct {
+    const char* what;
+    QFile::Permissions permissions;
+    int answer;
+    bool asked, deleted;
+  } cases[] = {
+      {"No", QFile::ReadOwner | QFile::WriteOwner, platform::msgbox::No, true, false},
+      {"may not write", QFile::ReadOwner, platform::msgbox::Yes, false, false},
+      {"Yes", QFile::ReadOwner | QFile::WriteOwner, platform::msgbox::Yes, true, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    QFile::setPermissions(pathOf("photo.jpg"), c.permissions);
+    seams.messageBox->calls.clear();
+    seams.messageBox->answers = {c.answer};
+    browser.BUTTON_Delete.press();
+    const QString question = "This file cannot be moved to the trash. Delete it for good? : photo.jpg";
+    expectOneMessage(c.asked ? question : refusal, c.asked ? 36 : 16,
+                     c.asked ? "Tavlo : Confirm Delete" : "Error Deleting");
+    EXPECT_EQ(QFile::exists(pathOf("photo.jpg")), !c.deleted);
+  }
+  EXPECT_EQ(rows(browser), QStringList({"other.jpg"}));
+  EXPECT_EQ(folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList({"other.jpg"}))
+      << "no trash made on the volume";
 }
 
 }  // namespace

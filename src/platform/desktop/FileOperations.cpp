@@ -1,5 +1,6 @@
 #include "platform/desktop/FileOperations.h"
 
+#include "platform/desktop/Gio.h"
 #include "platform/desktop/RuntimeError.h"
 
 #include <QFile>
@@ -38,10 +39,24 @@ int renameWithoutReplacing(const char* from, const char* to) {
   return ::rename(from, to) == 0 ? 0 : errno;
 }
 
-bool userMayWrite(const struct stat& info) {
-  if (info.st_uid == ::geteuid()) return info.st_mode & S_IWUSR;
-  if (info.st_gid == ::getegid()) return info.st_mode & S_IWGRP;
-  return info.st_mode & S_IWOTH;
+// Refuses what the user may not delete: nothing there, a folder, or a file
+// the user may not write, as the kernel judges the process's effective ids,
+// groups and rights. A link's own permission bits mean nothing.
+void refuseUndeletable(const QByteArray& native) {
+  struct stat info {};
+  if (::lstat(native.constData(), &info) != 0) raiseFromErrno(errno);
+  if (S_ISDIR(info.st_mode)) raise(errors::FileNotFound);
+  if (!S_ISLNK(info.st_mode) && ::faccessat(AT_FDCWD, native.constData(), W_OK, AT_EACCESS) != 0)
+    raiseFromErrno(errno);
+}
+
+int errorNumberOfGio(const GError& error) {
+  if (error.domain != G_IO_ERROR) return errors::PathFileAccessError;
+  switch (error.code) {
+    case G_IO_ERROR_NOT_FOUND: return errors::FileNotFound;
+    case G_IO_ERROR_PERMISSION_DENIED: return errors::PermissionDenied;
+    default: return errors::PathFileAccessError;
+  }
 }
 
 }  // namespace
@@ -52,12 +67,20 @@ void Name(const QString& oldPath, const QString& newPath) {
   if (const int err = renameWithoutReplacing(from.constData(), to.constData())) raiseFromErrno(err);
 }
 
+bool MoveToTrash(const QString& path) {
+  const QByteArray native = nativeOf(path);
+  refuseUndeletable(native);
+  const gio::Object<GFile> file(g_file_new_for_path(native.constData()));
+  GError* failure = nullptr;
+  if (g_file_trash(file.get(), nullptr, &failure)) return true;
+  const gio::Error error(failure);
+  if (g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_NOT_SUPPORTED)) return false;
+  raise(error ? errorNumberOfGio(*error) : errors::PathFileAccessError);
+}
+
 void Kill(const QString& path) {
   const QByteArray native = nativeOf(path);
-  struct stat info {};
-  if (::lstat(native.constData(), &info) != 0) raiseFromErrno(errno);
-  if (S_ISDIR(info.st_mode)) raise(errors::FileNotFound);
-  if (!S_ISLNK(info.st_mode) && !userMayWrite(info)) raise(errors::PermissionDenied);
+  refuseUndeletable(native);
   if (::unlink(native.constData()) != 0) raiseFromErrno(errno);
 }
 

@@ -9,9 +9,16 @@ namespace platform {
 // is taken from the process's current folder.
 void Name(const QString& oldPath, const QString& newPath);
 
-// Deletes a file for good. A file its user may not write (no write
-// permission, whoever runs the program) is refused with the permission
-// denied error, as is a file that cannot be removed.
+// Moves a file to the user's trash (the freedesktop.org trash: the home
+// trash, or the one on the file's own volume). True once it is there; false,
+// with the file untouched, where its volume has no trash that can take it.
+// A file that is not there, or that the user may not write, is refused as
+// Kill refuses it, as is any move the trash cannot make.
+bool MoveToTrash(const QString& path);
+
+// Deletes a file for good. A file that is not there, or that the user may
+// not write (as the system judges the running program's rights), is refused
+// with the run time's error, as is a file that cannot be removed.
 void Kill(const QString& path);
 
 }  // namespace platform
