@@ -5,12 +5,10 @@
 #include "platform/forms/ComboBox.h"
 #include "platform/forms/Label.h"
 #include "platform/forms/OptionButtons.h"
-#include "platform/forms/ScrollBar.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QScrollBar>
 
 #include <vector>
 
@@ -119,41 +117,6 @@ TEST_F(Controls, ComboBoxClicksOnChoicesButNotOnTyping) {
   EXPECT_EQ(combo.listIndex(), 2);
   EXPECT_EQ(textAtClick, QStringLiteral("JPEG pictures"));
   EXPECT_EQ(combo.text(), QStringLiteral("JPEG pictures"));
-}
-
-TEST_F(Controls, ScrollBarStepsStayInRangeAndEveryValueChangeRaisesChange) {
-  platform::ScrollBar bar(form, Qt::Horizontal);
-  bar.move(0, 0, 3000, 255);
-  bar.setMax(100);
-  int changes = 0;
-  bar.Change = [&] { ++changes; };
-
-  bar.setSmallChange(32767);
-  bar.setLargeChange(1);
-  for (const int wrong : {0, -1, 32768, 100000}) {
-    SCOPED_TRACE(wrong);
-    EXPECT_EQ(raisedError([&] { bar.setSmallChange(wrong); }), 380);
-    EXPECT_EQ(raisedError([&] { bar.setLargeChange(wrong); }), 380);
-    EXPECT_EQ(bar.smallChange(), 32767);
-    EXPECT_EQ(bar.largeChange(), 1);
-  }
-  EXPECT_EQ(changes, 0);
-
-  bar.setSmallChange(5);
-  for (const std::int16_t value : {std::int16_t{10}, std::int16_t{11}, std::int16_t{100}, std::int16_t{0}}) {
-    const int before = changes;
-    bar.setValue(value);
-    EXPECT_EQ(bar.value(), value);
-    EXPECT_EQ(changes, before + 1) << value;
-  }
-  bar.setValue(0);
-  EXPECT_EQ(changes, 4) << "no change, no Change";
-
-  showForm();
-  const QPoint rightArrow(bar.scrollBar()->width() - 4, bar.scrollBar()->height() / 2);
-  QTest::mouseClick(bar.scrollBar(), Qt::LeftButton, {}, rightArrow);
-  EXPECT_EQ(bar.value(), 5);
-  EXPECT_EQ(changes, 5);
 }
 
 TEST_F(Controls, SettingAnOptionButtonClearsTheOthers) {
