@@ -39,6 +39,7 @@ class RecordingForm : public Form {
   static inline int loads = 0, unloads = 0;
   bool visibleWhileLoading = true;
   int okClicks = 0, otherClicks = 0;
+  QString keys;
 
  protected:
   void Form_Load() override {
@@ -46,6 +47,7 @@ class RecordingForm : public Form {
     visibleWhileLoading = isVisible();
   }
   void Form_Unload(std::int16_t&) override { ++unloads; }
+  void Form_KeyPress(std::int16_t& keyAscii) override { keys += QChar(keyAscii); }
 };
 
 class Forms : public FreshProgram {
@@ -92,16 +94,21 @@ TEST_F(Forms, LoadOnceShowModallyUnloadAndEnd) {
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
-// Enter presses the default button, unless a button or the folder list,
-// which takes Enter itself, has the focus.
-TEST_F(Forms, EnterPressesTheDefaultButtonOrTheButtonWithTheFocus) {
+// Key preview shows the form each character and leaves it to the control
+// with the focus. Enter presses the default button, unless a button or the
+// folder list, which takes Enter itself, has the focus.
+TEST_F(Forms, KeyPreviewAndEnterPressingTheDefaultButtonOrTheButtonWithTheFocus) {
   RecordingForm& form = DefaultInstance<RecordingForm>::get();
+  form.setKeyPreview(true);
   form.setDefaultButton(&form.ok);
   form.showForm();
   form.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
   form.combo.setFocus();
+  QTest::keyClicks(form.combo.comboBox(), QStringLiteral("ab"));
+  EXPECT_EQ(form.combo.text(), QStringLiteral("ab"));
   QTest::keyClick(form.combo.comboBox(), Qt::Key_Return);
+  EXPECT_EQ(form.keys, QStringLiteral("ab\r"));
   form.other.setFocus();
   QTest::keyClick(form.other.button(), Qt::Key_Return);
   form.folders.setFocus();
