@@ -98,23 +98,29 @@ void FORM_MiniTavlo::sizeToPicture(SkipFailingSteps& step) {
   step([&] { setWindowHeight(IMAGE_MiniPreview.height() + FrameHeight); });
 }
 
-// Each scroll unit moves the picture by 10 twips. A maximum beyond 16 bits
+// Each scroll unit moves the picture by 10 twips. A maximum beyond 32 bits
 // fails and the old one stays; steps that round to 0 are refused.
 void FORM_MiniTavlo::setScrollRange(SkipFailingSteps& step, ScrollBar& bar, float hiddenTwips) {
-  step([&] { bar.setMax(toInt16(hiddenTwips / 10.0f)); });
+  step([&] { bar.setMax(toInt32(hiddenTwips / 10.0f)); });
   step([&] {
-    if (bar.max() > 0) bar.setSmallChange(toInt16(bar.max() / 4.0f));
+    if (bar.max() > 0) bar.setSmallChange(toInt32(bar.max() / 4.0));
   });
   step([&] {
-    if (bar.max() > 0) bar.setLargeChange(toInt16(bar.max() / 2.0f));
+    if (bar.max() > 0) bar.setLargeChange(toInt32(bar.max() / 2.0));
   });
 }
 
-// The offset is kept in 16-bit arithmetic: beyond 3276 units it overflows,
-// and the picture and the scroll bar go back to the start.
-void FORM_MiniTavlo::scrollPicture(ScrollBar& bar, const std::function<void(float)>& placePicture) {
+// The picture moves 10 twips a unit, and the last unit puts its far edge at
+// the container's, whichever way the maximum was rounded. An offset beyond
+// 32 bits fails, and the picture and the scroll bar go back to the start.
+void FORM_MiniTavlo::scrollPicture(ScrollBar& bar, float shownTwips, float pictureTwips,
+                                   const std::function<void(float)>& placePicture) {
   SkipFailingSteps step;
-  if (!step([&] { placePicture(toInt16(-static_cast<double>(bar.value()) * 10)); })) {
+  const bool atTheEnd = bar.max() > 0 && bar.value() == bar.max();
+  if (!step([&] {
+        placePicture(atTheEnd ? shownTwips - pictureTwips
+                              : static_cast<float>(toInt32(-static_cast<double>(bar.value()) * 10)));
+      })) {
     step([&] { placePicture(0); });
     step([&] { bar.setValue(0); });
   }
@@ -159,11 +165,13 @@ void FORM_MiniTavlo::ArrangeViewer() {
 }
 
 void FORM_MiniTavlo::HScroll1_Change() {
-  scrollPicture(HScroll1, [this](float left) { IMAGE_MiniPreview.setLeft(left); });
+  scrollPicture(HScroll1, PICTURE_MiniPreview.width(), IMAGE_MiniPreview.width(),
+                [this](float left) { IMAGE_MiniPreview.setLeft(left); });
 }
 
 void FORM_MiniTavlo::VScroll1_Change() {
-  scrollPicture(VScroll1, [this](float top) { IMAGE_MiniPreview.setTop(top); });
+  scrollPicture(VScroll1, PICTURE_MiniPreview.height(), IMAGE_MiniPreview.height(),
+                [this](float top) { IMAGE_MiniPreview.setTop(top); });
 }
 
 void FORM_MiniTavlo::IMAGE_MiniPreview_MouseDown(std::int16_t button, std::int16_t /*shift*/, float /*x*/,

@@ -41,5 +41,6 @@ class FORM_MiniTavlo : public platform::Form {
   bool fitsOnScreen() const;
   void sizeToPicture(platform::SkipFailingSteps& step);
   static void setScrollRange(platform::SkipFailingSteps& step, platform::ScrollBar& bar, float hiddenTwips);
-  static void scrollPicture(platform::ScrollBar& bar, const std::function<void(float)>& placePicture);
+  static void scrollPicture(platform::ScrollBar& bar, float shownTwips, float pictureTwips,
+                            const std::function<void(float)>& placePicture);
 };

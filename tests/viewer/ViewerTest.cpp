@@ -6,12 +6,20 @@
 #include "viewer/FORM_MiniTavlo.h"
 
 #include <QImage>
+#include <QPainter>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
+
+#include <array>
 
 using platform::DefaultInstance;
 
 namespace {
+
+struct Size {
+  float width, height;
+};
 
 // The screen is 15360 by 11520 twips, at 5 twips per pixel so that every
 // size below is a whole number of pixels.
@@ -24,16 +32,16 @@ class Viewer : public FreshProgram {
     seams.screen->dpiX = seams.screen->dpiY = 288;
   }
 
-  // A plain picture of the given natural size in twips.
-  QString pictureOfTwips(float width, float height) {
-    const QString name = QStringLiteral("t%1x%2.png").arg(width).arg(height);
-    QImage image(static_cast<int>(width / 5), static_cast<int>(height / 5), QImage::Format_RGB32);
+  // Opens a plain picture of the given natural size in twips, whose last
+  // column and last row are red, from the command line.
+  FORM_MiniTavlo& open(Size picture, std::int16_t commandFullSize = 1) {
+    const QString path = pathOf(QStringLiteral("t%1x%2.png").arg(picture.width).arg(picture.height));
+    QImage image(static_cast<int>(picture.width / 5), static_cast<int>(picture.height / 5), QImage::Format_RGB32);
     image.fill(Qt::darkCyan);
-    EXPECT_TRUE(image.save(pathOf(name)));
-    return pathOf(name);
-  }
-
-  FORM_MiniTavlo& openFromCommandLine(const QString& path, std::int16_t commandFullSize) {
+    QPainter(&image).fillRect(image.width() - 1, 0, 1, image.height(), Qt::red);
+    QPainter(&image).fillRect(0, image.height() - 1, image.width(), 1, Qt::red);
+    EXPECT_TRUE(image.save(path, "PNG", 90));  // quickly, with little compression
+    platform::discardAllForms();
     MODULE_Public::CommandFullSize = commandFullSize;
     platform::setCommandLine(path);
     FORM_MiniTavlo& viewer = DefaultInstance<FORM_MiniTavlo>::get();
@@ -41,164 +49,153 @@ class Viewer : public FreshProgram {
     return viewer;
   }
 
-  static void closeViewer(FORM_MiniTavlo& viewer) {
-    viewer.unload();
-    platform::discardAllForms();
+  static void click(FORM_MiniTavlo& viewer, Qt::MouseButton button) {
+    QTest::mouseClick(viewer.IMAGE_MiniPreview.widget(), button, {}, QPoint(3, 3));
   }
 
-  void rightClickOnPicture(FORM_MiniTavlo& viewer) {
-    QTest::mouseClick(viewer.IMAGE_MiniPreview.widget(), Qt::RightButton, {}, QPoint(3, 3));
+  // Whether the pixel of the viewer's picture area at (x, y) is red.
+  static bool redAt(FORM_MiniTavlo& viewer, int x, int y) {
+    const QColor shown = viewer.PICTURE_MiniPreview.widget()->grab(QRect(x, y, 1, 1)).toImage().pixelColor(0, 0);
+    return shown.red() > 200 && shown.green() < 60;
   }
 };
 
-struct Size {
-  float width, height;
-};
-
-TEST_F(Viewer, FitViewScalesTheLongerSideToTheSquare) {
+// Opening: the fit view for command-line pictures unless CommandFullSize is 1,
+// the window fitted to the picture, or scroll bars with their ranges in tens
+// of twips and steps of a quarter and a half (refused when they round to 0).
+TEST_F(Viewer, OpensAtTheFittedOrNaturalSizeWithScrollBarsWhereItDoesNotFit) {
   struct Case {
-    Size picture, shown;
+    Size picture;
+    std::int16_t fullSize;
+    Size shown;
     bool stretched;
+    Size window;
+    std::int32_t h[3], v[3];  // maximum, small and large change; no bars when h[0] < 0
   };
   const Case cases[] = {
-      {{3000, 1500}, {1575, 788}, true},  // 787.5 goes to the even neighbour
-      {{1500, 3000}, {788, 1575}, true},
-      {{2000, 2000}, {1575, 1575}, true},
-      {{1575, 1000}, {1575, 1000}, false},
+      {{3000, 1500}, 0, {1575, 788}, true, {1665, 1118}, {-1}, {}},  // 787.5 to the even neighbour
+      {{1500, 3000}, 2, {788, 1575}, true, {878, 1905}, {-1}, {}},
+      {{2000, 2000}, 0, {1575, 1575}, true, {1665, 1905}, {-1}, {}},
+      {{1575, 1000}, 0, {1575, 1000}, false, {1665, 1330}, {-1}, {}},
+      {{3000, 1500}, 1, {3000, 1500}, false, {3090, 1830}, {-1}, {}},
+      {{20000, 12000}, 1, {20000, 12000}, false, {15360, 11020}, {498, 124, 249}, {156, 39, 78}},
+      {{1000, 14000}, 1, {1000, 14000}, false, {1345, 11020}, {0, 1, 1}, {356, 89, 178}},
+      // As wide as the screen with the frame, and 400 twips short of its height.
+      {{15270, 1000}, 1, {15270, 1000}, false, {15360, 1585}, {26, 6, 13}, {0, 1, 1}},
+      {{1000, 11120}, 1, {1000, 11120}, false, {1345, 11020}, {0, 1, 1}, {68, 17, 34}},
+      {{15025, 12000}, 1, {15025, 12000}, false, {15360, 11020}, {1, 1, 1}, {156, 39, 78}},
+      {{15045, 12000}, 1, {15045, 12000}, false, {15360, 11020}, {3, 1, 2}, {156, 39, 78}},
+      {{15115, 12000}, 1, {15115, 12000}, false, {15360, 11020}, {10, 2, 5}, {156, 39, 78}},
+      {{19015, 12000}, 1, {19015, 12000}, false, {15360, 11020}, {400, 100, 200}, {156, 39, 78}},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.picture.width << " x " << c.picture.height);
-    FORM_MiniTavlo& viewer = openFromCommandLine(pictureOfTwips(c.picture.width, c.picture.height), 0);
+    SCOPED_TRACE(testing::Message() << c.picture.width << " x " << c.picture.height << " " << c.fullSize);
+    FORM_MiniTavlo& viewer = open(c.picture, c.fullSize);
     EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.width(), c.shown.width);
     EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.height(), c.shown.height);
     EXPECT_EQ(viewer.IMAGE_MiniPreview.stretch(), c.stretched);
-    EXPECT_FLOAT_EQ(viewer.windowWidth(), c.shown.width + 90);
-    EXPECT_FLOAT_EQ(viewer.windowHeight(), c.shown.height + 330);
-    EXPECT_FALSE(viewer.HScroll1.visible());
-    EXPECT_FALSE(viewer.VScroll1.visible());
+    EXPECT_FLOAT_EQ(viewer.windowWidth(), c.window.width);
+    EXPECT_FLOAT_EQ(viewer.windowHeight(), c.window.height);
     EXPECT_EQ(platform::Screen::mousePointer(), platform::Screen::DefaultPointer);
-    closeViewer(viewer);
+    const bool bars = c.h[0] >= 0;
+    EXPECT_EQ(viewer.HScroll1.visible(), bars);
+    EXPECT_EQ(viewer.VScroll1.visible(), bars);
+    const float bar = bars ? 255 : 0;
+    EXPECT_FLOAT_EQ(viewer.PICTURE_MiniPreview.width(), c.window.width - 90 - bar);
+    EXPECT_FLOAT_EQ(viewer.PICTURE_MiniPreview.height(), c.window.height - 330 - bar);
+    if (!bars) continue;
+    EXPECT_FLOAT_EQ(viewer.HScroll1.top(), viewer.PICTURE_MiniPreview.height());
+    EXPECT_FLOAT_EQ(viewer.VScroll1.left(), viewer.PICTURE_MiniPreview.width());
+    for (auto [scrollBar, expected] : {std::pair{&viewer.HScroll1, c.h}, std::pair{&viewer.VScroll1, c.v}}) {
+      EXPECT_EQ(scrollBar->enabled(), expected[0] > 0);
+      EXPECT_EQ((std::array<std::int32_t, 3>{scrollBar->max(), scrollBar->smallChange(), scrollBar->largeChange()}),
+                (std::array{expected[0], expected[1], expected[2]}));
+    }
   }
 }
 
-TEST_F(Viewer, OnlyOneSelectsTheNaturalSizeForACommandLinePicture) {
-  const QString path = pictureOfTwips(3000, 1500);
-  for (int flag : {0, 1, 2}) {
-    FORM_MiniTavlo& viewer = openFromCommandLine(path, static_cast<std::int16_t>(flag));
-    EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.width(), flag == 1 ? 3000 : 1575) << flag;
-    closeViewer(viewer);
-  }
-}
-
-TEST_F(Viewer, APictureLargerThanTheScreenGetsScrollBars) {
-  FORM_MiniTavlo& viewer = openFromCommandLine(pictureOfTwips(20000, 12000), 1);
-  EXPECT_FLOAT_EQ(viewer.PICTURE_MiniPreview.width(), 15015);
-  EXPECT_FLOAT_EQ(viewer.PICTURE_MiniPreview.height(), 10435);
-  EXPECT_TRUE(viewer.HScroll1.visible() && viewer.HScroll1.enabled());
-  EXPECT_TRUE(viewer.VScroll1.visible() && viewer.VScroll1.enabled());
-  EXPECT_EQ(viewer.HScroll1.max(), 498);  // 498.5 goes to the even neighbour
-  EXPECT_EQ(viewer.HScroll1.smallChange(), 124);
-  EXPECT_EQ(viewer.HScroll1.largeChange(), 249);
-  EXPECT_EQ(viewer.VScroll1.max(), 156);
-  EXPECT_EQ(viewer.VScroll1.smallChange(), 39);
-  EXPECT_EQ(viewer.VScroll1.largeChange(), 78);
-  EXPECT_FLOAT_EQ(viewer.windowWidth(), 15360);
-  EXPECT_FLOAT_EQ(viewer.windowHeight(), 11020);
-  EXPECT_FLOAT_EQ(viewer.HScroll1.top(), 10435);
-  EXPECT_FLOAT_EQ(viewer.VScroll1.left(), 15015);
-}
-
-TEST_F(Viewer, ANarrowTallPictureScrollsOnlyDownwards) {
-  FORM_MiniTavlo& viewer = openFromCommandLine(pictureOfTwips(1000, 14000), 1);
-  EXPECT_TRUE(viewer.VScroll1.enabled());
-  EXPECT_TRUE(viewer.HScroll1.visible());
-  EXPECT_FALSE(viewer.HScroll1.enabled());
-  EXPECT_EQ(viewer.HScroll1.max(), 0);
-  EXPECT_FLOAT_EQ(viewer.windowWidth(), 1000 + 255 + 90);
-  EXPECT_FLOAT_EQ(viewer.windowHeight(), 11520 - 500);
-}
-
-TEST_F(Viewer, TheFitTestIsStrict) {
-  // Exactly as wide as the screen with the frame, and 400 twips short of its
-  // height: neither fits.
-  for (Size picture : {Size{15270, 1000}, Size{1000, 11120}}) {
-    FORM_MiniTavlo& viewer = openFromCommandLine(pictureOfTwips(picture.width, picture.height), 1);
-    EXPECT_TRUE(viewer.HScroll1.visible()) << picture.width << " x " << picture.height;
-    closeViewer(viewer);
-  }
-}
-
-TEST_F(Viewer, EachRightOrMiddleClickDoublesTheDisplayedSize) {
-  FORM_MiniTavlo& viewer = openFromCommandLine(pictureOfTwips(3000, 2000), 1);
-  rightClickOnPicture(viewer);
-  EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.width(), 6000);
-  EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.height(), 4000);
-  EXPECT_TRUE(viewer.IMAGE_MiniPreview.stretch());
-  EXPECT_FLOAT_EQ(viewer.PICTURE_MiniPreview.width(), 6000);
-  EXPECT_FLOAT_EQ(viewer.windowWidth(), 6090);
-  EXPECT_FLOAT_EQ(viewer.windowHeight(), 4330);
-  EXPECT_FALSE(viewer.HScroll1.visible());
-
-  QTest::mouseClick(viewer.IMAGE_MiniPreview.widget(), Qt::MiddleButton, {}, QPoint(3, 3));
-  EXPECT_FLOAT_EQ(viewer.windowWidth(), 12090);
-  EXPECT_FALSE(viewer.HScroll1.visible());
-
-  rightClickOnPicture(viewer);
-  EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.width(), 24000);
-  EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.height(), 16000);
-  EXPECT_TRUE(viewer.HScroll1.visible() && viewer.HScroll1.enabled());
-  EXPECT_TRUE(viewer.VScroll1.visible() && viewer.VScroll1.enabled());
-  EXPECT_FLOAT_EQ(viewer.windowWidth(), 15360);
-}
-
-TEST_F(Viewer, ZoomingPastTheLargestWindowKeepsThatSide) {
-  FORM_MiniTavlo& viewer = openFromCommandLine(pictureOfTwips(3000, 1000), 1);
-  // 600 pixels doubled 15 times passes the largest widget, 16,777,215 pixels.
-  for (int click = 0; click < 16; ++click) rightClickOnPicture(viewer);
-  EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.width(), 3000.0f * (1 << 14));
-  EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.height(), 1000.0f * (1 << 16));
-  // Beyond what 16-bit scroll units reach, the maximum keeps the last one that
-  // fitted: 3000 x 64 twips less the 15015 shown, in tens, 17698.5 to even.
-  EXPECT_EQ(viewer.HScroll1.max(), 17698);
-  EXPECT_EQ(viewer.HScroll1.smallChange(), 4424);
-  EXPECT_EQ(viewer.HScroll1.largeChange(), 8849);
-  EXPECT_FLOAT_EQ(viewer.windowWidth(), 15360);
-  EXPECT_FALSE(viewer.IMAGE_MiniPreview.widget()->grab(QRect(0, 0, 50, 50)).isNull());
-}
-
-TEST_F(Viewer, StepsThatRoundToNothingAreRefused) {
+// Each right or middle click doubles the displayed size, drawn afresh at that
+// size; the window follows the picture while it fits, and past that the last
+// value of each scroll bar shows the picture's right or bottom edge, far
+// beyond 16-bit offsets. A side that would pass the largest widget keeps its size.
+TEST_F(Viewer, EachZoomStepDoublesThePictureAndTheScrollBarsReachItsEdges) {
   struct Case {
-    float excess;
-    std::int16_t max, smallChange, largeChange;
+    Size picture;
+    std::int16_t fullSize;
+    int clicks;
+    Size last;
   };
-  // Maximum 1: both steps round to 0 or 0.5 -> 0 and stay 1; maximum 3:
-  // 0.75 -> 1 and 1.5 -> 2; maximum 10: 2.5 -> 2 and 5.
-  for (const Case& c : {Case{10, 1, 1, 1}, Case{30, 3, 1, 2}, Case{100, 10, 2, 5}, Case{4000, 400, 100, 200}}) {
-    FORM_MiniTavlo& viewer = openFromCommandLine(pictureOfTwips(15015 + c.excess, 12000), 1);
-    EXPECT_EQ(viewer.HScroll1.max(), c.max);
-    EXPECT_EQ(viewer.HScroll1.smallChange(), c.smallChange) << c.excess;
-    EXPECT_EQ(viewer.HScroll1.largeChange(), c.largeChange) << c.excess;
-    closeViewer(viewer);
+  const Case cases[] = {
+      {{30000, 5000}, 1, 4, {480000, 80000}},  // a 6000-pixel photo at 16 times
+      {{3000, 1500}, 0, 4, {25200, 12608}},    // the fit view, not whole pixels
+      {{3000, 1000}, 1, 16, {3000 << 14, 1000 << 16}},
+  };
+  for (const Case& c : cases) {
+    FORM_MiniTavlo& viewer = open(c.picture, c.fullSize);
+    for (int step = 1; step <= c.clicks; ++step) {
+      SCOPED_TRACE(testing::Message() << c.picture.width << " x " << c.picture.height << " step " << step);
+      const Size before{viewer.IMAGE_MiniPreview.width(), viewer.IMAGE_MiniPreview.height()};
+      click(viewer, step % 2 ? Qt::RightButton : Qt::MiddleButton);
+      const float width = viewer.IMAGE_MiniPreview.width(), height = viewer.IMAGE_MiniPreview.height();
+      EXPECT_TRUE(viewer.IMAGE_MiniPreview.stretch());
+      EXPECT_TRUE(width == 2 * before.width || width == c.last.width);
+      EXPECT_TRUE(height == 2 * before.height || height == c.last.height);
+      if (width + 90 < 15360 && height + 830 < 11520) {
+        EXPECT_FALSE(viewer.HScroll1.visible());
+        EXPECT_FLOAT_EQ(viewer.windowWidth(), width + 90);
+        EXPECT_FLOAT_EQ(viewer.windowHeight(), height + 330);
+      } else {
+        ASSERT_TRUE(viewer.HScroll1.visible() && viewer.VScroll1.visible());
+        viewer.HScroll1.setValue(viewer.HScroll1.max());
+        viewer.VScroll1.setValue(viewer.VScroll1.max());
+      }
+      EXPECT_NEAR(viewer.IMAGE_MiniPreview.left() + width, viewer.PICTURE_MiniPreview.width(), 10);
+      EXPECT_NEAR(viewer.IMAGE_MiniPreview.top() + height, viewer.PICTURE_MiniPreview.height(), 10);
+      const QRect image = viewer.IMAGE_MiniPreview.widget()->geometry();
+      const QSize box = viewer.PICTURE_MiniPreview.widget()->size();
+      EXPECT_EQ(image.right(), box.width() - 1);
+      EXPECT_EQ(image.bottom(), box.height() - 1);
+      EXPECT_TRUE(redAt(viewer, box.width() - 1, 0)) << "the last column";
+      EXPECT_TRUE(redAt(viewer, 0, box.height() - 1)) << "the last row";
+    }
+    EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.width(), c.last.width);
+    EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.height(), c.last.height);
   }
 }
 
-TEST_F(Viewer, ScrollingMovesThePictureTenTwipsAUnitUpTo3276) {
-  FORM_MiniTavlo& viewer = openFromCommandLine(pictureOfTwips(50000, 12000), 1);
-  viewer.HScroll1.setValue(400);
-  EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.left(), -4000);
+// Ten twips a unit in each direction on its own, past the 16-bit 3276 units.
+// An arrow moves the picture by the small change at once; a dragged thumb
+// moves it only when let go.
+TEST_F(Viewer, ScrollingMovesThePictureTenTwipsAUnitAndByAThumbWhenLetGo) {
+  FORM_MiniTavlo& viewer = open({50000, 12000});
   viewer.VScroll1.setValue(100);
+  for (const std::int32_t value : {400, 3276, 3277, 0}) {
+    viewer.HScroll1.setValue(value);
+    EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.left(), -10.0f * static_cast<float>(value));
+    EXPECT_EQ(viewer.HScroll1.value(), value);
+  }
   EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.top(), -1000);
-  viewer.HScroll1.setValue(3276);
-  EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.left(), -32760);
-  // One more unit leaves 16-bit arithmetic: that direction goes back to the start.
-  viewer.HScroll1.setValue(3277);
-  EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.left(), 0);
-  EXPECT_EQ(viewer.HScroll1.value(), 0);
-  EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.top(), -1000);
+
+  QScrollBar* bar = viewer.HScroll1.scrollBar();
+  QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() - 4, bar->height() / 2));
+  EXPECT_EQ(viewer.HScroll1.value(), 874);
+  EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.left(), -8740);
+  // The thumb covers a third of the track, a sixth of the way along.
+  const QPoint onThumb(bar->width() / 4, bar->height() / 2);
+  QTest::mousePress(bar, Qt::LeftButton, {}, onThumb);
+  ASSERT_TRUE(bar->isSliderDown());
+  QTest::mouseMove(bar, onThumb + QPoint(600, 0));
+  EXPECT_GT(bar->sliderPosition(), 874);
+  EXPECT_EQ(viewer.HScroll1.value(), 874);
+  EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.left(), -8740);
+  QTest::mouseRelease(bar, Qt::LeftButton, {}, onThumb + QPoint(600, 0));
+  EXPECT_EQ(viewer.HScroll1.value(), bar->sliderPosition());
+  EXPECT_GT(viewer.HScroll1.value(), 874);
+  EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.left(), -10.0f * static_cast<float>(viewer.HScroll1.value()));
 }
 
 TEST_F(Viewer, OnlyEscOfTheKeysClosesAndTheCornerBetweenTheScrollBarsDoesNothing) {
-  FORM_MiniTavlo& viewer = openFromCommandLine(pictureOfTwips(20000, 12000), 1);
+  FORM_MiniTavlo& viewer = open({20000, 12000});
   const QPoint corner(platform::twipsToPixelsX(15015 + 100), platform::twipsToPixelsY(10435 + 100));
   QTest::mouseClick(&viewer, Qt::LeftButton, {}, corner);
   QApplication::setActiveWindow(&viewer);
@@ -212,7 +209,7 @@ TEST_F(Viewer, OnlyEscOfTheKeysClosesAndTheCornerBetweenTheScrollBarsDoesNothing
 
 TEST_F(Viewer, OpenedByTheRightButtonOnAPreviewedPictureItShowsItAtItsOwnSizeAndReturns) {
   writeFile(QStringLiteral("notes.txt"), "not a picture");
-  pictureOfTwips(3000, 1500);
+  writePicture(QStringLiteral("picture.png"), 600, 300);
   MODULE_Public::CommandFullSize = 0;  // the fit view is for command-line pictures only
   FORM_Tavlo& browser = DefaultInstance<FORM_Tavlo>::get();
   browser.showForm();
@@ -233,7 +230,7 @@ TEST_F(Viewer, OpenedByTheRightButtonOnAPreviewedPictureItShowsItAtItsOwnSizeAnd
     FORM_MiniTavlo& viewer = DefaultInstance<FORM_MiniTavlo>::get();
     shownWidth = viewer.IMAGE_MiniPreview.width();
     flagWhileOpen = MODULE_Public::ViewerFromBrowser;
-    QTest::mouseClick(viewer.IMAGE_MiniPreview.widget(), Qt::LeftButton, {}, QPoint(3, 3));
+    click(viewer, Qt::LeftButton);
   });
   QTest::mousePress(preview, Qt::RightButton, {}, QPoint(3, 3));
 

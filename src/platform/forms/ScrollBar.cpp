@@ -9,9 +9,9 @@ namespace platform {
 
 namespace {
 
-std::int16_t checkedStep(int step) {
-  if (step < 1 || step > 32767) raise(errors::InvalidPropertyValue);
-  return static_cast<std::int16_t>(step);
+std::int32_t checkedStep(std::int32_t step) {
+  if (step < 1) raise(errors::InvalidPropertyValue);
+  return step;
 }
 
 }  // namespace
@@ -21,32 +21,34 @@ ScrollBar::ScrollBar(QWidget* parent, Qt::Orientation orientation) : Control(new
   bar_->setRange(0, 32767);
   bar_->setSingleStep(1);
   bar_->setPageStep(1);
+  // The value follows a dragged thumb only when it is let go.
+  bar_->setTracking(false);
   QObject::connect(bar_, &QScrollBar::valueChanged, bar_, [this] {
     asUserAction([&] { raiseEvent(Change); });
   });
 }
 
-std::int16_t ScrollBar::value() const { return static_cast<std::int16_t>(bar_->value()); }
+std::int32_t ScrollBar::value() const { return bar_->value(); }
 
-void ScrollBar::setValue(std::int16_t value) {
+void ScrollBar::setValue(std::int32_t value) {
   if (value < bar_->minimum() || value > bar_->maximum()) raise(errors::InvalidPropertyValue);
   bar_->setValue(value);
 }
 
-std::int16_t ScrollBar::min() const { return static_cast<std::int16_t>(bar_->minimum()); }
+std::int32_t ScrollBar::min() const { return bar_->minimum(); }
 
-void ScrollBar::setMin(std::int16_t min) { bar_->setMinimum(min); }
+void ScrollBar::setMin(std::int32_t min) { bar_->setMinimum(min); }
 
-std::int16_t ScrollBar::max() const { return static_cast<std::int16_t>(bar_->maximum()); }
+std::int32_t ScrollBar::max() const { return bar_->maximum(); }
 
-void ScrollBar::setMax(std::int16_t max) { bar_->setMaximum(max); }
+void ScrollBar::setMax(std::int32_t max) { bar_->setMaximum(max); }
 
-std::int16_t ScrollBar::smallChange() const { return static_cast<std::int16_t>(bar_->singleStep()); }
+std::int32_t ScrollBar::smallChange() const { return bar_->singleStep(); }
 
-void ScrollBar::setSmallChange(int step) { bar_->setSingleStep(checkedStep(step)); }
+void ScrollBar::setSmallChange(std::int32_t step) { bar_->setSingleStep(checkedStep(step)); }
 
-std::int16_t ScrollBar::largeChange() const { return static_cast<std::int16_t>(bar_->pageStep()); }
+std::int32_t ScrollBar::largeChange() const { return bar_->pageStep(); }
 
-void ScrollBar::setLargeChange(int step) { bar_->setPageStep(checkedStep(step)); }
+void ScrollBar::setLargeChange(std::int32_t step) { bar_->setPageStep(checkedStep(step)); }
 
 }  // namespace platform

@@ -8,23 +8,24 @@ class QScrollBar;
 
 namespace platform {
 
-// A scroll bar with 16-bit value, minimum and maximum. Small and large
-// changes accept only 1 to 32767: another value raises the invalid property
-// value error and the old step stays. Every change of value raises Change.
+// A scroll bar with 32-bit value, minimum and maximum. Small and large
+// changes must be at least 1: another value raises the invalid property
+// value error and the old step stays. Every change of value raises Change; a
+// dragged thumb changes the value when it is released.
 class ScrollBar : public Control {
  public:
   ScrollBar(QWidget* parent, Qt::Orientation orientation);
 
-  std::int16_t value() const;
-  void setValue(std::int16_t value);
-  std::int16_t min() const;
-  void setMin(std::int16_t min);
-  std::int16_t max() const;
-  void setMax(std::int16_t max);
-  std::int16_t smallChange() const;
-  void setSmallChange(int step);
-  std::int16_t largeChange() const;
-  void setLargeChange(int step);
+  std::int32_t value() const;
+  void setValue(std::int32_t value);
+  std::int32_t min() const;
+  void setMin(std::int32_t min);
+  std::int32_t max() const;
+  void setMax(std::int32_t max);
+  std::int32_t smallChange() const;
+  void setSmallChange(std::int32_t step);
+  std::int32_t largeChange() const;
+  void setLargeChange(std::int32_t step);
 
   QScrollBar* scrollBar() const { return bar_; }
 
