@@ -17,6 +17,10 @@ PREFIX ?= /usr/local
 DESTDIR ?=
 # PREFIX=~/.local as make sees it, when the shell left the ~ alone.
 INSTALL_PREFIX = $(abspath $(patsubst ~%,$(HOME)%,$(PREFIX)))
+# The desktop finds the programs for a file type ("Open With") through the
+# cache that update-desktop-database keeps beside the desktop entries.
+UPDATE_OPEN_WITH = if command -v update-desktop-database >/dev/null && [ -d "$(INSTALL_PREFIX)/share/applications" ]; then \
+  update-desktop-database -q "$(INSTALL_PREFIX)/share/applications"; fi
 
 .PHONY: all deps build program run test install uninstall package bench fuzz clean
 
@@ -51,6 +55,7 @@ install: deps
 	@$(CONFIGURE) -DCMAKE_INSTALL_PREFIX="$(INSTALL_PREFIX)" >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS) --target tavlo tavlo-metafile-helper manual
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD)
+	@$(if $(DESTDIR),,$(UPDATE_OPEN_WITH))
 
 # Removes the files the last `make install` from this build folder put in place.
 uninstall:
@@ -58,6 +63,7 @@ uninstall:
 	xargs -d '\n' rm -f < $(BUILD)/install_manifest.txt
 	@xargs -d '\n' -n1 dirname < $(BUILD)/install_manifest.txt | grep '/libexec/tavlo$$' | sort -u | xargs -r -d '\n' rmdir --ignore-fail-on-non-empty
 	@rm $(BUILD)/install_manifest.txt
+	@$(if $(DESTDIR),,$(UPDATE_OPEN_WITH))
 
 # A Debian package (tavlo_VERSION_ARCH.deb in $(BUILD)-package) for /usr,
 # its dependencies computed from the shared libraries.

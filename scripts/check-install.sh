@@ -12,8 +12,15 @@ build=$(cd "${1:?usage: check-install.sh BUILD-FOLDER}" && pwd)
 source=$(cd "$(dirname "$0")/.." && pwd)
 work=$(mktemp -d)
 started=()
+# The programs end before the display they show on.
 finish() {
-  for pid in "${started[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for ((i = ${#started[@]} - 1; i >= 0; i--)); do
+    kill "${started[i]}" 2>/dev/null || continue
+    for _ in $(seq 100); do
+      kill -0 "${started[i]}" 2>/dev/null || break
+      sleep 0.05
+    done
+  done
   rm -rf "$work"
 }
 trap finish EXIT
@@ -53,7 +60,7 @@ manual_warnings=$(zcat "$usr/share/man/man1/tavlo.1.gz" | groff -man -Tutf8 -ww 
 # The two command lines that are not a path.
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 [[ "$("$usr/bin/tavlo" --version)" == "Tavlo $version" ]] || fail "--version does not print Tavlo $version"
-"$usr/bin/tavlo" --help | grep -q '^Usage: tavlo \[PICTURE\]' || fail "--help prints no usage"
+[[ "$("$usr/bin/tavlo" --help)" == "Usage: tavlo [PICTURE]"* ]] || fail "--help prints no usage"
 
 # A display of our own, and a home of our own for settings and associations.
 exec 3>"$work/display"
@@ -96,7 +103,13 @@ icons=$(xprop -id "$window" -len 1000000 -f _NET_WM_ICON 32c _NET_WM_ICON | sed 
 kill "${started[-1]}"
 wait "${started[-1]}" 2>/dev/null || true
 
-# Open With: the installed desktop entry as the default for JPEG.
+# Open With: Tavlo is offered for its types once the desktop's cache is
+# updated (make install and the package's trigger do it), and, made the
+# default for JPEG, opens a photo.
+update-desktop-database "$usr/share/applications"
+for type in image/png image/x-win-bitmap image/wmf; do
+  [[ "$(gio mime "$type")" == *$'\n\ttavlo.desktop'* ]] || fail "Open With does not offer Tavlo for $type"
+done
 cp "$source/tests/data/pillow_hopper.jpg" "$work/photo.jpg"
 gio mime image/jpeg tavlo.desktop >/dev/null
 gio open "$work/photo.jpg"
