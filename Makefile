@@ -68,7 +68,8 @@ uninstall:
 # A Debian package (tavlo_VERSION_ARCH.deb in $(BUILD)-package) for /usr,
 # its dependencies computed from the shared libraries.
 package: deps
-	@cmake -S . -B $(BUILD)-package -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DTAVLO_BUILD_TESTS=OFF -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
+	@cmake -S . -B $(BUILD)-package -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DTAVLO_WERROR=$(WERROR) -DTAVLO_BUILD_TESTS=OFF \
+	  -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
 	@cmake --build $(BUILD)-package -j $(JOBS) --target tavlo tavlo-metafile-helper manual
 	cd $(BUILD)-package && cpack -G DEB
 
