@@ -92,16 +92,22 @@ cp "$source/tests/data/metafiles/libgdiplus_test.wmf" "$work/drawing.wmf"
 "$usr/bin/tavlo" "$work/drawing.wmf" &
 started+=($!)
 viewer_window
-[[ -n $window && "$(process_of "$window")" == "${started[-1]}" ]] || fail "the installed program did not open the viewer on a metafile"
+[[ -n $window && "$(process_of "$window")" == "${started[-1]}" ]] ||
+  fail "the installed program did not open the viewer on a metafile"
 helper=$(for child in $(pgrep -P "${started[-1]}"); do readlink "/proc/$child/exe"; done)
 [[ $helper == "$usr/libexec/tavlo/tavlo-metafile-helper" ]] || fail "the metafile was not drawn by the installed helper"
 # _NET_WM_ICON holds width, height and the pixels of each size in turn.
 icons=$(xprop -id "$window" -len 1000000 -f _NET_WM_ICON 32c _NET_WM_ICON | sed 's/.*= //' | tr -d ' ' | tr ',' '\n' |
-  awk '{ v[NR] = $1 } END { for (n = 1; n < NR; n += 2 + v[n] * v[n + 1]) print v[n] "x" v[n + 1] }' | sort -n | tr '\n' ' ')
+  awk '{ v[NR] = $1 } END { for (n = 1; n < NR; n += 2 + v[n] * v[n + 1]) print v[n] "x" v[n + 1] }' |
+  sort -n | tr '\n' ' ')
 [[ $icons == "16x16 22x22 24x24 32x32 48x48 64x64 128x128 256x256 " ]] ||
   fail "the viewer window's icon has the sizes $icons"
 kill "${started[-1]}"
 wait "${started[-1]}" 2>/dev/null || true
+for _ in $(seq 100); do
+  xwininfo -id "$window" >/dev/null 2>&1 || break
+  sleep 0.05
+done
 
 # Open With: Tavlo is offered for its types once the desktop's cache is
 # updated (make install and the package's trigger do it), and, made the
@@ -119,4 +125,4 @@ pid=$(process_of "$window")
 started+=("$pid")
 [[ "$(readlink "/proc/$pid/exe")" == "$usr/bin/tavlo" ]] || fail "gio open started another program"
 [[ "$(tr '\0' '\n' <"/proc/$pid/cmdline" | tail -n1)" == "$work/photo.jpg" ]] || fail "gio open gave Tavlo another file"
-echo "check-install: all installed files, the desktop entry, the metainfo, the viewer with the helper and Open With are right"
+echo "check-install: the installed files, desktop entry, metainfo, viewer with its helper and Open With are right"

@@ -23,7 +23,8 @@ void announce() {
 }
 
 QString answerFor(const QString& commandLine) {
-  if (commandLine == QLatin1String("--version")) return ProgramInfo::Name + QLatin1Char(' ') + ProgramInfo::Version + QLatin1Char('\n');
+  if (commandLine == QLatin1String("--version"))
+    return ProgramInfo::Name + QLatin1Char(' ') + ProgramInfo::Version + QLatin1Char('\n');
   if (commandLine != QLatin1String("--help")) return QString();
   return QStringLiteral(
       "Usage: tavlo [PICTURE]\n"
