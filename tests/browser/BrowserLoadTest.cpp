@@ -4,7 +4,6 @@
 #include "dialogs/FORM_Settings.h"
 #include "startup/MODULE_Public.h"
 
-#include <QFile>
 #include <QMimeDatabase>
 
 namespace {
@@ -78,12 +77,10 @@ TEST_F(BrowserLoad, TheLastFilterItemListsTheOtherPictureTypesAndTheDesktopEntry
   clickRow(browser, "g.TIF");
   EXPECT_NE(browser.IMAGE_Preview.picture().handle(), 0u);
 
-  QFile entry(testData("../../data/tavlo.desktop"));
-  ASSERT_TRUE(entry.open(QIODevice::ReadOnly | QIODevice::Text));
-  QStringList offered;
-  while (!entry.atEnd())
-    if (const QString line = QString::fromUtf8(entry.readLine()).trimmed(); line.startsWith("MimeType="))
-      offered = line.mid(9).split(';', Qt::SkipEmptyParts);
+  const QStringList offered = QString::fromUtf8(contentsOf(testData("../../data/tavlo.desktop")))
+                                  .section("\nMimeType=", 1)
+                                  .section('\n', 0, 0)
+                                  .split(';', Qt::SkipEmptyParts);
   const QMimeDatabase types;
   for (int item = 0; item < browser.COMBO_Filter.listCount(); ++item) {
     for (const QString& pattern : browser.COMBO_Filter.list(item).split(';')) {

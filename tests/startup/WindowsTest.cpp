@@ -6,7 +6,6 @@
 #include "dialogs/FORM_About.h"
 #include "dialogs/FORM_Settings.h"
 #include "support/FreshProgram.h"
-#include "viewer/FORM_MiniTavlo.h"
 
 #include <QAccessible>
 #include <QCheckBox>
@@ -19,44 +18,38 @@ namespace {
 
 using platform::DefaultInstance;
 
-std::vector<platform::Form*> everyWindowLoaded() {
-  DefaultInstance<FORM_Settings>::get().load();
-  DefaultInstance<FORM_Tavlo>::get().showForm();
-  DefaultInstance<FORM_About>::get().load();
-  DefaultInstance<FORM_MiniTavlo>::get();
-  return platform::liveForms();
-}
-
-// The rectangle the style gives a button's caption inside the button.
-QRect captionRoom(const QAbstractButton& button) {
+// Where a control's caption goes, as the style lays the control out.
+QRect captionRoom(QWidget* control, QString& caption, int& layout) {
+  if (const auto* label = qobject_cast<QLabel*>(control)) {
+    caption = label->text();
+    if (label->wordWrap()) layout |= Qt::TextWordWrap;
+    return label->contentsRect();
+  }
+  const auto* button = qobject_cast<QAbstractButton*>(control);
+  if (!button) return {};
   QStyleOptionButton option;
-  option.initFrom(&button);
-  option.text = button.text();
-  const QStyle::SubElement caption = qobject_cast<const QCheckBox*>(&button)      ? QStyle::SE_CheckBoxContents
-                                     : qobject_cast<const QRadioButton*>(&button) ? QStyle::SE_RadioButtonContents
-                                                                                  : QStyle::SE_PushButtonContents;
-  return button.style()->subElementRect(caption, &option, &button);
+  option.initFrom(button);
+  option.text = caption = button->text();
+  return button->style()->subElementRect(qobject_cast<QCheckBox*>(control)      ? QStyle::SE_CheckBoxContents
+                                         : qobject_cast<QRadioButton*>(control) ? QStyle::SE_RadioButtonContents
+                                                                                : QStyle::SE_PushButtonContents,
+                                         &option, button);
 }
 
 TEST_F(FreshProgram, EveryCaptionFitsItsControlAtTheProgramsFont) {
+  DefaultInstance<FORM_Settings>::get().load();
+  DefaultInstance<FORM_Tavlo>::get().showForm();
+  DefaultInstance<FORM_About>::get().load();
   int measured = 0;
-  for (platform::Form* window : everyWindowLoaded()) {
+  for (platform::Form* window : platform::liveForms()) {
     for (QWidget* control : window->findChildren<QWidget*>()) {
-      QRect room;
       QString caption;
       int layout = Qt::TextShowMnemonic;
-      if (const auto* button = qobject_cast<QAbstractButton*>(control)) {
-        room = captionRoom(*button);
-        caption = button->text();
-      } else if (const auto* label = qobject_cast<QLabel*>(control)) {
-        room = label->contentsRect();
-        caption = label->text();
-        if (label->wordWrap()) layout |= Qt::TextWordWrap;
-      }
+      const QRect room = captionRoom(control, caption, layout);
       if (caption.isEmpty()) continue;
       ++measured;
-      const QRect needed = control->fontMetrics().boundingRect(room, layout, caption);
-      EXPECT_TRUE(room.contains(needed)) << window->caption().toStdString() << ": " << caption.toStdString();
+      EXPECT_TRUE(room.contains(control->fontMetrics().boundingRect(room, layout, caption)))
+          << window->caption().toStdString() << ": " << caption.toStdString();
     }
   }
   // The browser's (its size labels are empty until a preview), the settings dialog's, the about box's.
@@ -64,17 +57,13 @@ TEST_F(FreshProgram, EveryCaptionFitsItsControlAtTheProgramsFont) {
 }
 
 TEST_F(FreshProgram, ScreenReadersAnnounceTheBrowsersPictureButtonsListsAndPreview) {
-  FORM_Tavlo& browser = DefaultInstance<FORM_Tavlo>::get();
-  browser.showForm();
+  FORM_Tavlo& b = DefaultInstance<FORM_Tavlo>::get();
   const std::pair<const platform::Control*, const char*> named[] = {
-      {&browser.BUTTON_Open, "Open"},     {&browser.BUTTON_Fullsize, "Full Size"},
-      {&browser.BUTTON_Rename, "Rename"}, {&browser.BUTTON_Delete, "Delete"},
-      {&browser.Drive1, "Volumes"},       {&browser.Dir1, "Folders"},
-      {&browser.COMBO_Filter, "File Types"}, {&browser.File1, "Files"},
-      {&browser.IMAGE_Preview, "Preview"}, {&browser.BUTTON_Settings, "Settings"},
-  };
+      {&b.BUTTON_Open, "Open"},   {&b.BUTTON_Fullsize, "Full Size"}, {&b.BUTTON_Rename, "Rename"},
+      {&b.BUTTON_Delete, "Delete"}, {&b.Drive1, "Volumes"},          {&b.Dir1, "Folders"},
+      {&b.COMBO_Filter, "File Types"}, {&b.File1, "Files"},         {&b.IMAGE_Preview, "Preview"}};
   for (const auto& [control, name] : named) {
-    QAccessibleInterface* announced = QAccessible::queryAccessibleInterface(control->widget());
+    const QAccessibleInterface* announced = QAccessible::queryAccessibleInterface(control->widget());
     ASSERT_NE(announced, nullptr) << name;
     // Qt names a combo box on Linux by its text; its description says what it is.
     const auto said = qobject_cast<QComboBox*>(control->widget()) ? QAccessible::Description : QAccessible::Name;
