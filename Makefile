@@ -1,5 +1,7 @@
 # Tavlo: `make run` builds and starts the program, `make test` builds and runs
 # every test. Both install the Debian packages they need first.
+# `make install` (PREFIX=/usr/local; PREFIX=~/.local needs no root; DESTDIR
+# stages the files elsewhere), `make uninstall`, `make package` (a .deb).
 
 BUILD ?= build
 BUILD_TYPE ?= RelWithDebInfo
@@ -11,7 +13,16 @@ CONFIGURE = cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DTAVLO_WERR
 
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build program run test bench fuzz clean
+PREFIX ?= /usr/local
+DESTDIR ?=
+# PREFIX=~/.local as make sees it, when the shell left the ~ alone.
+INSTALL_PREFIX = $(abspath $(patsubst ~%,$(HOME)%,$(PREFIX)))
+# The desktop finds the programs for a file type ("Open With") through the
+# cache that update-desktop-database keeps beside the desktop entries.
+UPDATE_OPEN_WITH = if command -v update-desktop-database >/dev/null && [ -d "$(INSTALL_PREFIX)/share/applications" ]; then \
+  update-desktop-database -q "$(INSTALL_PREFIX)/share/applications"; fi
+
+.PHONY: all deps build program run test install uninstall package bench fuzz clean
 
 all: build
 
@@ -38,10 +49,34 @@ run:
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
+# The program, its metafile helper, desktop entry, metainfo, icons and manual
+# page under PREFIX. The list of installed files is kept for `make uninstall`.
+install: deps
+	@$(CONFIGURE) -DCMAKE_INSTALL_PREFIX="$(INSTALL_PREFIX)" >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS) --target tavlo tavlo-metafile-helper manual
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD)
+	@$(if $(DESTDIR),,$(UPDATE_OPEN_WITH))
+
+# Removes the files the last `make install` from this build folder put in place.
+uninstall:
+	@test -f $(BUILD)/install_manifest.txt || { echo "make uninstall: $(BUILD) has installed nothing"; exit 1; }
+	xargs -d '\n' rm -f < $(BUILD)/install_manifest.txt
+	@xargs -d '\n' -n1 dirname < $(BUILD)/install_manifest.txt | grep '/libexec/tavlo$$' | sort -u | xargs -r -d '\n' rmdir --ignore-fail-on-non-empty
+	@rm $(BUILD)/install_manifest.txt
+	@$(if $(DESTDIR),,$(UPDATE_OPEN_WITH))
+
+# A Debian package (tavlo_VERSION_ARCH.deb in $(BUILD)-package) for /usr,
+# its dependencies computed from the shared libraries.
+package: deps
+	@cmake -S . -B $(BUILD)-package -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DTAVLO_WERROR=$(WERROR) -DTAVLO_BUILD_TESTS=OFF \
+	  -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
+	@cmake --build $(BUILD)-package -j $(JOBS) --target tavlo tavlo-metafile-helper manual
+	cd $(BUILD)-package && cpack -G DEB
+
 bench: deps
 	@cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DTAVLO_BUILD_TESTS=OFF -DTAVLO_BUILD_BENCHMARKS=ON >/dev/null
 	@cmake --build $(BUILD)-bench -j $(JOBS)
-	QT_QPA_PLATFORM=offscreen $(BUILD)-bench/bench/tavlo_bench
+	QT_QPA_PLATFORM=offscreen $(BUILD)-bench/tavlo_bench
 
 # Fuzzes metafile loading with libFuzzer under AddressSanitizer for
 # FUZZ_SECONDS; new inputs go to $(BUILD)-fuzz/corpus, crashes to $(BUILD)-fuzz/crashes.
@@ -56,4 +91,4 @@ fuzz: deps
 	  -fork=$(JOBS) -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1 -artifact_prefix=$(BUILD)-fuzz/crashes/
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-fuzz
+	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-fuzz $(BUILD)-package

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
-"""Writes Tavlo's pixel art: the program icon (tavlo.ico, 32x32 and 16x16 in
-16 colours) and the 20x20 pictures of the browser's buttons (PNG).
-Run it from this folder after changing a drawing; the files are kept in git."""
+"""Writes Tavlo's pixel art: the program icon in 16 colours at every size the
+desktop asks for (icons/tavlo-N.png, drawn afresh for each size up to 64 and
+doubled pixel for pixel above that) and the 20x20 pictures of the browser's
+buttons (PNG). Run it from this folder after changing a drawing; the files are
+kept in git."""
 import math
 import struct
 import zlib
@@ -159,41 +161,23 @@ def png(rows, path):
                 chunk(b'IDAT', zlib.compress(raw, 9)) + chunk(b'IEND', b''))
 
 
-def ico_image(rows):
-    """One 16-colour icon image: header, palette, colour bits and mask, bottom row first."""
-    size = len(rows)
-    header = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, 4, 0, 0, 0, 0, 16, 0)
-    palette = b''.join(bytes((b, g, r, 0)) for r, g, b in PALETTE)
-    colour_stride = ((size * 4 + 31) // 32) * 4
-    mask_stride = ((size + 31) // 32) * 4
-    colours, mask = b'', b''
-    for row in reversed(rows):
-        nibbles = [KEY.get(c, 0) for c in row]
-        line = bytes((nibbles[i] << 4) | nibbles[i + 1] for i in range(0, size, 2))
-        colours += line.ljust(colour_stride, b'\0')
-        bits = 0
-        for i, c in enumerate(row):
-            if c == '.':
-                bits |= 1 << (size - 1 - i)
-        mask += bits.to_bytes(size // 8, 'big').ljust(mask_stride, b'\0')
-    return header + palette + colours + mask
+def enlarged(rows, factor):
+    """Each pixel as a factor x factor square: pixel art scaled without blur."""
+    return [''.join(c * factor for c in row) for row in rows for _ in range(factor)]
 
 
-def ico(images, path):
-    data = [ico_image(rows) for rows in images]
-    offset = 6 + 16 * len(images)
-    out = struct.pack('<HHH', 0, 1, len(images))
-    for rows, blob in zip(images, data):
-        out += struct.pack('<BBBBHHII', len(rows), len(rows), 16, 0, 1, 4, len(blob), offset)
-        offset += len(blob)
-    with open(path, 'wb') as f:
-        f.write(out + b''.join(data))
+ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
+
+
+def icon(size):
+    return eye(size) if size <= 64 else enlarged(eye(64), size // 64)
 
 
 if __name__ == '__main__':
     for rows in (OPEN, FULL_SIZE, RENAME, DELETE):
         assert len(rows) == 20 and all(len(r) == 20 for r in rows)
-    ico([eye(32), eye(16)], 'tavlo.ico')
+    for size in ICON_SIZES:
+        png(icon(size), 'icons/tavlo-%d.png' % size)
     png(OPEN, 'open.png')
     png(FULL_SIZE, 'fullsize.png')
     png(RENAME, 'rename.png')

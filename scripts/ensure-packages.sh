@@ -10,6 +10,8 @@ packages=(
   libgtest-dev libbenchmark-dev
   fonts-liberation2
   libwmf-dev libemf2svg-dev libuemf-dev librsvg2-dev libemf-dev fonts-urw-base35
+  # Installing, packaging and checking the installed program on a desktop.
+  desktop-file-utils appstream dpkg-dev groff-base libglib2.0-bin xvfb x11-utils procps
 )
 # More packages, for a task that needs them, may be named as arguments.
 packages+=("$@")

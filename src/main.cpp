@@ -1,6 +1,6 @@
-#include "ProgramInfo.h"
 #include "platform/desktop/CommandLine.h"
 #include "startup/MODULE_Command.h"
+#include "startup/ProgramIdentity.h"
 
 #include <QApplication>
 #include <QWidget>
@@ -23,23 +23,28 @@ int main(int argc, char** argv) {
   // its own options still reaches the program.
   QStringList arguments;
   for (int i = 1; i < argc; ++i) arguments.append(QString::fromLocal8Bit(argv[i]));
+  const QString commandLine = platform::joinArguments(arguments);
+
+  // "--version" and "--help" ask about the program; they need no display.
+  if (const QString answer = ProgramIdentity::answerFor(commandLine); !answer.isEmpty()) {
+    std::fputs(answer.toLocal8Bit().constData(), stdout);
+    return EXIT_SUCCESS;
+  }
 
   if (!hasDisplay()) {
     std::fputs("tavlo: no display to open a window on (neither DISPLAY nor WAYLAND_DISPLAY is set); "
-               "run it on a desktop, or headless as: xvfb-run build/tavlo\n",
+               "run it on a desktop, or headless as: xvfb-run tavlo\n",
                stderr);
     return EXIT_FAILURE;
   }
 
   int qtArgc = 1;
   QApplication application(qtArgc, argv);
-  QApplication::setApplicationName(ProgramInfo::Name);
-  QApplication::setApplicationVersion(ProgramInfo::Version);
-  QApplication::setOrganizationName(ProgramInfo::Name);
+  ProgramIdentity::announce();
   // The program ends when its main window says so, not when a window closes.
   QApplication::setQuitOnLastWindowClosed(false);
 
-  platform::setCommandLine(platform::joinArguments(arguments));
+  platform::setCommandLine(commandLine);
   MODULE_Command::Main();
   // Nothing to show (start-up failed and said so): the run is over.
   const QWidgetList windows = QApplication::topLevelWidgets();

@@ -1,11 +1,25 @@
 #include "browser/ButtonPictures.h"
 
+#include <QPixmap>
+
 namespace ButtonPictures {
 
-QIcon open() { return QIcon(QStringLiteral(":/pictures/open.png")); }
-QIcon fullSize() { return QIcon(QStringLiteral(":/pictures/fullsize.png")); }
-QIcon rename() { return QIcon(QStringLiteral(":/pictures/rename.png")); }
-QIcon remove() { return QIcon(QStringLiteral(":/pictures/delete.png")); }
-QIcon windowIcon() { return QIcon(QStringLiteral(":/pictures/tavlo.ico")); }
+namespace {
+
+// The drawing, and each of its pixels as a 2 x 2 square for screens that
+// show two pixels for one, so that the picture stays sharp there.
+QIcon pixelArt(const QString& path) {
+  const QPixmap drawing(path);
+  QIcon picture(drawing);
+  picture.addPixmap(drawing.scaled(drawing.size() * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+  return picture;
+}
+
+}  // namespace
+
+QIcon open() { return pixelArt(QStringLiteral(":/pictures/open.png")); }
+QIcon fullSize() { return pixelArt(QStringLiteral(":/pictures/fullsize.png")); }
+QIcon rename() { return pixelArt(QStringLiteral(":/pictures/rename.png")); }
+QIcon remove() { return pixelArt(QStringLiteral(":/pictures/delete.png")); }
 
 }  // namespace ButtonPictures

@@ -2,14 +2,13 @@
 
 #include <QIcon>
 
-// The pictures of the browser's buttons and the program's icon (pixel art,
-// kept in the resources folder).
+// The pictures of the browser's buttons (pixel art, kept in the resources
+// folder; the program's icon is ProgramIdentity's).
 namespace ButtonPictures {
 
 QIcon open();
 QIcon fullSize();
 QIcon rename();
 QIcon remove();
-QIcon windowIcon();
 
 }  // namespace ButtonPictures

@@ -11,6 +11,7 @@
 #include "platform/desktop/SettingsStore.h"
 #include "platform/forms/Conversions.h"
 #include "platform/forms/TextToNumber.h"
+#include "platform/pictures/PictureTypes.h"
 #include "startup/MODULE_Public.h"
 
 using namespace platform;
@@ -20,12 +21,18 @@ namespace {
 
 const char* const FilterItems[] = {"*.jpg;*.gif;*.bmp", "*.jpg", "*.gif", "*.bmp", "*.ico;*.cur", "*.wmf;*.emf", "*.*"};
 
+// After those, every other picture type the loader reads here.
+QString otherPicturesItem() {
+  QStringList covered;
+  for (const char* item : FilterItems) covered += QString::fromLatin1(item).split(QLatin1Char(';'));
+  return otherPicturePatterns(covered);
+}
+
 }  // namespace
 
 FORM_Tavlo::FORM_Tavlo() {
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-  setWindowIcon(ButtonPictures::windowIcon());
   setClientSize(7980, 3480);
   setKeyPreview(true);
   layOutControls();
@@ -47,6 +54,12 @@ void FORM_Tavlo::layOutControls() {
   BUTTON_Rename.setToolTipText(QStringLiteral("Rename"));
   BUTTON_Delete.move(7500, 600, 375, 375);
   BUTTON_Delete.setToolTipText(QStringLiteral("Delete"));
+  // What a screen reader announces for the controls without caption or tooltip.
+  Drive1.setAccessibleName(QStringLiteral("Volumes"));
+  Dir1.setAccessibleName(QStringLiteral("Folders"));
+  COMBO_Filter.setAccessibleName(QStringLiteral("File Types"));
+  File1.setAccessibleName(QStringLiteral("Files"));
+  IMAGE_Preview.setAccessibleName(QStringLiteral("Preview"));
   Drive1.move(90, 120, 2955, 315);
   LABEL_NotImage.move(6600, 1680, 915, 435);
   LABEL_NotImage.setVisible(false);
@@ -65,6 +78,7 @@ void FORM_Tavlo::layOutControls() {
   setDefaultButton(&BUTTON_Settings);
 
   for (const char* item : FilterItems) COMBO_Filter.addItem(QString::fromLatin1(item));
+  if (const QString others = otherPicturesItem(); !others.isEmpty()) COMBO_Filter.addItem(others);
   File1.setPattern(QStringLiteral("*.*"));
 
   orderTabs({&Dir1, &COMBO_Filter, &CHECK_Hidden, &File1, &BUTTON_Settings, &BUTTON_Open, &BUTTON_Fullsize,

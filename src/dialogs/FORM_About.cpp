@@ -1,8 +1,8 @@
 #include "dialogs/FORM_About.h"
 
 #include "ProgramInfo.h"
-#include "browser/ButtonPictures.h"
 #include "platform/desktop/ErrorHandling.h"
+#include "startup/ProgramIdentity.h"
 
 using namespace platform;
 
@@ -16,7 +16,7 @@ FORM_About::FORM_About() {
   BUTTON_AboutClose.setToolTipText(QStringLiteral("Close"));
   PICTURE_AboutIcon.move(120, 120, 540, 540);
   PICTURE_AboutIcon.setToolTipText(QStringLiteral("My Icon"));
-  PICTURE_AboutIcon.setPicture(ButtonPictures::windowIcon().pixmap(32, 32));
+  PICTURE_AboutIcon.setPicture(ProgramIdentity::icon().pixmap(32, 32));
   LABEL_AboutName.move(1080, 120, 0, 195);
   LABEL_AboutName.setToolTipText(QStringLiteral("Program Title"));
   LABEL_AboutProduct.move(1080, 480, 0, 195);

@@ -19,6 +19,7 @@ FORM_MiniTavlo::FORM_MiniTavlo() {
   setFrameAllowance(FrameWidth, FrameHeight);
   PICTURE_MiniPreview.move(0, 0, 2235, 2115);
   IMAGE_MiniPreview.move(0, 0, 1575, 1575);
+  IMAGE_MiniPreview.setAccessibleName(QStringLiteral("Picture"));
   HScroll1.move(0, 2220, 2295, 255);
   VScroll1.move(2340, 0, 255, 2175);
   setWindowWidth(2595 + FrameWidth);

@@ -4,6 +4,8 @@
 #include "dialogs/FORM_Settings.h"
 #include "startup/MODULE_Public.h"
 
+#include <QMimeDatabase>
+
 namespace {
 
 using platform::DefaultInstance;
@@ -46,7 +48,7 @@ TEST_F(BrowserLoad, AppliesTheStoredFilterAndHiddenValue) {
       {6, 0, 6, "*.*", every},
       {9, 0, -1, "", every},
       {-2, 0, -1, "", every},
-      {7, 1, -1, "", QStringList{".e.jpg"} + every},
+      {8, 1, -1, "", QStringList{".e.jpg"} + every},
       {0, 1, 0, "*.jpg;*.gif;*.bmp", {".e.jpg", "a.jpg", "b.GIF", "c.bmp"}},
       {0, 2, 0, "*.jpg;*.gif;*.bmp", {"a.jpg", "b.GIF", "c.bmp"}},
   };
@@ -61,6 +63,31 @@ TEST_F(BrowserLoad, AppliesTheStoredFilterAndHiddenValue) {
     EXPECT_EQ(browser.CHECK_Hidden.value(), c.hidden);
     EXPECT_EQ(rows(browser), c.rows);
     EXPECT_EQ(MODULE_Public::CurrentPath, folder.path() + "/");
+  }
+}
+
+// After the seven items, one for every other picture type the loader reads;
+// the desktop offers Tavlo for the files of every item.
+TEST_F(BrowserLoad, TheLastFilterItemListsTheOtherPictureTypesAndTheDesktopEntryNamesThemAll) {
+  writePicture("f.png", 8, 8);
+  writePicture("g.TIF", 8, 8);
+  MODULE_Public::FilterIndex = 7;
+  FORM_Tavlo& browser = openBrowser();
+  EXPECT_EQ(rows(browser), QStringList({"f.png", "g.TIF"}));
+  clickRow(browser, "g.TIF");
+  EXPECT_NE(browser.IMAGE_Preview.picture().handle(), 0u);
+
+  const QStringList offered = QString::fromUtf8(contentsOf(testData("../../data/tavlo.desktop")))
+                                  .section("\nMimeType=", 1)
+                                  .section('\n', 0, 0)
+                                  .split(';', Qt::SkipEmptyParts);
+  const QMimeDatabase types;
+  for (int item = 0; item < browser.COMBO_Filter.listCount(); ++item) {
+    for (const QString& pattern : browser.COMBO_Filter.list(item).split(';')) {
+      if (pattern == "*.*") continue;
+      const QMimeType type = types.mimeTypeForFile("x" + pattern.mid(1), QMimeDatabase::MatchExtension);
+      EXPECT_TRUE(offered.contains(type.name())) << pattern.toStdString() << " is " << type.name().toStdString();
+    }
   }
 }
 

@@ -5,6 +5,7 @@
 #include <QLocale>
 #include <QTemporaryDir>
 
+#include "startup/ProgramIdentity.h"
 #include "support/TestDesktop.h"
 
 #include <gtest/gtest.h>
@@ -17,8 +18,7 @@ int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   testDesktop();
   QApplication application(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("Tavlo"));
-  QApplication::setOrganizationName(QStringLiteral("Tavlo"));
+  ProgramIdentity::announce();
   QApplication::setQuitOnLastWindowClosed(false);
   return RUN_ALL_TESTS();
 }

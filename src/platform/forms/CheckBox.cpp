@@ -2,6 +2,7 @@
 
 #include "platform/desktop/ErrorHandling.h"
 #include "platform/desktop/RuntimeError.h"
+#include "platform/forms/CompactIndicatorStyle.h"
 
 #include <QCheckBox>
 
@@ -11,6 +12,7 @@ class CheckBox::Widget final : public QCheckBox {
  public:
   Widget(CheckBox* owner, const QString& caption, QWidget* parent) : QCheckBox(caption, parent), owner_(owner) {
     setTristate(true);
+    setStyle(compactIndicatorStyle());
   }
 
  protected:

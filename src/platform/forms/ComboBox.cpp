@@ -3,6 +3,7 @@
 #include "platform/desktop/ErrorHandling.h"
 #include "platform/desktop/RuntimeError.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QSignalBlocker>
@@ -40,6 +41,10 @@ void ComboBox::addItem(const QString& item) {
   // Adding the first item must not choose it.
   combo_->setCurrentIndex(chosen);
   combo_->setEditText(typed);
+  // The drop-down list shows each item whole, however narrow the box.
+  QAbstractItemView* list = combo_->view();
+  list->setTextElideMode(Qt::ElideNone);
+  list->setMinimumWidth(list->sizeHintForColumn(0) + 2 * list->frameWidth());
 }
 
 int ComboBox::listCount() const { return combo_->count(); }

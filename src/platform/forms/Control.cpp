@@ -2,6 +2,9 @@
 
 #include "platform/desktop/Screen.h"
 
+#include <QAbstractButton>
+#include <QComboBox>
+
 namespace platform {
 
 namespace mouse {
@@ -79,7 +82,18 @@ void Control::setEnabled(bool enabled) {
 }
 
 void Control::setToolTipText(const QString& text) {
-  if (widget_) widget_->setToolTip(text);
+  if (!widget_) return;
+  widget_->setToolTip(text);
+  if (const auto* button = qobject_cast<QAbstractButton*>(widget_); button && button->text().isEmpty())
+    widget_->setAccessibleName(text);
+}
+
+void Control::setAccessibleName(const QString& name) {
+  if (!widget_) return;
+  widget_->setAccessibleName(name);
+  // On Linux Qt announces a combo box's text as its name; it says what the
+  // box is in the description.
+  if (qobject_cast<QComboBox*>(widget_)) widget_->setAccessibleDescription(name);
 }
 
 void Control::setFocus() {

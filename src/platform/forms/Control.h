@@ -51,7 +51,10 @@ class Control {
   void setVisible(bool visible);
   bool enabled() const;
   void setEnabled(bool enabled);
+  // A button without a caption is also announced by its tooltip.
   void setToolTipText(const QString& text);
+  // What a screen reader announces for the control.
+  void setAccessibleName(const QString& name);
   void setFocus();
 
   QWidget* widget() const { return widget_; }

@@ -44,11 +44,13 @@ std::int16_t keyAsciiOf(const QKeyEvent& event) {
 Form::Form(QWidget* parent) : QWidget(parent, Qt::Window) {
   allForms().emplace_back(this);
   // Windows are laid out in twips for an 8-point font; larger text would not fit.
-  // Arial's metrics fit best; fall back to what the desktop has.
+  // Arial's metrics fit best; fall back to what the desktop has. Glyphs fitted
+  // to whole pixels keep small text crisp and as narrow as the layout needs.
   QFont designFont = font();
   designFont.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("Helvetica"),
                           designFont.family()});
   designFont.setPointSizeF(8);
+  designFont.setHintingPreference(QFont::PreferFullHinting);
   setFont(designFont);
   setAttribute(Qt::WA_DeleteOnClose, false);
 }

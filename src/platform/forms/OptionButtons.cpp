@@ -2,6 +2,7 @@
 
 #include "platform/desktop/ErrorHandling.h"
 #include "platform/desktop/RuntimeError.h"
+#include "platform/forms/CompactIndicatorStyle.h"
 
 #include <QRadioButton>
 
@@ -11,6 +12,7 @@ class OptionButtons::Button final : public Control {
  public:
   Button(QWidget* parent, const QString& caption) : Control(new QRadioButton(caption, parent)) {
     radio()->setAutoExclusive(false);
+    radio()->setStyle(compactIndicatorStyle());
   }
   QRadioButton* radio() const { return static_cast<QRadioButton*>(widget()); }
 };

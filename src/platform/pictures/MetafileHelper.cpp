@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 
@@ -37,13 +38,10 @@ void limitChild() {
 }  // namespace
 
 QString metafileHelperProgram() {
-  const QString beside = QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(HelperName);
+  const QDir programFolder(QCoreApplication::applicationDirPath());
+  const QString beside = programFolder.filePath(QLatin1String(HelperName));
   if (QFileInfo(beside).isExecutable()) return beside;
-#ifdef TAVLO_BUILT_HELPER
-  return QStringLiteral(TAVLO_BUILT_HELPER);
-#else
-  return beside;
-#endif
+  return QDir::cleanPath(programFolder.filePath(QStringLiteral(TAVLO_HELPER_FOLDER "/") + QLatin1String(HelperName)));
 }
 
 MetafileHelper::MetafileHelper(std::unique_ptr<QProcess> process, HelperLimits limits)

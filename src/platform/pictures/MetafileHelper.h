@@ -13,8 +13,9 @@ class QProcess;
 
 namespace platform {
 
-// Where the metafile helper program is: beside the running program, else
-// where the build put it.
+// Where the metafile helper program is, found from the running program's own
+// folder: beside it (the build folder), else in the installed program's
+// libexec/tavlo/ (TAVLO_HELPER_FOLDER, relative to bin/).
 QString metafileHelperProgram();
 
 // How long the helper may take to read the picture, and to draw each part.

@@ -1,0 +1,30 @@
+#include "platform/pictures/PictureTypes.h"
+
+#include <QImageReader>
+#include <QMimeDatabase>
+
+namespace platform {
+
+QString otherPicturePatterns(const QStringList& covered) {
+  QStringList patterns;
+  const auto add = [&](const QString& pattern) {
+    if (!covered.contains(pattern, Qt::CaseInsensitive) && !patterns.contains(pattern, Qt::CaseInsensitive))
+      patterns.append(pattern);
+  };
+  // The names the desktop gives files of each type ("*.vst" is a Visio
+  // drawing's before a TGA picture's), or, for a type it does not know, the
+  // image plugin's own names.
+  const QMimeDatabase types;
+  for (const QByteArray& name : QImageReader::supportedMimeTypes()) {
+    const QMimeType type = types.mimeTypeForName(QString::fromLatin1(name));
+    for (const QString& glob : type.globPatterns())
+      if (types.mimeTypeForFile(QLatin1Char('x') + glob.mid(1), QMimeDatabase::MatchExtension) == type)
+        add(glob.toLower());
+    if (!type.isValid())
+      for (const QByteArray& format : QImageReader::imageFormatsForMimeType(name))
+        add(QStringLiteral("*.") + QString::fromLatin1(format).toLower());
+  }
+  return patterns.join(QLatin1Char(';'));
+}
+
+}  // namespace platform
