@@ -5,9 +5,11 @@
 #include "platform/desktop/Screen.h"
 #include "platform/pictures/Picture.h"
 #include "startup/MODULE_Public.h"
+#include "support/FileKinds.h"
 
 #include <QFile>
 
+#include <functional>
 
 namespace {
 
@@ -111,15 +113,49 @@ TEST_F(SaveAsBitmap, AnotherPictureIsWrittenAsANewBitmapAndListed) {
   EXPECT_EQ(platform::Screen::mousePointer(), platform::Screen::DefaultPointer);
 }
 
-TEST_F(SaveAsBitmap, AFailedWriteIsSilentAndStillEmptiesThePreview) {
-  for (const QString row : {"photo.jpg", "scan.BMP"}) {
-    SCOPED_TRACE(row.toStdString());
-    FORM_Tavlo& browser = browserOn(row);
-    seams.fileDialog->answers = {pathOf("missing/saved.bmp")};
+// A write the system refuses is told; the target stays as it was, and the
+// command ends as always: preview empty, list re-read, pointer back.
+TEST_F(SaveAsBitmap, ARefusedWriteSaysWhyAndEndsAsAlways) {
+  writeFile("readonly.bmp", "kept");
+  QFile::setPermissions(pathOf("readonly.bmp"), QFile::ReadOwner);
+  const QString noRoom = QStringLiteral("There is not enough space on the disk.");
+  const QString noFolder = QStringLiteral("The file, or a folder on its path, does not exist.");
+  const QString noRight = QStringLiteral("You do not have permission to change this file or its folder.");
+  const struct {
+    const char* row;
+    QString target;
+    std::function<void()> meanwhile;
+    QString reason;
+  } cases[] = {
+      {"photo.jpg", "missing/saved.bmp", [] {}, noFolder},
+      {"scan.BMP", "missing/saved.bmp", [] {}, noFolder},
+      {"photo.jpg", "readonly.bmp", [] {}, noRight},
+      {"scan.BMP", "elsewhere/saved.bmp",
+       [&] { QFile::setPermissions(pathOf("elsewhere"), QFile::ReadOwner | QFile::ExeOwner); }, noRight},
+      {"photo.jpg", QString(300, QLatin1Char('n')) + ".bmp", [] {}, "The name is too long."},
+      {"photo.jpg", "full/saved.bmp", [] {}, noRoom},
+      {"scan.BMP", "full/old.bmp", [] {}, noRoom},
+      {"scan.BMP", "saved.bmp", [&] { QFile::remove(pathOf("scan.BMP")); }, noFolder},
+  };
+  FullDisk disk(makeFolder("full"));
+  writeFile("full/old.bmp", "kept");
+  disk.fill();
+  PermissionBitsApply ordinaryUser;
+  if (!ordinaryUser.active()) GTEST_SKIP() << "cannot give up root's override of permission bits";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.row + (" to " + c.target.toStdString()));
+    if (c.target.startsWith("full/") && !disk.mounted()) continue;  // a full disk needs root's rights
+    FORM_Tavlo& browser = browserOn(c.row);
+    c.meanwhile();
+    seams.messageBox->calls.clear();
+    seams.fileDialog->answers = {pathOf(c.target)};
     const auto before = snapshot();
     browser.SaveAsBitmap();
+    QFile::setPermissions(pathOf("elsewhere"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    expectOneMessage("Could not save file : " + pathOf(c.target) + "\n\n" + c.reason, 16, "Error Saving");
     EXPECT_EQ(snapshot(), before);
-    EXPECT_TRUE(seams.messageBox->calls.empty());
+    EXPECT_EQ(rows(browser).contains("scan.BMP"), QFile::exists(pathOf("scan.BMP")));
     expectEmptyPreview(browser);
     EXPECT_EQ(platform::Screen::mousePointer(), platform::Screen::DefaultPointer);
   }

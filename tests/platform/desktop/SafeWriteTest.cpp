@@ -8,14 +8,10 @@
 #include <QFile>
 
 #include <csignal>
-#include <fcntl.h>
 #include <functional>
 #include <iostream>
 #include <optional>
-#include <sched.h>
-#include <sys/mount.h>
 #include <sys/resource.h>
-#include <unistd.h>
 
 using platform::FileCopy;
 using platform::Picture;
@@ -43,35 +39,6 @@ class SmallFileLimit {
  private:
   rlimit previous_{};
   void (*handler_)(int);
-};
-
-// A full disk: a tiny tmpfs on the folder, filled up, in a mount namespace of
-// this thread's own so that nothing outlives the test. Needs root's rights.
-class FullDisk {
- public:
-  explicit FullDisk(const QString& folder, const QByteArray& beforeFilling) : at_(QFile::encodeName(folder)) {
-    mounted_ = ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
-               ::mount("tavlo-test", at_.constData(), "tmpfs", 0, "size=16k") == 0;
-    if (!mounted_) return;
-    QFile old(folder + QStringLiteral("/old.bmp"));
-    if (old.open(QIODevice::WriteOnly)) old.write(beforeFilling);
-    old.close();
-    const int fd = ::open((at_ + "/filler").constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    const QByteArray block(4096, 'f');
-    while (fd >= 0 && ::write(fd, block.constData(), static_cast<size_t>(block.size())) > 0) {
-    }
-    if (fd >= 0) ::close(fd);
-  }
-  ~FullDisk() {
-    if (mounted_) ::umount2(at_.constData(), MNT_DETACH);
-  }
-  FullDisk(const FullDisk&) = delete;
-  FullDisk& operator=(const FullDisk&) = delete;
-  bool mounted() const { return mounted_; }
-
- private:
-  QByteArray at_;
-  bool mounted_ = false;
 };
 
 TEST_F(SafeWrite, CopiesByteForByteOverAnOlderFileKeepingItsPermissions) {
@@ -111,6 +78,7 @@ TEST_F(SafeWrite, AFailedWriteChangesNothingOnDisk) {
   const QString locked = makeFolder(QStringLiteral("locked"));
   writeFile(QStringLiteral("locked/target.bmp"), "the old contents");
   ASSERT_TRUE(QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+  ASSERT_TRUE(QFile::link(QStringLiteral("nowhere.bmp"), pathOf(QStringLiteral("dangling.bmp"))));
 
   using Write = std::function<void(const QString&)>;
   const Write copy = [&](const QString& target) { FileCopy(source, target); };
@@ -130,6 +98,7 @@ TEST_F(SafeWrite, AFailedWriteChangesNothingOnDisk) {
       {"copy over a file that may not be written", copy, "readonly.bmp"},
       {"save over a file that may not be written", save, "readonly.bmp"},
       {"copy onto a folder", copy, "locked"},
+      {"copy through a link that leads nowhere", copy, "dangling.bmp"},
       {"save of the empty picture", [](const QString& t) { Picture().saveAsBitmap(t); }, "empty.bmp",
        platform::errors::InvalidPicture},
   };
@@ -162,13 +131,15 @@ TEST_F(SafeWrite, ADiskThatFillsUpLeavesTheTargetAsItWasAndNoOtherFile) {
   const QByteArray oldBytes = "the old contents";
   for (const bool tmpfs : {false, true}) {
     SCOPED_TRACE(tmpfs ? "a full tmpfs" : "a file size limit");
-    const QString disk = makeFolder(tmpfs ? QStringLiteral("tmpfs") : QStringLiteral("limited"));
+    const QString name = tmpfs ? QStringLiteral("tmpfs") : QStringLiteral("limited");
+    const QString disk = makeFolder(name);
     std::optional<FullDisk> full;
-    if (tmpfs && !full.emplace(disk, oldBytes).mounted()) {
+    if (tmpfs && !full.emplace(disk).mounted()) {
       std::cout << "[  NOTE    ] no tmpfs can be mounted here; the file size limit stands for a full disk\n";
       continue;
     }
-    if (!tmpfs) writeFile(QStringLiteral("limited/old.bmp"), oldBytes);
+    writeFile(name + QStringLiteral("/old.bmp"), oldBytes);
+    if (full) full->fill();
     const auto before = snapshot();
     for (const auto& size : sizes)
       for (const char* target : {"old.bmp", "new.bmp"})
