@@ -26,26 +26,6 @@ class FileCommands : public BrowserTest {
   QString here() const { return withSeparator(folder.path()); }
 };
 
-TEST_F(FileCommands, RenameAsksForTheNewPathAndRenamesAfterConfirming) {
-  MODULE_Public::ConfirmRename = 1;
-  FORM_Tavlo& browser = browserOnPhoto();
-  seams.inputBox->answers = {"  " + here() + "holiday.jpg  "};
-  seams.messageBox->answers = {platform::msgbox::Yes};
-  QTest::mouseClick(browser.BUTTON_Rename.widget(), Qt::LeftButton);
-
-  ASSERT_EQ(seams.inputBox->calls.size(), 1u);
-  EXPECT_EQ(seams.inputBox->calls[0].prompt, "Enter the new name for this file...\n\n" + here() + "photo.jpg");
-  EXPECT_EQ(seams.inputBox->calls[0].title, "Rename");
-  EXPECT_EQ(seams.inputBox->calls[0].defaultText, here());
-  expectOneMessage("Are you sure you wish to rename this file : photo.jpg", 36, "Tavlo : Confirm Rename");
-  EXPECT_TRUE(QFile::exists(pathOf("holiday.jpg")));
-  EXPECT_FALSE(QFile::exists(pathOf("photo.jpg")));
-  EXPECT_EQ(rows(browser), QStringList({"holiday.jpg", "other.jpg"}));
-  EXPECT_EQ(browser.File1.listIndex(), -1);
-  expectEmptyPreview(browser);
-  EXPECT_EQ(platform::Screen::mousePointer(), platform::Screen::DefaultPointer);
-}
-
 TEST_F(FileCommands, RenameChangesNothingWithoutAUsableAnswer) {
   MODULE_Public::ConfirmRename = 1;
   struct Case {
@@ -65,29 +45,42 @@ TEST_F(FileCommands, RenameChangesNothingWithoutAUsableAnswer) {
   }
 }
 
-// What is typed is the new path; a name without a folder stays in the
-// browser's folder, whatever the process's working folder.
-TEST_F(FileCommands, RenameTakesTheNameInTheBrowsersFolderAndAPathWhereItSays) {
-  MODULE_Public::ConfirmRename = 0;
+// What is typed, blanks around it trimmed, is the new path; a name without
+// a folder stays in the browser's folder, whatever the process's working
+// folder.
+TEST_F(FileCommands, RenameAsksForTheNewPathAndRenamesAfterConfirming) {
+  MODULE_Public::ConfirmRename = 1;
   const struct {
     QString typed, renamedTo;
     QStringList rows;
   } cases[] = {
+      {"  " + here() + "holiday.jpg  ", "holiday.jpg", {"holiday.jpg", "other.jpg"}},
       {"holiday.jpg", "holiday.jpg", {"holiday.jpg", "other.jpg"}},
       {"plain", "plain", {"other.jpg"}},  // no extension: out of the filtered list
       {"sub/moved.jpg", "sub/moved.jpg", {"other.jpg"}},
-      {here() + "sub/far.jpg", "sub/far.jpg", {"other.jpg"}},
   };
   makeFolder("sub");
   for (const auto& c : cases) {
     SCOPED_TRACE(c.typed.toStdString());
     FORM_Tavlo& browser = browserOnPhoto();
     QDir::setCurrent(makeFolder("elsewhere"));
+    seams.inputBox->calls.clear();
+    seams.messageBox->calls.clear();
     seams.inputBox->answers = {c.typed};
-    browser.MENUOPT_Rename.choose();
+    seams.messageBox->answers = {platform::msgbox::Yes};
+    QTest::mouseClick(browser.BUTTON_Rename.widget(), Qt::LeftButton);
+
+    ASSERT_EQ(seams.inputBox->calls.size(), 1u);
+    EXPECT_EQ(seams.inputBox->calls[0].prompt, "Enter the new name for this file...\n\n" + here() + "photo.jpg");
+    EXPECT_EQ(seams.inputBox->calls[0].title, "Rename");
+    EXPECT_EQ(seams.inputBox->calls[0].defaultText, here());
+    expectOneMessage("Are you sure you wish to rename this file : photo.jpg", 36, "Tavlo : Confirm Rename");
     EXPECT_TRUE(QFile::exists(pathOf(c.renamedTo)));
     EXPECT_FALSE(QFile::exists(pathOf("photo.jpg")));
     EXPECT_EQ(rows(browser), c.rows);
+    EXPECT_EQ(browser.File1.listIndex(), -1);
+    expectEmptyPreview(browser);
+    EXPECT_EQ(platform::Screen::mousePointer(), platform::Screen::DefaultPointer);
     QFile::remove(pathOf(c.renamedTo));
   }
 }

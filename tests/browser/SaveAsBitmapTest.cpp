@@ -83,34 +83,30 @@ TEST_F(SaveAsBitmap, ANameTooLongToSuggestEndsTheCommandWithoutADialog) {
   EXPECT_EQ(browser.LABEL_PixSize.caption(), "0 x 0 pixels");  // the notice stays
 }
 
-TEST_F(SaveAsBitmap, ABitmapFileIsCopiedUnchanged) {
+// A bitmap file is copied byte for byte, also onto itself; another picture
+// is written as a new bitmap of its pixels and listed.
+TEST_F(SaveAsBitmap, ABitmapFileIsCopiedUnchangedAndAnotherPictureWrittenAnew) {
   const QByteArray original = contentsOf(pathOf("scan.BMP"));
-  for (const QString target : {"elsewhere/copy.bmp", "scan.BMP"}) {
-    SCOPED_TRACE(target.toStdString());
-    FORM_Tavlo& browser = browserOn("scan.BMP");
-    seams.fileDialog->answers = {pathOf(target)};
+  const QImage gif = Picture::load(pathOf("scan.gif")).image().convertToFormat(QImage::Format_ARGB32);
+  for (const auto& [row, target] : {std::pair{"scan.BMP", "elsewhere/copy.bmp"}, {"scan.BMP", "scan.BMP"},
+                                    {"scan.gif", "saved.bmp"}}) {
+    SCOPED_TRACE(target);
+    FORM_Tavlo& browser = browserOn(row);
+    seams.fileDialog->answers = {"  " + pathOf(target) + "  "};  // the blanks are no part of the name
     browser.SaveAsBitmap();
-    EXPECT_EQ(contentsOf(pathOf(target)), original);
-    EXPECT_EQ(contentsOf(pathOf("scan.BMP")), original);
+    if (QString(row).endsWith("BMP")) {
+      EXPECT_EQ(contentsOf(pathOf(target)), original);
+      EXPECT_EQ(contentsOf(pathOf("scan.BMP")), original);
+    } else {
+      EXPECT_TRUE(contentsOf(pathOf(target)).startsWith("BM"));
+      EXPECT_EQ(Picture::load(pathOf(target)).image().convertToFormat(QImage::Format_ARGB32), gif);
+      EXPECT_TRUE(rows(browser).contains(target));
+    }
+    EXPECT_TRUE(seams.messageBox->calls.empty());
     expectEmptyPreview(browser);
+    EXPECT_EQ(browser.File1.listIndex(), -1);
     EXPECT_EQ(platform::Screen::mousePointer(), platform::Screen::DefaultPointer);
   }
-}
-
-TEST_F(SaveAsBitmap, AnotherPictureIsWrittenAsANewBitmapAndListed) {
-  FORM_Tavlo& browser = browserOn("scan.gif");
-  // Blanks around the answer are not part of the name.
-  seams.fileDialog->answers = {"  " + pathOf("saved.bmp") + "  "};
-  browser.SaveAsBitmap();
-
-  const QByteArray saved = contentsOf(pathOf("saved.bmp"));
-  EXPECT_TRUE(saved.startsWith("BM"));
-  EXPECT_EQ(Picture::load(pathOf("saved.bmp")).image().convertToFormat(QImage::Format_ARGB32),
-            Picture::load(pathOf("scan.gif")).image().convertToFormat(QImage::Format_ARGB32));
-  expectEmptyPreview(browser);
-  EXPECT_EQ(browser.File1.listIndex(), -1);
-  EXPECT_TRUE(rows(browser).contains("saved.bmp"));
-  EXPECT_EQ(platform::Screen::mousePointer(), platform::Screen::DefaultPointer);
 }
 
 // A write the system refuses is told; the target stays as it was, and the

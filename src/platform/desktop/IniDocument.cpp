@@ -14,6 +14,11 @@ bool isLineEnd(char c) { return c == '\n' || c == '\r'; }
 bool isHexDigit(char16_t c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 int hexValue(char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; }
 
+// The C escapes of values, by letter.
+constexpr char EscapeLetters[] = "abfnrtv";
+constexpr char EscapedCharacters[] = "\a\b\f\n\r\t\v";
+constexpr int EscapeCount = 7;
+
 struct Line {
   qsizetype start, end, equals;
 };
@@ -113,13 +118,12 @@ QByteArray escapedValue(const QString& text) {
       continue;
     }
     escapeHexDigit = false;
-    static constexpr char named[] = "\a\b\f\n\r\t\v";
-    static constexpr char letters[] = "abfnrtv";
+    const char* named = std::find(EscapedCharacters, EscapedCharacters + EscapeCount, c);
     if (c == 0) {
       escape("\\0");
       escapeHexDigit = true;
-    } else if (c < 0x20 && std::find(named, named + 7, c) != named + 7) {
-      escape(QByteArray("\\") + letters[std::find(named, named + 7, c) - named]);
+    } else if (named != EscapedCharacters + EscapeCount) {
+      escape(QByteArray("\\") + EscapeLetters[named - EscapedCharacters]);
     } else if (c < 0x20) {
       escape("\\x" + QByteArray::number(c, 16));
       escapeHexDigit = true;
@@ -165,20 +169,20 @@ QString unescapedValue(const QByteArray& raw) {
         break;
       }
       const char e = raw[at++];
-      static constexpr char letters[] = "abfnrtv";
-      static constexpr char named[] = "\a\b\f\n\r\t\v";
-      if (const char* letter = std::find(letters, letters + 7, e); letter != letters + 7)
-        current += QLatin1Char(named[letter - letters]);
-      else if (e == '"' || e == '?' || e == '\'' || e == '\\')
+      const char* letter = std::find(EscapeLetters, EscapeLetters + EscapeCount, e);
+      if (letter != EscapeLetters + EscapeCount) {
+        current += QLatin1Char(EscapedCharacters[letter - EscapeLetters]);
+      } else if (e == '"' || e == '?' || e == '\'' || e == '\\') {
         current += QLatin1Char(e);
-      else if (e == 'x' && at < size && isHexDigit(raw[at]))
+      } else if (e == 'x' && at < size && isHexDigit(raw[at])) {
         number(16);
-      else if (e >= '0' && e <= '7') {
+      } else if (e >= '0' && e <= '7') {
         --at;
         number(8);
-      } else if (isLineEnd(e) && at < size && isLineEnd(raw[at]) && raw[at] != e)
-        ++at;  // a line carried on: nothing
-      keep = current.size();
+      } else if (isLineEnd(e) && at < size && isLineEnd(raw[at]) && raw[at] != e) {
+        ++at;  // a line carried on, as one with a single line end is
+      }
+      keep = current.size();  // what an escape gave is no trailing blank
     } else if (c == '"') {
       ++at;
       quoted = true;
