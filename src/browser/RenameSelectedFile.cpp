@@ -19,7 +19,8 @@ void FORM_Tavlo::RenameSelectedFile() {
   step([&] { name = File1.list(File1.listIndex()); });
   if (name.isEmpty()) return;
 
-  // The box starts at the folder: the user types the new name after it.
+  // The box starts at the folder, the cursor after it: the user types the
+  // new name there.
   QString answer;
   step([&] {
     answer = InputBox(QStringLiteral("Enter the new name for this file...\n\n") + CurrentPath + name,
@@ -37,10 +38,21 @@ void FORM_Tavlo::RenameSelectedFile() {
     if (confirmed == msgbox::No) return;
   }
 
+  // A name without a folder of its own stays in the browser's folder; one
+  // with a folder moves the file there.
+  const QString newPath = answer.startsWith(QLatin1Char('/')) ? answer : CurrentPath + answer;
+
   step([&] { Screen::setMousePointer(Screen::Hourglass); });
   step([&] { repaint(); });
-  // The new name as typed; an existing file of that name is never replaced.
-  step([&] { Name(CurrentPath + name, answer); });
+  // An existing file of that name is never replaced. A refusal is told.
+  if (!step([&] { Name(CurrentPath + name, newPath); })) {
+    const QString reason = step.lastError()->reason();
+    step([&] {
+      Screen::setMousePointer(Screen::DefaultPointer);
+      MsgBox(QStringLiteral("Could not rename file : ") + name + QStringLiteral("\n\n") + reason, msgbox::Critical,
+             QStringLiteral("Error Renaming"));
+    });
+  }
   step([&] { ClearPreview(); });
   step([&] { File1.refresh(); });
   step([&] { Screen::setMousePointer(Screen::DefaultPointer); });

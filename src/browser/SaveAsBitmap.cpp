@@ -7,6 +7,7 @@
 #include "platform/desktop/MODULE_Dialog32.h"
 #include "platform/desktop/SafeWrite.h"
 #include "platform/desktop/Screen.h"
+#include "platform/desktop/Seams.h"
 #include "platform/forms/Conversions.h"
 #include "platform/pictures/Picture.h"
 #include "startup/MODULE_Public.h"
@@ -37,14 +38,23 @@ void FORM_Tavlo::SaveAsBitmap() {
   step([&] { Screen::setMousePointer(Screen::Hourglass); });
   step([&] { repaint(); });
 
-  // A bitmap file is copied as it is; any other picture is written anew.
-  step([&] {
+  // A bitmap file is copied as it is; any other picture is written anew. A
+  // write the system refuses is told.
+  const bool saved = step([&] {
     name = File1.list(File1.listIndex());
     if (name.right(3).toUpper() == QStringLiteral("BMP"))
       FileCopy(MODULE_Public::CurrentPath + name, chosen);
     else
       IMAGE_Preview.picture().saveAsBitmap(chosen);
   });
+  if (!saved) {
+    const QString reason = step.lastError()->reason();
+    step([&] {
+      Screen::setMousePointer(Screen::DefaultPointer);
+      MsgBox(QStringLiteral("Could not save file : ") + chosen + QStringLiteral("\n\n") + reason, msgbox::Critical,
+             QStringLiteral("Error Saving"));
+    });
+  }
 
   step([&] { ClearPreview(); });
   step([&] { File1.refresh(); });

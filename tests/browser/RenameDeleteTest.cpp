@@ -24,32 +24,13 @@ class FileCommands : public BrowserTest {
     writePicture("photo.jpg", 40, 30);
     writePicture("other.jpg", 40, 30);
     FORM_Tavlo& browser = openBrowser();
+    browser.File1.refresh();
     clickRow(browser, "photo.jpg");
     EXPECT_NE(browser.IMAGE_Preview.picture().handle(), 0u);
     return browser;
   }
   QString here() const { return withSeparator(folder.path()); }
 };
-
-TEST_F(FileCommands, RenameAsksForTheNewPathAndRenamesAfterConfirming) {
-  MODULE_Public::ConfirmRename = 1;
-  FORM_Tavlo& browser = browserOnPhoto();
-  seams.inputBox->answers = {"  " + here() + "holiday.jpg  "};
-  seams.messageBox->answers = {platform::msgbox::Yes};
-  QTest::mouseClick(browser.BUTTON_Rename.widget(), Qt::LeftButton);
-
-  ASSERT_EQ(seams.inputBox->calls.size(), 1u);
-  EXPECT_EQ(seams.inputBox->calls[0].prompt, "Enter the new name for this file...\n\n" + here() + "photo.jpg");
-  EXPECT_EQ(seams.inputBox->calls[0].title, "Rename");
-  EXPECT_EQ(seams.inputBox->calls[0].defaultText, here());
-  expectOneMessage("Are you sure you wish to rename this file : photo.jpg", 36, "Tavlo : Confirm Rename");
-  EXPECT_TRUE(QFile::exists(pathOf("holiday.jpg")));
-  EXPECT_FALSE(QFile::exists(pathOf("photo.jpg")));
-  EXPECT_EQ(rows(browser), QStringList({"holiday.jpg", "other.jpg"}));
-  EXPECT_EQ(browser.File1.listIndex(), -1);
-  expectEmptyPreview(browser);
-  EXPECT_EQ(platform::Screen::mousePointer(), platform::Screen::DefaultPointer);
-}
 
 TEST_F(FileCommands, RenameChangesNothingWithoutAUsableAnswer) {
   MODULE_Public::ConfirmRename = 1;
@@ -70,25 +51,84 @@ TEST_F(FileCommands, RenameChangesNothingWithoutAUsableAnswer) {
   }
 }
 
-TEST_F(FileCommands, RenameNeverReplacesAnExistingFile) {
-  MODULE_Public::ConfirmRename = 0;
-  FORM_Tavlo& browser = browserOnPhoto();
-  const QByteArray otherBytes = contentsOf(pathOf("other.jpg"));
-  seams.inputBox->answers = {here() + "other.jpg"};
-  browser.BUTTON_Rename.press();
-  EXPECT_TRUE(seams.messageBox->calls.empty()) << "no question and no message";
-  EXPECT_TRUE(QFile::exists(pathOf("photo.jpg")));
-  EXPECT_EQ(contentsOf(pathOf("other.jpg")), otherBytes);
-  expectEmptyPreview(browser);
+// What is typed, blanks around it trimmed, is the new path; a name without
+// a folder stays in the browser's folder, whatever the process's working
+// folder.
+TEST_F(FileCommands, RenameAsksForTheNewPathAndRenamesAfterConfirming) {
+  MODULE_Public::ConfirmRename = 1;
+  const struct {
+    QString typed, renamedTo;
+    QStringList rows;
+  } cases[] = {
+      {"  " + here() + "holiday.jpg  ", "holiday.jpg", {"holiday.jpg", "other.jpg"}},
+      {"holiday.jpg", "holiday.jpg", {"holiday.jpg", "other.jpg"}},
+      {"plain", "plain", {"other.jpg"}},  // no extension: out of the filtered list
+      {"sub/moved.jpg", "sub/moved.jpg", {"other.jpg"}},
+  };
+  makeFolder("sub");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.typed.toStdString());
+    FORM_Tavlo& browser = browserOnPhoto();
+    QDir::setCurrent(makeFolder("elsewhere"));
+    seams.inputBox->calls.clear();
+    seams.messageBox->calls.clear();
+    seams.inputBox->answers = {c.typed};
+    seams.messageBox->answers = {platform::msgbox::Yes};
+    QTest::mouseClick(browser.BUTTON_Rename.widget(), Qt::LeftButton);
+
+    ASSERT_EQ(seams.inputBox->calls.size(), 1u);
+    EXPECT_EQ(seams.inputBox->calls[0].prompt, "Enter the new name for this file...\n\n" + here() + "photo.jpg");
+    EXPECT_EQ(seams.inputBox->calls[0].title, "Rename");
+    EXPECT_EQ(seams.inputBox->calls[0].defaultText, here());
+    expectOneMessage("Are you sure you wish to rename this file : photo.jpg", 36, "Tavlo : Confirm Rename");
+    EXPECT_TRUE(QFile::exists(pathOf(c.renamedTo)));
+    EXPECT_FALSE(QFile::exists(pathOf("photo.jpg")));
+    EXPECT_EQ(rows(browser), c.rows);
+    EXPECT_EQ(browser.File1.listIndex(), -1);
+    expectEmptyPreview(browser);
+    EXPECT_EQ(platform::Screen::mousePointer(), platform::Screen::DefaultPointer);
+    QFile::remove(pathOf(c.renamedTo));
+  }
 }
 
-TEST_F(FileCommands, ANameWithoutExtensionDropsOutOfAFilteredList) {
+// A rename the system refuses is told; the file keeps its name, and the
+// command ends as always: preview empty, list re-read, pointer back.
+TEST_F(FileCommands, ARefusedRenameSaysWhyAndEndsAsAlways) {
   MODULE_Public::ConfirmRename = 0;
-  FORM_Tavlo& browser = browserOnPhoto();
-  seams.inputBox->answers = {here() + "plain"};
-  browser.MENUOPT_Rename.choose();
-  EXPECT_TRUE(QFile::exists(pathOf("plain")));
-  EXPECT_EQ(rows(browser), QStringList({"other.jpg"}));
+  const struct {
+    const char* label;
+    QString typed;
+    std::function<void()> meanwhile;
+    QString reason;
+  } cases[] = {
+      {"a file of that name", "other.jpg", [] {}, "A file of that name already exists."},
+      {"a name too long", QString(300, QLatin1Char('n')), [] {}, "The name is too long."},
+      {"a folder that is gone", "gone/x.jpg", [] {}, "The file, or a folder on its path, does not exist."},
+      {"a folder that may not be written", "x.jpg",
+       [&] { QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::ExeOwner); },
+       "You do not have permission to change this file or its folder."},
+      {"the file vanished", "x.jpg", [&] { QFile::remove(pathOf("photo.jpg")); },
+       "The file, or a folder on its path, does not exist."},
+  };
+  PermissionBitsApply ordinaryUser;
+  if (!ordinaryUser.active()) GTEST_SKIP() << "cannot give up root's override of permission bits";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    FORM_Tavlo& browser = browserOnPhoto();
+    const QByteArray otherBytes = contentsOf(pathOf("other.jpg"));
+    seams.messageBox->calls.clear();
+    seams.inputBox->answers = {c.typed};
+    c.meanwhile();
+    browser.BUTTON_Rename.press();
+    QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    expectOneMessage("Could not rename file : photo.jpg\n\n" + c.reason, 16, "Error Renaming");
+    EXPECT_FALSE(QFile::exists(pathOf("x.jpg")));
+    EXPECT_EQ(contentsOf(pathOf("other.jpg")), otherBytes);
+    EXPECT_EQ(rows(browser).contains("photo.jpg"), QFile::exists(pathOf("photo.jpg")));
+    expectEmptyPreview(browser);
+    EXPECT_EQ(platform::Screen::mousePointer(), platform::Screen::DefaultPointer);
+  }
 }
 
 const QString refusal = "Could not delete file, the file may have READ/SYSTEM attributes.";

@@ -5,9 +5,11 @@
 #include "platform/desktop/Screen.h"
 #include "platform/pictures/Picture.h"
 #include "startup/MODULE_Public.h"
+#include "support/FileKinds.h"
 
 #include <QFile>
 
+#include <functional>
 
 namespace {
 
@@ -81,45 +83,75 @@ TEST_F(SaveAsBitmap, ANameTooLongToSuggestEndsTheCommandWithoutADialog) {
   EXPECT_EQ(browser.LABEL_PixSize.caption(), "0 x 0 pixels");  // the notice stays
 }
 
-TEST_F(SaveAsBitmap, ABitmapFileIsCopiedUnchanged) {
+// A bitmap file is copied byte for byte, also onto itself; another picture
+// is written as a new bitmap of its pixels and listed.
+TEST_F(SaveAsBitmap, ABitmapFileIsCopiedUnchangedAndAnotherPictureWrittenAnew) {
   const QByteArray original = contentsOf(pathOf("scan.BMP"));
-  for (const QString target : {"elsewhere/copy.bmp", "scan.BMP"}) {
-    SCOPED_TRACE(target.toStdString());
-    FORM_Tavlo& browser = browserOn("scan.BMP");
-    seams.fileDialog->answers = {pathOf(target)};
+  const QImage gif = Picture::load(pathOf("scan.gif")).image().convertToFormat(QImage::Format_ARGB32);
+  for (const auto& [row, target] : {std::pair{"scan.BMP", "elsewhere/copy.bmp"}, {"scan.BMP", "scan.BMP"},
+                                    {"scan.gif", "saved.bmp"}}) {
+    SCOPED_TRACE(target);
+    FORM_Tavlo& browser = browserOn(row);
+    seams.fileDialog->answers = {"  " + pathOf(target) + "  "};  // the blanks are no part of the name
     browser.SaveAsBitmap();
-    EXPECT_EQ(contentsOf(pathOf(target)), original);
-    EXPECT_EQ(contentsOf(pathOf("scan.BMP")), original);
+    if (QString(row).endsWith("BMP")) {
+      EXPECT_EQ(contentsOf(pathOf(target)), original);
+      EXPECT_EQ(contentsOf(pathOf("scan.BMP")), original);
+    } else {
+      EXPECT_TRUE(contentsOf(pathOf(target)).startsWith("BM"));
+      EXPECT_EQ(Picture::load(pathOf(target)).image().convertToFormat(QImage::Format_ARGB32), gif);
+      EXPECT_TRUE(rows(browser).contains(target));
+    }
+    EXPECT_TRUE(seams.messageBox->calls.empty());
     expectEmptyPreview(browser);
+    EXPECT_EQ(browser.File1.listIndex(), -1);
     EXPECT_EQ(platform::Screen::mousePointer(), platform::Screen::DefaultPointer);
   }
 }
 
-TEST_F(SaveAsBitmap, AnotherPictureIsWrittenAsANewBitmapAndListed) {
-  FORM_Tavlo& browser = browserOn("scan.gif");
-  // Blanks around the answer are not part of the name.
-  seams.fileDialog->answers = {"  " + pathOf("saved.bmp") + "  "};
-  browser.SaveAsBitmap();
-
-  const QByteArray saved = contentsOf(pathOf("saved.bmp"));
-  EXPECT_TRUE(saved.startsWith("BM"));
-  EXPECT_EQ(Picture::load(pathOf("saved.bmp")).image().convertToFormat(QImage::Format_ARGB32),
-            Picture::load(pathOf("scan.gif")).image().convertToFormat(QImage::Format_ARGB32));
-  expectEmptyPreview(browser);
-  EXPECT_EQ(browser.File1.listIndex(), -1);
-  EXPECT_TRUE(rows(browser).contains("saved.bmp"));
-  EXPECT_EQ(platform::Screen::mousePointer(), platform::Screen::DefaultPointer);
-}
-
-TEST_F(SaveAsBitmap, AFailedWriteIsSilentAndStillEmptiesThePreview) {
-  for (const QString row : {"photo.jpg", "scan.BMP"}) {
-    SCOPED_TRACE(row.toStdString());
-    FORM_Tavlo& browser = browserOn(row);
-    seams.fileDialog->answers = {pathOf("missing/saved.bmp")};
+// A write the system refuses is told; the target stays as it was, and the
+// command ends as always: preview empty, list re-read, pointer back.
+TEST_F(SaveAsBitmap, ARefusedWriteSaysWhyAndEndsAsAlways) {
+  writeFile("readonly.bmp", "kept");
+  QFile::setPermissions(pathOf("readonly.bmp"), QFile::ReadOwner);
+  const QString noRoom = QStringLiteral("There is not enough space on the disk.");
+  const QString noFolder = QStringLiteral("The file, or a folder on its path, does not exist.");
+  const QString noRight = QStringLiteral("You do not have permission to change this file or its folder.");
+  const struct {
+    const char* row;
+    QString target;
+    std::function<void()> meanwhile;
+    QString reason;
+  } cases[] = {
+      {"photo.jpg", "missing/saved.bmp", [] {}, noFolder},
+      {"scan.BMP", "missing/saved.bmp", [] {}, noFolder},
+      {"photo.jpg", "readonly.bmp", [] {}, noRight},
+      {"scan.BMP", "elsewhere/saved.bmp",
+       [&] { QFile::setPermissions(pathOf("elsewhere"), QFile::ReadOwner | QFile::ExeOwner); }, noRight},
+      {"photo.jpg", QString(300, QLatin1Char('n')) + ".bmp", [] {}, "The name is too long."},
+      {"photo.jpg", "full/saved.bmp", [] {}, noRoom},
+      {"scan.BMP", "full/old.bmp", [] {}, noRoom},
+      {"scan.BMP", "saved.bmp", [&] { QFile::remove(pathOf("scan.BMP")); }, noFolder},
+  };
+  FullDisk disk(makeFolder("full"));
+  writeFile("full/old.bmp", "kept");
+  disk.fill();
+  PermissionBitsApply ordinaryUser;
+  if (!ordinaryUser.active()) GTEST_SKIP() << "cannot give up root's override of permission bits";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.row + (" to " + c.target.toStdString()));
+    if (c.target.startsWith("full/") && !disk.mounted()) continue;  // a full disk needs root's rights
+    FORM_Tavlo& browser = browserOn(c.row);
+    c.meanwhile();
+    seams.messageBox->calls.clear();
+    seams.fileDialog->answers = {pathOf(c.target)};
     const auto before = snapshot();
     browser.SaveAsBitmap();
+    QFile::setPermissions(pathOf("elsewhere"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    expectOneMessage("Could not save file : " + pathOf(c.target) + "\n\n" + c.reason, 16, "Error Saving");
     EXPECT_EQ(snapshot(), before);
-    EXPECT_TRUE(seams.messageBox->calls.empty());
+    EXPECT_EQ(rows(browser).contains("scan.BMP"), QFile::exists(pathOf("scan.BMP")));
     expectEmptyPreview(browser);
     EXPECT_EQ(platform::Screen::mousePointer(), platform::Screen::DefaultPointer);
   }

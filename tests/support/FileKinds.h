@@ -1,13 +1,16 @@
 #pragma once
 
-// Files that are not regular files, and a way to meet permission bits even
-// when the tests run as root.
+// Files that are not regular files, a disk that is full, and a way to meet
+// permission bits even when the tests run as root.
 
 #include <QFile>
 #include <QString>
 
 #include <cstring>
+#include <fcntl.h>
 #include <linux/capability.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -27,6 +30,36 @@ inline bool makeSocket(const QString& path) {
   const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
   return fd >= 0 && ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
 }
+
+// While alive, a tiny tmpfs on the folder, in a mount namespace of this
+// thread's own so that nothing outlives the test. Mounting needs root's
+// rights; without them nothing is mounted.
+class FullDisk {
+ public:
+  explicit FullDisk(const QString& folder) : at_(QFile::encodeName(folder)) {
+    mounted_ = ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+               ::mount("tavlo-test", at_.constData(), "tmpfs", 0, "size=16k") == 0;
+  }
+  ~FullDisk() {
+    if (mounted_) ::umount2(at_.constData(), MNT_DETACH);
+  }
+  FullDisk(const FullDisk&) = delete;
+  FullDisk& operator=(const FullDisk&) = delete;
+
+  bool mounted() const { return mounted_; }
+  // Takes up every byte that is left, in a file "filler".
+  void fill() const {
+    const int fd = ::open((at_ + "/filler").constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    const char block[4096] = {};
+    while (fd >= 0 && ::write(fd, block, sizeof block) > 0) {
+    }
+    if (fd >= 0) ::close(fd);
+  }
+
+ private:
+  QByteArray at_;
+  bool mounted_ = false;
+};
 
 // While alive, file permission bits apply to this thread as to an ordinary
 // user: root's right to override them is dropped from the effective set and

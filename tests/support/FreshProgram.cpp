@@ -1,6 +1,7 @@
 #include "support/FreshProgram.h"
 
 #include "platform/desktop/Screen.h"
+#include "platform/desktop/SettingsStore.h"
 #include "platform/desktop/Volumes.h"
 #include "platform/forms/Form.h"
 #include "startup/MODULE_Public.h"
@@ -11,7 +12,6 @@
 #include <QFile>
 #include <QImage>
 #include <QPainter>
-#include <QSettings>
 
 void FreshProgram::SetUp() {
   platform::discardAllForms();
@@ -26,7 +26,7 @@ void FreshProgram::SetUp() {
   QDir::setCurrent(folder.path());
   // The settings store lives in a folder of the test's own.
   ASSERT_TRUE(settingsHome.isValid());
-  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsHome.path());
+  platform::setSettingsFolder(settingsHome.path());
 }
 
 QString FreshProgram::settingsFile() const { return settingsHome.filePath(QStringLiteral("Tavlo/Tavlo.ini")); }

@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -70,14 +71,31 @@ class QtMessageBox final : public MessageBoxSeam {
   }
 };
 
+// The default text shows with the cursor after it and nothing selected, so
+// that what the user types is added to it, never typed over it.
 class QtInputBox final : public InputBoxSeam {
  public:
   QString ask(const QString& prompt, const QString& title, const QString& defaultText) override {
-    bool accepted = false;
-    const QString text =
-        QInputDialog::getText(nullptr, title, prompt, QLineEdit::Normal, defaultText, &accepted);
-    return accepted ? text : QString();
+    Box box;
+    box.setWindowTitle(title);
+    box.setLabelText(prompt);
+    box.setTextValue(defaultText);
+    return box.exec() == QDialog::Accepted ? box.textValue() : QString();
   }
+
+ private:
+  // Qt's input dialog selects its whole text each time it is shown.
+  class Box final : public QInputDialog {
+   public:
+    void setVisible(bool visible) override {
+      QInputDialog::setVisible(visible);
+      if (!visible) return;
+      if (auto* edit = findChild<QLineEdit*>()) {
+        edit->deselect();
+        edit->end(false);
+      }
+    }
+  };
 };
 
 class QtScreenMetrics final : public ScreenMetricsSeam {

@@ -1,5 +1,7 @@
 #include "platform/desktop/RuntimeError.h"
 
+#include "platform/desktop/ErrnoReason.h"
+
 #include <cerrno>
 
 namespace platform {
@@ -31,7 +33,10 @@ QString errorDescription(int number) {
 RuntimeError::RuntimeError(int number) : RuntimeError(number, errorDescription(number)) {}
 
 RuntimeError::RuntimeError(int number, QString description)
-    : number_(number), description_(std::move(description)),
+    : RuntimeError(number, description, description + QLatin1Char('.')) {}
+
+RuntimeError::RuntimeError(int number, QString description, QString reason)
+    : number_(number), description_(std::move(description)), reason_(std::move(reason)),
       what_(QString::number(number).toStdString() + ": " + description_.toStdString()) {}
 
 void raise(int number) { throw RuntimeError(number); }
@@ -46,7 +51,8 @@ int errorNumberFromErrno(int err) {
     case ETXTBSY: return errors::PermissionDenied;
     case EEXIST: return errors::FileAlreadyExists;
     case ENOSPC:
-    case EDQUOT: return errors::DiskFull;
+    case EDQUOT:
+    case EFBIG: return errors::DiskFull;
     case EMFILE:
     case ENFILE: return errors::TooManyFiles;
     case ENOMEM: return errors::OutOfMemory;
@@ -62,6 +68,9 @@ int errorNumberFromErrno(int err) {
   }
 }
 
-void raiseFromErrno(int err) { raise(errorNumberFromErrno(err)); }
+void raiseFromErrno(int err) {
+  const int number = errorNumberFromErrno(err);
+  throw RuntimeError(number, errorDescription(number), reasonForErrno(err));
+}
 
 }  // namespace platform

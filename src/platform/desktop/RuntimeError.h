@@ -32,20 +32,26 @@ inline constexpr int InvalidPicture = 481;
 // The description the run time gives for an error number.
 QString errorDescription(int number);
 
-// A failure raised by a platform operation: the error number a handler tests
-// and the description a message shows.
+// A failure raised by a platform operation: the error number a handler tests,
+// the run time's description, and the reason in words a message tells the
+// user (the system's, where the system refused).
 class RuntimeError : public std::exception {
  public:
   explicit RuntimeError(int number);
   RuntimeError(int number, QString description);
+  RuntimeError(int number, QString description, QString reason);
 
   int number() const { return number_; }
   const QString& description() const { return description_; }
+  // A sentence: "A file of that name already exists."; without a reason of
+  // the system's, the description with a full stop.
+  const QString& reason() const { return reason_; }
   const char* what() const noexcept override { return what_.c_str(); }
 
  private:
   int number_;
   QString description_;
+  QString reason_;
   std::string what_;
 };
 
@@ -53,6 +59,7 @@ class RuntimeError : public std::exception {
 
 // Maps an errno value from a file operation onto the run time's error number.
 int errorNumberFromErrno(int err);
+// Raises that error, with the system's reason in words (reasonForErrno).
 [[noreturn]] void raiseFromErrno(int err);
 
 }  // namespace platform

@@ -1,4 +1,5 @@
-// The open and save dialogs: what the windows ask for, and Qt's dialog doing it.
+// The open and save dialogs: what the windows ask for, and Qt's dialog doing
+// it; Qt's input box.
 #include "platform/desktop/MODULE_Dialog32.h"
 #include "support/FreshProgram.h"
 #include "support/RaisedError.h"
@@ -10,6 +11,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include <deque>
@@ -176,6 +178,27 @@ TEST_F(RealFileDialog, RefusesAMissingFolderAndAsksBeforeReplacing) {
   EXPECT_EQ(chosen, pathOf(QStringLiteral("old.bmp")));
   EXPECT_TRUE(missingText.contains(pathOf(QStringLiteral("missing")))) << missingText.toStdString();
   EXPECT_TRUE(replaceText.contains(QStringLiteral("old.bmp already exists"))) << replaceText.toStdString();
+}
+
+using InputBox = FreshProgram;
+
+TEST_F(InputBox, ShowsTheDefaultTextWithTheCursorAfterItSoTypingAddsToIt) {
+  QString selected = QStringLiteral("not looked at");
+  int cursor = -1;
+  QTimer::singleShot(0, [&] {
+    QWidget* box = QApplication::activeModalWidget();
+    auto* edit = box ? box->findChild<QLineEdit*>() : nullptr;
+    ASSERT_NE(edit, nullptr);
+    selected = edit->selectedText();
+    cursor = edit->cursorPosition();
+    QTest::keyClicks(edit, QStringLiteral("photo 2.jpg"));
+    QTest::keyClick(edit, Qt::Key_Return);
+  });
+  const QString typed = platform::qtSeams().inputBox->ask(QStringLiteral("Enter the new name for this file..."),
+                                                         QStringLiteral("Rename"), QStringLiteral("/pictures/"));
+  EXPECT_EQ(selected, QString());
+  EXPECT_EQ(cursor, 10);
+  EXPECT_EQ(typed, QStringLiteral("/pictures/photo 2.jpg"));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include <csignal>
 #include <functional>
+#include <iostream>
 #include <optional>
 #include <sys/resource.h>
 
@@ -19,13 +20,13 @@ namespace {
 
 using SafeWrite = FreshProgram;
 
-// While alive, files may grow to 4 KB only, as on a disk that fills up.
+// While alive, files may grow to 1 KB only, as on a disk that fills up.
 class SmallFileLimit {
  public:
   SmallFileLimit() : handler_(std::signal(SIGXFSZ, SIG_IGN)) {
     ::getrlimit(RLIMIT_FSIZE, &previous_);
     rlimit small = previous_;
-    small.rlim_cur = 4096;
+    small.rlim_cur = 1024;
     ::setrlimit(RLIMIT_FSIZE, &small);
   }
   ~SmallFileLimit() {
@@ -77,6 +78,7 @@ TEST_F(SafeWrite, AFailedWriteChangesNothingOnDisk) {
   const QString locked = makeFolder(QStringLiteral("locked"));
   writeFile(QStringLiteral("locked/target.bmp"), "the old contents");
   ASSERT_TRUE(QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+  ASSERT_TRUE(QFile::link(QStringLiteral("nowhere.bmp"), pathOf(QStringLiteral("dangling.bmp"))));
 
   using Write = std::function<void(const QString&)>;
   const Write copy = [&](const QString& target) { FileCopy(source, target); };
@@ -85,21 +87,19 @@ TEST_F(SafeWrite, AFailedWriteChangesNothingOnDisk) {
     const char* label;
     Write write;
     const char* target;
-    bool diskFillsUp;
     int error = 0;  // 0: any
   } cases[] = {
       {"copy of a source that is gone", [&](const QString& t) { FileCopy(pathOf(QStringLiteral("gone.bmp")), t); },
-       "target.bmp", false},
-      {"copy from a folder", [&](const QString& t) { FileCopy(locked, t); }, "target.bmp", false},
-      {"copy into a missing folder", copy, "missing/target.bmp", false},
-      {"copy into a path through a file", copy, "plain.txt/target.bmp", false},
-      {"copy into a folder that may not be written", copy, "locked/target.bmp", false},
-      {"copy over a file that may not be written", copy, "readonly.bmp", false},
-      {"save over a file that may not be written", save, "readonly.bmp", false},
-      {"copy onto a folder", copy, "locked", false},
-      {"copy on a disk that fills up", copy, "target.bmp", true},
-      {"save on a disk that fills up", save, "target.bmp", true},
-      {"save of the empty picture", [](const QString& t) { Picture().saveAsBitmap(t); }, "empty.bmp", false,
+       "target.bmp"},
+      {"copy from a folder", [&](const QString& t) { FileCopy(locked, t); }, "target.bmp"},
+      {"copy into a missing folder", copy, "missing/target.bmp"},
+      {"copy into a path through a file", copy, "plain.txt/target.bmp"},
+      {"copy into a folder that may not be written", copy, "locked/target.bmp"},
+      {"copy over a file that may not be written", copy, "readonly.bmp"},
+      {"save over a file that may not be written", save, "readonly.bmp"},
+      {"copy onto a folder", copy, "locked"},
+      {"copy through a link that leads nowhere", copy, "dangling.bmp"},
+      {"save of the empty picture", [](const QString& t) { Picture().saveAsBitmap(t); }, "empty.bmp",
        platform::errors::InvalidPicture},
   };
 
@@ -108,12 +108,51 @@ TEST_F(SafeWrite, AFailedWriteChangesNothingOnDisk) {
   const auto before = snapshot();
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
-    std::optional<SmallFileLimit> limit;
-    if (c.diskFillsUp) limit.emplace();
     const int error = raisedError([&] { c.write(pathOf(QString::fromLatin1(c.target))); });
-    limit.reset();
     EXPECT_TRUE(c.error == 0 ? error != 0 : error == c.error) << error;
     EXPECT_EQ(snapshot(), before);
+  }
+}
+
+// A bitmap that fits in any write buffer and one far larger, saved or
+// copied onto an existing file and onto a new name, on a disk that fills up.
+TEST_F(SafeWrite, ADiskThatFillsUpLeavesTheTargetAsItWasAndNoOtherFile) {
+  QImage smallImage(24, 24, QImage::Format_RGB32), largeImage(400, 300, QImage::Format_RGB32);
+  smallImage.fill(Qt::red);
+  largeImage.fill(Qt::blue);
+  const struct {
+    const char* label;
+    Picture picture;
+    QString source;  // a bitmap file of that size, to copy
+  } sizes[] = {
+      {"small", Picture::fromImage(smallImage), writeFile(QStringLiteral("small.bmp"), QByteArray(1800, 's'))},
+      {"large", Picture::fromImage(largeImage), writeFile(QStringLiteral("large.bmp"), QByteArray(360054, 'l'))},
+  };
+  const QByteArray oldBytes = "the old contents";
+  for (const bool tmpfs : {false, true}) {
+    SCOPED_TRACE(tmpfs ? "a full tmpfs" : "a file size limit");
+    const QString name = tmpfs ? QStringLiteral("tmpfs") : QStringLiteral("limited");
+    const QString disk = makeFolder(name);
+    std::optional<FullDisk> full;
+    if (tmpfs && !full.emplace(disk).mounted()) {
+      std::cout << "[  NOTE    ] no tmpfs can be mounted here; the file size limit stands for a full disk\n";
+      continue;
+    }
+    writeFile(name + QStringLiteral("/old.bmp"), oldBytes);
+    if (full) full->fill();
+    const auto before = snapshot();
+    for (const auto& size : sizes)
+      for (const char* target : {"old.bmp", "new.bmp"})
+        for (const bool copy : {false, true}) {
+          SCOPED_TRACE(std::string(copy ? "copy of a " : "save of a ") + size.label + " bitmap onto " + target);
+          const QString path = disk + QLatin1Char('/') + QLatin1String(target);
+          std::optional<SmallFileLimit> limit;
+          if (!tmpfs) limit.emplace();
+          const int error = raisedError([&] { copy ? FileCopy(size.source, path) : size.picture.saveAsBitmap(path); });
+          limit.reset();
+          EXPECT_EQ(error, platform::errors::DiskFull);
+          EXPECT_EQ(snapshot(), before);
+        }
   }
 }
 
