@@ -6,7 +6,7 @@
 #include "platform/desktop/Screen.h"
 #include "platform/forms/Conversions.h"
 #include "platform/forms/DoEvents.h"
-#include "platform/pictures/Picture.h"
+#include "platform/forms/LoadPicture.h"
 #include "startup/MODULE_Public.h"
 
 using namespace platform;

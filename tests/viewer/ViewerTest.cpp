@@ -1,3 +1,4 @@
+#include "browser/BrowserDriver.h"
 #include "browser/FORM_Tavlo.h"
 #include "platform/desktop/CommandLine.h"
 #include "platform/desktop/Screen.h"
@@ -229,7 +230,7 @@ TEST_F(Viewer, OpenedByTheRightButtonOnAPreviewedPictureItShowsItAtItsOwnSizeAnd
 
   float shownWidth = 0;
   std::int16_t flagWhileOpen = 0;
-  QTimer::singleShot(0, [&] {
+  onceShown(shownViewer, [&] {
     FORM_MiniTavlo& viewer = DefaultInstance<FORM_MiniTavlo>::get();
     shownWidth = viewer.IMAGE_MiniPreview.width();
     flagWhileOpen = MODULE_Public::ViewerFromBrowser;

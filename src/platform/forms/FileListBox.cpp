@@ -4,14 +4,21 @@
 #include "platform/desktop/RuntimeError.h"
 #include "platform/desktop/Screen.h"
 #include "platform/desktop/Volumes.h"
+#include "platform/forms/DoEvents.h"
 
 #include <QDir>
-#include <QDirIterator>
-#include <QListWidget>
+#include <QFile>
+#include <QFileInfo>
+#include <QListView>
 #include <QMouseEvent>
-#include <QSignalBlocker>
+#include <QStringListModel>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <memory>
 
 namespace platform {
 
@@ -25,54 +32,87 @@ QRegularExpression wildcard(QString pattern) {
                             QRegularExpression::CaseInsensitiveOption);
 }
 
+bool isWild(QChar c) { return c == QLatin1Char('*') || c == QLatin1Char('?') || c == QLatin1Char('['); }
+
+bool isRegularFile(int folder, const dirent& entry) {
+  if (entry.d_type == DT_REG) return true;
+  if (entry.d_type != DT_LNK && entry.d_type != DT_UNKNOWN) return false;
+  struct stat info {};
+  return ::fstatat(folder, entry.d_name, &info, 0) == 0 && S_ISREG(info.st_mode);
+}
+
+struct Listed {
+  QString key;  // the name as compared without regard to case
+  QString name;
+};
+
 }  // namespace
 
-std::vector<QRegularExpression> compilePatterns(const QString& pattern) {
-  std::vector<QRegularExpression> compiled;
-  for (QString part : pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+FilePatterns::FilePatterns(const QString& patterns) {
+  for (QString part : patterns.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
     part = part.trimmed();
     if (part.isEmpty()) continue;
     // "*.*" means every file, with or without an extension.
-    if (part == QLatin1String("*.*")) part = QStringLiteral("*");
-    compiled.push_back(wildcard(part));
+    if (part == QLatin1String("*.*") || part == QLatin1String("*")) {
+      everything_ = true;
+    } else if (part.startsWith(QLatin1Char('*')) && std::none_of(part.begin() + 1, part.end(), isWild)) {
+      endings_.push_back(part.mid(1));
+    } else {
+      wildcards_.push_back(wildcard(part));
+    }
   }
-  return compiled;
+  if (endings_.empty() && wildcards_.empty()) everything_ = true;
 }
 
-QStringList listFiles(const QString& folder, const std::vector<QRegularExpression>& patterns, bool admitHidden) {
-  QStringList names;
-  QDirIterator entries(folder, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
-  while (entries.hasNext()) {
-    entries.next();
-    const QString name = entries.fileName();
-    if (!admitHidden && name.startsWith(QLatin1Char('.'))) continue;
-    const bool wanted = patterns.empty() || std::any_of(patterns.begin(), patterns.end(), [&](const auto& p) {
-                          return p.match(name).hasMatch();
-                        });
-    if (wanted) names.append(name);
+bool FilePatterns::matches(const QString& name) const {
+  if (everything_) return true;
+  for (const QString& ending : endings_)
+    if (name.endsWith(ending, Qt::CaseInsensitive)) return true;
+  return std::any_of(wildcards_.begin(), wildcards_.end(),
+                     [&](const QRegularExpression& w) { return w.match(name).hasMatch(); });
+}
+
+QStringList listFiles(const QString& folder, const FilePatterns& patterns, bool admitHidden,
+                      const BackgroundWork* work) {
+  std::vector<Listed> listed;
+  const std::unique_ptr<DIR, int (*)(DIR*)> entries(::opendir(QFile::encodeName(folder).constData()), ::closedir);
+  if (!entries) return {};
+  const int descriptor = ::dirfd(entries.get());
+  for (std::size_t read = 0; const dirent* entry = ::readdir(entries.get()); ++read) {
+    if (read % 4096 == 0 && work && work->cancelled()) break;
+    const char* raw = entry->d_name;
+    if (raw[0] == '.' && (!admitHidden || raw[1] == '\0' || (raw[1] == '.' && raw[2] == '\0'))) continue;
+    if (!isRegularFile(descriptor, *entry)) continue;
+    QString name = QFile::decodeName(raw);
+    if (!patterns.matches(name)) continue;
+    QString key = name.toCaseFolded();
+    listed.push_back({std::move(key), std::move(name)});
   }
-  std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
-    const int order = QString::compare(a, b, Qt::CaseInsensitive);
-    return order != 0 ? order < 0 : a < b;
+  std::sort(listed.begin(), listed.end(), [](const Listed& a, const Listed& b) {
+    const int order = QString::compare(a.key, b.key, Qt::CaseSensitive);
+    return order != 0 ? order < 0 : a.name < b.name;
   });
+  QStringList names;
+  names.reserve(static_cast<qsizetype>(listed.size()));
+  for (Listed& file : listed) names.append(std::move(file.name));
   return names;
 }
 
-class FileListBox::Widget final : public QListWidget {
+class FileListBox::Widget final : public QListView {
  public:
-  Widget(FileListBox* owner, QWidget* parent) : QListWidget(parent), owner_(owner) {
+  Widget(FileListBox* owner, QWidget* parent) : QListView(parent), owner_(owner) {
     setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
     setUniformItemSizes(true);
-    setLayoutMode(QListView::Batched);
   }
 
  protected:
   void mousePressEvent(QMouseEvent* event) override {
     // Only the left button moves the current row.
-    if (event->button() == Qt::LeftButton) QListWidget::mousePressEvent(event);
+    if (event->button() == Qt::LeftButton) QListView::mousePressEvent(event);
     const float x = static_cast<float>(event->position().x()) * Screen::twipsPerPixelX();
     const float y = static_cast<float>(event->position().y()) * Screen::twipsPerPixelY();
-    dispatch([&] {
+    asUserAction([&] {
       raiseEvent(owner_->MouseDown, mouse::buttonOf(event->button()), mouse::shiftOf(event->modifiers()), x, y);
     });
   }
@@ -81,39 +121,43 @@ class FileListBox::Widget final : public QListWidget {
   // would make the first one current and so raise Click.
   void focusInEvent(QFocusEvent* event) override {
     if (currentIndex().isValid()) {
-      QListWidget::focusInEvent(event);
+      QListView::focusInEvent(event);
       return;
     }
-    const QSignalBlocker quiet(this);
-    QListWidget::focusInEvent(event);
+    owner_->quiet_ = true;
+    QListView::focusInEvent(event);
     selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+    owner_->quiet_ = false;
   }
 
   void mouseDoubleClickEvent(QMouseEvent* event) override {
     if (event->button() != Qt::LeftButton) return;
-    QListWidget::mouseDoubleClickEvent(event);
-    dispatch([&] { raiseEvent(owner_->DblClick); });
+    QListView::mouseDoubleClickEvent(event);
+    asUserAction([&] { raiseEvent(owner_->DblClick); });
   }
 
  private:
-  template <class Body>
-  static void dispatch(Body&& body) {
-    asUserAction(std::forward<Body>(body));
-  }
-
   FileListBox* owner_;
 };
 
 FileListBox::FileListBox(QWidget* parent) : Control(new Widget(this, parent)) {
-  list_ = static_cast<QListWidget*>(widget());
+  view_ = static_cast<Widget*>(widget());
+  rows_ = new QStringListModel(view_);
+  view_->setModel(rows_);
   path_ = QDir::cleanPath(QDir::currentPath());
-  patterns_ = compilePatterns(pattern_);
-  QObject::connect(list_, &QListWidget::currentRowChanged, list_, [this](int row) {
-    // Keep the selection on the current row, as a list of one choice shows it.
-    if (row >= 0 && !list_->item(row)->isSelected()) list_->item(row)->setSelected(true);
-    asUserAction([&] { raiseEvent(Click); });
-  });
-  refresh();
+  QObject::connect(view_->selectionModel(), &QItemSelectionModel::currentRowChanged, view_,
+                   [this](const QModelIndex& current) { currentRowChanged(current.isValid() ? current.row() : -1); });
+  // The first listing, as the form is made, is read at once.
+  show(listFiles(path_, patterns_, hidden_));
+}
+
+void FileListBox::currentRowChanged(int row) {
+  if (quiet_) return;
+  // Keep the selection on the current row, as a list of one choice shows it.
+  const QModelIndex current = rows_->index(row);
+  if (row >= 0 && !view_->selectionModel()->isSelected(current))
+    view_->selectionModel()->select(current, QItemSelectionModel::ClearAndSelect);
+  asUserAction([&] { raiseEvent(Click); });
 }
 
 void FileListBox::setPath(const QString& path) {
@@ -127,13 +171,13 @@ void FileListBox::setPath(const QString& path) {
 void FileListBox::setPattern(const QString& pattern) {
   if (pattern == pattern_) {
     // The same files, listed anew: no row is current, as after any listing.
-    const QSignalBlocker quiet(list_);
-    list_->setCurrentRow(-1);
-    list_->clearSelection();
+    quiet_ = true;
+    view_->selectionModel()->clear();
+    quiet_ = false;
     return;
   }
   pattern_ = pattern;
-  patterns_ = compilePatterns(pattern);
+  patterns_ = FilePatterns(pattern);
   refresh();
 }
 
@@ -143,38 +187,52 @@ void FileListBox::setHidden(bool admitHiddenFiles) {
   refresh();
 }
 
-int FileListBox::listCount() const { return list_->count(); }
+int FileListBox::listCount() const { return static_cast<int>(names_.size()); }
 
-QString FileListBox::list(int index) const {
-  const QListWidgetItem* item = list_->item(index);
-  return item ? item->text() : QString();
+QString FileListBox::list(int index) const { return names_.value(index); }
+
+int FileListBox::listIndex() const {
+  const QModelIndex current = view_->currentIndex();
+  return current.isValid() ? current.row() : -1;
 }
 
-int FileListBox::listIndex() const { return list_->currentRow(); }
-
 void FileListBox::setListIndex(int index) {
-  if (index < -1 || index >= list_->count()) raise(errors::InvalidPropertyValue);
-  if (index == list_->currentRow()) return;
+  if (index < -1 || index >= listCount()) raise(errors::InvalidPropertyValue);
+  if (index == listIndex()) return;
   if (index == -1) {
-    const QSignalBlocker quiet(list_);
-    list_->setCurrentRow(-1);
-    list_->clearSelection();
+    quiet_ = true;
+    view_->selectionModel()->clear();
+    quiet_ = false;
     raiseEvent(Click);
     return;
   }
-  list_->setCurrentRow(index);
+  view_->setCurrentIndex(rows_->index(index));
 }
 
 bool FileListBox::selected(int index) const {
-  const QListWidgetItem* item = list_->item(index);
-  return item && item->isSelected();
+  return index >= 0 && view_->selectionModel()->isRowSelected(index, QModelIndex());
 }
 
 void FileListBox::refresh() {
-  const QSignalBlocker quiet(list_);
-  list_->clear();
-  list_->addItems(listFiles(path_, patterns_, hidden_));
-  list_->setCurrentRow(-1);
+  const std::uint64_t listing = ++listings_;
+  const auto reading = startInBackground(
+      [folder = path_, patterns = patterns_, admitHidden = hidden_](const BackgroundWork& work) {
+        return listFiles(folder, patterns, admitHidden, &work);
+      });
+  DoEventsUntil([&] { return reading->finished() || listings_ != listing; });
+  if (listings_ != listing) {
+    reading->cancel();  // a newer listing supersedes this one
+    return;
+  }
+  show(reading->take());
+}
+
+void FileListBox::show(QStringList names) {
+  quiet_ = true;
+  names_ = std::move(names);
+  rows_->setStringList(names_);
+  view_->selectionModel()->clear();
+  quiet_ = false;
 }
 
 }  // namespace platform

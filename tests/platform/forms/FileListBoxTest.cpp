@@ -3,7 +3,7 @@
 #include "platform/forms/FileListBox.h"
 
 #include <QFile>
-#include <QListWidget>
+#include <QListView>
 
 #include <sys/stat.h>
 
@@ -51,8 +51,8 @@ class FileList : public OnBlankForm {
   }
 
   QPoint rowCentre(int row) const {
-    QListWidget* list = files->listWidget();
-    return list->visualItemRect(list->item(row)).center();
+    QListView* list = files->listWidget();
+    return list->visualRect(list->model()->index(row, 0)).center();
   }
 
   std::optional<platform::FileListBox> files;
