@@ -12,6 +12,7 @@
 #include "platform/pictures/Picture.h"
 #include "startup/MODULE_Public.h"
 
+#include <memory>
 #include <optional>
 
 using namespace platform;
@@ -50,11 +51,12 @@ void FORM_Tavlo::ShowPreview() {
         LABEL_FileSize.setCaption(formatGroupedNumber(FileLen(path)) + QStringLiteral(" bytes"));
         LABEL_FileSize.refresh();
 
-        // Decoded off the window's thread, no larger than the box shows it.
+        // Opened here, decoded off the window's thread, no larger than the box shows it.
+        const auto file = std::make_shared<const ReadableFile>(path);
         const QSize box = IMAGE_Preview.insideDevicePixels(static_cast<float>(PreviewBoxSize),
                                                            static_cast<float>(PreviewBoxSize));
         const auto picture = previewStep(
-            request, [path, box](const BackgroundWork& work) { return Picture::loadFitting(path, box, &work); });
+            request, [file, box](const BackgroundWork& work) { return Picture::loadFitting(*file, box, &work); });
         if (!picture) return giveWay();
 
         IMAGE_Preview.setVisible(false);

@@ -95,20 +95,25 @@ TEST_F(SaveAsBitmap, ABitmapFileIsCopiedUnchanged) {
   }
 }
 
-TEST_F(SaveAsBitmap, AnotherPictureIsWrittenAsANewBitmapAndListed) {
-  FORM_Tavlo& browser = browserOn("scan.gif");
-  // Blanks around the answer are not part of the name.
-  seams.fileDialog->answers = {"  " + pathOf("saved.bmp") + "  "};
-  browser.SaveAsBitmap();
+// The preview of a large photo holds only a reduced copy; the whole picture is written.
+TEST_F(SaveAsBitmap, AnotherPictureIsWrittenWholeAsANewBitmapAndListed) {
+  writePicture("large.jpg", 1200, 800);
+  for (const QString row : {"scan.gif", "large.jpg"}) {
+    SCOPED_TRACE(row.toStdString());
+    FORM_Tavlo& browser = browserOn(row);
+    const QString target = pathOf(row + ".bmp");
+    // Blanks around the answer are not part of the name.
+    seams.fileDialog->answers = {"  " + target + "  "};
+    browser.SaveAsBitmap();
 
-  const QByteArray saved = contentsOf(pathOf("saved.bmp"));
-  EXPECT_TRUE(saved.startsWith("BM"));
-  EXPECT_EQ(Picture::load(pathOf("saved.bmp")).image().convertToFormat(QImage::Format_ARGB32),
-            Picture::load(pathOf("scan.gif")).image().convertToFormat(QImage::Format_ARGB32));
-  expectEmptyPreview(browser);
-  EXPECT_EQ(browser.File1.listIndex(), -1);
-  EXPECT_TRUE(rows(browser).contains("saved.bmp"));
-  EXPECT_EQ(platform::Screen::mousePointer(), platform::Screen::DefaultPointer);
+    EXPECT_TRUE(contentsOf(target).startsWith("BM"));
+    EXPECT_EQ(Picture::load(target).image().convertToFormat(QImage::Format_ARGB32),
+              Picture::load(pathOf(row)).image().convertToFormat(QImage::Format_ARGB32));
+    expectEmptyPreview(browser);
+    EXPECT_EQ(browser.File1.listIndex(), -1);
+    EXPECT_TRUE(rows(browser).contains(row + ".bmp"));
+    EXPECT_EQ(platform::Screen::mousePointer(), platform::Screen::DefaultPointer);
+  }
 }
 
 TEST_F(SaveAsBitmap, AFailedWriteIsSilentAndStillEmptiesThePreview) {

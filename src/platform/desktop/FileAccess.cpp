@@ -24,7 +24,7 @@ QByteArray nativePathOf(const QString& path) {
 
 }  // namespace
 
-ReadableFile::ReadableFile(const QString& path) {
+ReadableFile::ReadableFile(const QString& path) : path_(path) {
   const QByteArray native = nativePathOf(path);
   // Non-blocking, so that a FIFO without a writer returns at once.
   fd_ = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);

@@ -27,6 +27,7 @@ class ReadableFile {
   ReadableFile(const ReadableFile&) = delete;
   ReadableFile& operator=(const ReadableFile&) = delete;
 
+  const QString& path() const { return path_; }
   std::int64_t size() const { return state_.size; }
   const FileState& state() const { return state_; }
   // Reads the whole file; a file that shrinks meanwhile gives what is there.
@@ -39,6 +40,7 @@ class ReadableFile {
   std::int64_t readAt(std::int64_t offset, char* into, std::int64_t maximum) const;
 
  private:
+  QString path_;
   int fd_ = -1;
   FileState state_;
 };

@@ -153,11 +153,19 @@ FileListBox::FileListBox(QWidget* parent) : Control(new Widget(this, parent)) {
 
 void FileListBox::currentRowChanged(int row) {
   if (quiet_) return;
-  // Keep the selection on the current row, as a list of one choice shows it.
-  const QModelIndex current = rows_->index(row);
-  if (row >= 0 && !view_->selectionModel()->isSelected(current))
-    view_->selectionModel()->select(current, QItemSelectionModel::ClearAndSelect);
+  highlightCurrentRow();
   asUserAction([&] { raiseEvent(Click); });
+  // The handler let events run, and the row moved on meanwhile: the view,
+  // finishing its own handling of this change, highlights this row again.
+  // Once it is done, the current row is the highlighted one again.
+  if (listIndex() != row) QMetaObject::invokeMethod(view_, [this] { highlightCurrentRow(); }, Qt::QueuedConnection);
+}
+
+// Keeps the selection on the current row, as a list of one choice shows it.
+void FileListBox::highlightCurrentRow() {
+  const QModelIndex current = view_->currentIndex();
+  if (current.isValid() && !view_->selectionModel()->isSelected(current))
+    view_->selectionModel()->select(current, QItemSelectionModel::ClearAndSelect);
 }
 
 void FileListBox::setPath(const QString& path) {

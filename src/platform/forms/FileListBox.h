@@ -75,6 +75,7 @@ class FileListBox : public Control {
   class Widget;
   void show(QStringList names);
   void currentRowChanged(int row);
+  void highlightCurrentRow();
 
   QListView* view_;
   QStringListModel* rows_;

@@ -282,17 +282,24 @@ Picture Picture::fromImage(QImage image) {
   return Picture(std::make_shared<Pixels>(size, std::make_shared<const QImage>(std::move(image))));
 }
 
-Picture Picture::load(const QString& path, const BackgroundWork* work) { return open(path, QSize(), work); }
-
-Picture Picture::loadFitting(const QString& path, QSize box, const BackgroundWork* work) {
-  return open(path, box, work);
+Picture Picture::load(const QString& path, const BackgroundWork* work) {
+  if (path.isEmpty()) return Picture();
+  return open(ReadableFile(path), QSize(), work);
 }
 
-Picture Picture::open(const QString& path, QSize box, const BackgroundWork* work) {
-  if (path.isEmpty()) return Picture();
-  raiseAllocationLimit();
+Picture Picture::load(const ReadableFile& file, const BackgroundWork* work) { return open(file, QSize(), work); }
 
-  const ReadableFile file(path);
+Picture Picture::loadFitting(const QString& path, QSize box, const BackgroundWork* work) {
+  if (path.isEmpty()) return Picture();
+  return open(ReadableFile(path), box, work);
+}
+
+Picture Picture::loadFitting(const ReadableFile& file, QSize box, const BackgroundWork* work) {
+  return open(file, box, work);
+}
+
+Picture Picture::open(const ReadableFile& file, QSize box, const BackgroundWork* work) {
+  raiseAllocationLimit();
   const QByteArray first = file.read(FirstBytes);
   if (looksLikeMetafile(first)) return loadMetafile(file, work);
   if (!plausibleBitmapHeader(first, file.size())) raise(errors::InvalidPicture);
@@ -334,7 +341,7 @@ Picture Picture::open(const QString& path, QSize box, const BackgroundWork* work
     if (reduced.isNull() || (work && work->cancelled())) raise(errors::InvalidPicture);
     if (format == "jpeg" && device.readPastTheEnd()) raise(errors::InvalidPicture);
   }
-  return Picture(std::make_shared<Pixels>(natural, std::move(reduced), path, file.state()));
+  return Picture(std::make_shared<Pixels>(natural, std::move(reduced), file.path(), file.state()));
 }
 
 Picture Picture::loadMetafile(const ReadableFile& file, const BackgroundWork* work) {

@@ -34,10 +34,13 @@ class Picture {
   // before more is read; anything else, data that cannot be decoded and a
   // JPEG that ends before its image does all fail.
   static Picture load(const QString& path, const BackgroundWork* work = nullptr);
+  // The same from a file opened already (on another thread, say).
+  static Picture load(const ReadableFile& file, const BackgroundWork* work = nullptr);
   // The same for a picture to be shown at most box large (device pixels): a
   // larger picture takes its natural size from its header and is decoded
   // only as large as needed to fill the box.
   static Picture loadFitting(const QString& path, QSize box, const BackgroundWork* work = nullptr);
+  static Picture loadFitting(const ReadableFile& file, QSize box, const BackgroundWork* work = nullptr);
   static Picture fromImage(QImage image);
 
   bool isEmpty() const { return !image_ && !vector_; }
@@ -79,7 +82,7 @@ class Picture {
   struct Drawing;
   explicit Picture(std::shared_ptr<Pixels> pixels);
   explicit Picture(std::shared_ptr<Drawing> drawing);
-  static Picture open(const QString& path, QSize box, const BackgroundWork* work);
+  static Picture open(const ReadableFile& file, QSize box, const BackgroundWork* work);
   static Picture loadMetafile(const ReadableFile& file, const BackgroundWork* work);
 
   std::shared_ptr<Pixels> image_;
