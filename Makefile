@@ -38,7 +38,10 @@ run:
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
+# Runs on a quiet machine for numbers worth comparing; the photos (ImageMagick's
+# plasma, made once into $(BUILD)-bench/bench-pictures) and djpeg are its own needs.
 bench: deps
+	@scripts/ensure-packages.sh imagemagick
 	@cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DTAVLO_BUILD_TESTS=OFF -DTAVLO_BUILD_BENCHMARKS=ON >/dev/null
 	@cmake --build $(BUILD)-bench -j $(JOBS)
 	QT_QPA_PLATFORM=offscreen $(BUILD)-bench/bench/tavlo_bench

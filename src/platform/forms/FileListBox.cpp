@@ -1,6 +1,7 @@
 #include "platform/forms/FileListBox.h"
 
 #include "platform/desktop/ErrorHandling.h"
+#include "platform/desktop/FolderEntries.h"
 #include "platform/desktop/RuntimeError.h"
 #include "platform/desktop/Screen.h"
 #include "platform/desktop/Volumes.h"
@@ -13,12 +14,7 @@
 #include <QMouseEvent>
 #include <QStringListModel>
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <memory>
 
 namespace platform {
 
@@ -34,17 +30,31 @@ QRegularExpression wildcard(QString pattern) {
 
 bool isWild(QChar c) { return c == QLatin1Char('*') || c == QLatin1Char('?') || c == QLatin1Char('['); }
 
-bool isRegularFile(int folder, const dirent& entry) {
-  if (entry.d_type == DT_REG) return true;
-  if (entry.d_type != DT_LNK && entry.d_type != DT_UNKNOWN) return false;
-  struct stat info {};
-  return ::fstatat(folder, entry.d_name, &info, 0) == 0 && S_ISREG(info.st_mode);
+struct Listed {
+  std::string key;  // the name as compared without regard to case
+  const std::string* name;
+};
+
+bool isAscii(const std::string& text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-struct Listed {
-  QString key;  // the name as compared without regard to case
-  QString name;
-};
+std::string asciiLowerCase(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
+bool asciiEndsWith(const std::string& name, const std::string& lowerEnding) {
+  if (name.size() < lowerEnding.size()) return false;
+  const std::size_t from = name.size() - lowerEnding.size();
+  for (std::size_t i = 0; i < lowerEnding.size(); ++i) {
+    char c = name[from + i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != lowerEnding[i]) return false;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -57,11 +67,24 @@ FilePatterns::FilePatterns(const QString& patterns) {
       everything_ = true;
     } else if (part.startsWith(QLatin1Char('*')) && std::none_of(part.begin() + 1, part.end(), isWild)) {
       endings_.push_back(part.mid(1));
+      asciiEndings_.push_back(asciiLowerCase(part.mid(1).toStdString()));
     } else {
       wildcards_.push_back(wildcard(part));
     }
   }
   if (endings_.empty() && wildcards_.empty()) everything_ = true;
+  // Against a name of ASCII characters an ending of ASCII characters matches
+  // byte by byte, ASCII letters in either case.
+  asciiEndingsExact_ = std::all_of(endings_.begin(), endings_.end(), [](const QString& ending) {
+    return std::all_of(ending.begin(), ending.end(), [](QChar c) { return c.unicode() < 0x80; });
+  });
+}
+
+bool FilePatterns::matchesAscii(const std::string& name) const {
+  if (everything_) return true;
+  if (!asciiEndingsExact_ || !wildcards_.empty()) return matches(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+  return std::any_of(asciiEndings_.begin(), asciiEndings_.end(),
+                     [&](const std::string& ending) { return asciiEndsWith(name, ending); });
 }
 
 bool FilePatterns::matches(const QString& name) const {
@@ -74,27 +97,25 @@ bool FilePatterns::matches(const QString& name) const {
 
 QStringList listFiles(const QString& folder, const FilePatterns& patterns, bool admitHidden,
                       const BackgroundWork* work) {
+  const auto entries = readFolder(folder, work);
   std::vector<Listed> listed;
-  const std::unique_ptr<DIR, int (*)(DIR*)> entries(::opendir(QFile::encodeName(folder).constData()), ::closedir);
-  if (!entries) return {};
-  const int descriptor = ::dirfd(entries.get());
-  for (std::size_t read = 0; const dirent* entry = ::readdir(entries.get()); ++read) {
-    if (read % 4096 == 0 && work && work->cancelled()) break;
-    const char* raw = entry->d_name;
-    if (raw[0] == '.' && (!admitHidden || raw[1] == '\0' || (raw[1] == '.' && raw[2] == '\0'))) continue;
-    if (!isRegularFile(descriptor, *entry)) continue;
-    QString name = QFile::decodeName(raw);
-    if (!patterns.matches(name)) continue;
-    QString key = name.toCaseFolded();
-    listed.push_back({std::move(key), std::move(name)});
+  for (const FolderEntry& entry : *entries) {
+    if (entry.kind != EntryKind::File || (entry.name[0] == '.' && !admitHidden)) continue;
+    if (isAscii(entry.name)) {
+      if (patterns.matchesAscii(entry.name)) listed.push_back({asciiLowerCase(entry.name), &entry.name});
+    } else {
+      const QString name = QFile::decodeName(QByteArray::fromStdString(entry.name));
+      if (patterns.matches(name)) listed.push_back({name.toCaseFolded().toStdString(), &entry.name});
+    }
   }
+  // The names compared without regard to case, then as they are.
   std::sort(listed.begin(), listed.end(), [](const Listed& a, const Listed& b) {
-    const int order = QString::compare(a.key, b.key, Qt::CaseSensitive);
-    return order != 0 ? order < 0 : a.name < b.name;
+    const int order = a.key.compare(b.key);
+    return order != 0 ? order < 0 : *a.name < *b.name;
   });
   QStringList names;
   names.reserve(static_cast<qsizetype>(listed.size()));
-  for (Listed& file : listed) names.append(std::move(file.name));
+  for (const Listed& file : listed) names.append(QFile::decodeName(QByteArray::fromStdString(*file.name)));
   return names;
 }
 

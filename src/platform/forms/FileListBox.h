@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 class QListView;
@@ -22,10 +23,14 @@ class FilePatterns {
  public:
   explicit FilePatterns(const QString& patterns);
   bool matches(const QString& name) const;
+  // The same for a name of ASCII characters only, as the system gives it.
+  bool matchesAscii(const std::string& name) const;
 
  private:
   bool everything_ = false;
   std::vector<QString> endings_;  // "*.jpg" and the like, taken as the name's end
+  std::vector<std::string> asciiEndings_;  // the same in lower case, for ASCII names
+  bool asciiEndingsExact_ = true;
   std::vector<QRegularExpression> wildcards_;
 };
 
