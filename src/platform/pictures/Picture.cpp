@@ -1,7 +1,6 @@
 #include "platform/pictures/Picture.h"
 
 #include "platform/desktop/BackgroundWork.h"
-#include "platform/desktop/ErrorHandling.h"
 #include "platform/desktop/FileAccess.h"
 #include "platform/desktop/RuntimeError.h"
 #include "platform/desktop/SafeWrite.h"
@@ -33,9 +32,6 @@ namespace {
 
 // What a file is judged by before more of it is read.
 constexpr std::int64_t FirstBytes = 4096;
-// A reduced copy may be this many pixels short of the size it is drawn at:
-// the box's fitting rounds twice.
-constexpr int ReducedSlack = 2;
 
 std::uint64_t nextHandle() {
   static std::atomic<std::uint64_t> counter{0};
@@ -177,20 +173,18 @@ struct Picture::Pixels {
     if (!whole) whole = std::move(decoded);
   }
 
-  // The pixels to draw a picture of this many device pixels from: the
-  // reduced copy when it is large enough, else the whole picture.
-  QImage pixelsFor(QSize size) {
+  // The pixels to draw from: the whole picture once something needed it,
+  // else the reduced copy, which fills the box it was decoded for. Drawing
+  // never decodes: a paint never waits for a decoder.
+  QImage shownPixels() const {
     if (const QImage* decoded = wholeImage()) return *decoded;
-    if (size.width() <= reduced.width() + ReducedSlack && size.height() <= reduced.height() + ReducedSlack)
-      return reduced;
-    const bool decoded = runCatchingErrors([&] { decodeWhole(nullptr); }) == std::nullopt;
-    return decoded ? *wholeImage() : reduced;
+    return reduced;
   }
 
   void draw(QPainter& painter, const QRect& target, const QRect& exposed) {
     const qreal ratio = devicePixelRatioOf(painter);
     const QSize size = inDevicePixels(target.size(), ratio);
-    const QImage pixels = pixelsFor(size);
+    const QImage pixels = shownPixels();
     const QRect part = exposed & target;
     if (size == pixels.size())
       drawPart(painter, pixels, target, part, ratio);
@@ -203,7 +197,7 @@ struct Picture::Pixels {
   }
 
   void prepare(QSize size) {
-    const QImage pixels = pixelsFor(size);
+    const QImage pixels = shownPixels();
     if (size != pixels.size() && !showsPixels(pixels.size(), size) &&
         static_cast<qint64>(size.width()) * size.height() <= CachedPixelsLimit)
       scaledTo(pixels, size);
