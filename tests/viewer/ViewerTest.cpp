@@ -228,6 +228,7 @@ TEST_F(Viewer, OpenedByTheRightButtonOnAPreviewedPictureItShowsItAtItsOwnSizeAnd
   QTest::mousePress(preview, Qt::LeftButton, {}, QPoint(3, 3));
   EXPECT_FALSE(DefaultInstance<FORM_MiniTavlo>::exists()) << "not by the left button";
 
+  // The preview holds a reduced copy (600 pixels into 323); the viewer shows the whole picture.
   float shownWidth = 0;
   std::int16_t flagWhileOpen = 0;
   onceShown(shownViewer, [&] {
