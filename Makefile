@@ -73,7 +73,10 @@ package: deps
 	@cmake --build $(BUILD)-package -j $(JOBS) --target tavlo tavlo-metafile-helper manual
 	cd $(BUILD)-package && cpack -G DEB
 
+# Runs on a quiet machine for numbers worth comparing; the photos (ImageMagick's
+# plasma, made once into $(BUILD)-bench/bench-pictures) and djpeg are its own needs.
 bench: deps
+	@scripts/ensure-packages.sh imagemagick
 	@cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DTAVLO_BUILD_TESTS=OFF -DTAVLO_BUILD_BENCHMARKS=ON >/dev/null
 	@cmake --build $(BUILD)-bench -j $(JOBS)
 	QT_QPA_PLATFORM=offscreen $(BUILD)-bench/tavlo_bench

@@ -5,9 +5,9 @@ set -euo pipefail
 
 packages=(
   cmake make g++ pkg-config
-  qt6-base-dev libgl-dev qt6-image-formats-plugins
+  qt6-base-dev libgl-dev qt6-image-formats-plugins libjpeg-dev
   libglib2.0-dev shared-mime-info
-  libgtest-dev libbenchmark-dev
+  libgtest-dev libbenchmark-dev libjpeg-turbo-progs
   fonts-liberation2
   libwmf-dev libemf2svg-dev libuemf-dev librsvg2-dev libemf-dev fonts-urw-base35
   # Installing, packaging and checking the installed program on a desktop.

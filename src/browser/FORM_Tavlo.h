@@ -12,6 +12,11 @@
 #include "platform/forms/PopupMenu.h"
 
 #include <cstdint>
+#include <memory>
+
+namespace platform {
+class BackgroundWork;
+}
 
 // The browser: drives, folders and the filtered files of a folder on the
 // left, the preview of the chosen file and the file commands on the right.
@@ -90,4 +95,12 @@ class FORM_Tavlo : public platform::Form {
  private:
   void layOutControls();
   void connectHandlers();
+
+  // A newer preview, or clearing the pane, supersedes the one in progress:
+  // its work is cancelled and its result never reaches the controls.
+  std::uint64_t supersedePreview();
+  template <class Body>
+  auto previewStep(std::uint64_t request, Body body);
+  std::uint64_t previewRequest_ = 0;
+  std::shared_ptr<platform::BackgroundWork> previewWork_;
 };

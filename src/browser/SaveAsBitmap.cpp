@@ -9,10 +9,22 @@
 #include "platform/desktop/Screen.h"
 #include "platform/desktop/Seams.h"
 #include "platform/forms/Conversions.h"
+#include "platform/forms/DoEvents.h"
 #include "platform/pictures/Picture.h"
 #include "startup/MODULE_Public.h"
 
 using namespace platform;
+
+namespace {
+
+// The preview may hold only a reduced copy: the whole picture is decoded off
+// the window's thread, which repaints and takes input meanwhile.
+void saveWholePicture(Picture picture, const QString& path) {
+  waitInBackground([picture](const BackgroundWork& work) { picture.decodeWhole(&work); });
+  picture.saveAsBitmap(path);
+}
+
+}  // namespace
 
 void FORM_Tavlo::SaveAsBitmap() {
   // A step that fails is skipped; the next one runs.
@@ -45,7 +57,7 @@ void FORM_Tavlo::SaveAsBitmap() {
     if (name.right(3).toUpper() == QStringLiteral("BMP"))
       FileCopy(MODULE_Public::CurrentPath + name, chosen);
     else
-      IMAGE_Preview.picture().saveAsBitmap(chosen);
+      saveWholePicture(IMAGE_Preview.picture(), chosen);
   });
   if (!saved) {
     const QString reason = step.lastError()->reason();

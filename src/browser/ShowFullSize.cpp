@@ -9,6 +9,8 @@
 void FORM_Tavlo::ShowFullSize() {
   // Nothing to view while the preview holds no picture.
   if (IMAGE_Preview.picture().handle() == 0) return;
+  // Nor while the viewer is opening: it loads its picture letting events run.
+  if (MODULE_Public::ViewerFromBrowser != 0) return;
   MODULE_Public::ViewerFromBrowser = -1;
   platform::DefaultInstance<FORM_MiniTavlo>::get().showForm(platform::Form::Modality::Modal);
   platform::DoEvents();

@@ -6,7 +6,7 @@
 #include "platform/desktop/Screen.h"
 #include "platform/forms/Conversions.h"
 #include "platform/forms/DoEvents.h"
-#include "platform/pictures/Picture.h"
+#include "platform/forms/LoadPicture.h"
 #include "startup/MODULE_Public.h"
 
 using namespace platform;
@@ -84,6 +84,13 @@ void FORM_MiniTavlo::Form_Load() {
   } else {
     step([&] { ArrangeViewer(); });
   }
+  // The picture's first drawing, as the window shows it, is made off the
+  // window's thread (a metafile's drawing can take long).
+  step([&] {
+    const Picture picture = IMAGE_MiniPreview.picture();
+    const QSize size = IMAGE_MiniPreview.pictureDevicePixels();
+    waitInBackground([picture, size](const BackgroundWork& work) { picture.prepareDrawing(size, &work); });
+  });
   step([&] { Screen::setMousePointer(Screen::DefaultPointer); });
 }
 

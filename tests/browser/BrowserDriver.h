@@ -6,11 +6,12 @@
 #include "browser/FORM_Tavlo.h"
 #include "platform/forms/Form.h"
 #include "support/FreshProgram.h"
+#include "viewer/FORM_MiniTavlo.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QFileInfo>
-#include <QListWidget>
+#include <QListView>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -35,6 +36,12 @@ void onceShown(Window window, Action action) {
   poll->start(0);
 }
 
+// The viewer once it is there (without making one).
+inline QWidget* shownViewer() {
+  return platform::DefaultInstance<FORM_MiniTavlo>::exists() ? &platform::DefaultInstance<FORM_MiniTavlo>::get()
+                                                            : nullptr;
+}
+
 class BrowserTest : public FreshProgram {
  protected:
   static FORM_Tavlo& openBrowser() {
@@ -56,12 +63,19 @@ class BrowserTest : public FreshProgram {
     return names;
   }
 
+  // Where the file list shows the one row with the name; nothing when there is none.
+  static QRect rowRect(const FORM_Tavlo& browser, const QString& name) {
+    const QStringList names = rows(browser);
+    if (names.count(name) != 1) return QRect();
+    QListView* list = browser.File1.listWidget();
+    return list->visualRect(list->model()->index(static_cast<int>(names.indexOf(name)), 0));
+  }
+
   // A left click on the file list's row that shows the name.
   static void clickRow(FORM_Tavlo& browser, const QString& name) {
-    QListWidget* list = browser.File1.listWidget();
-    const QList<QListWidgetItem*> found = list->findItems(name, Qt::MatchExactly);
-    ASSERT_EQ(found.size(), 1) << "no row " << name.toStdString();
-    const QRect row = list->visualItemRect(found.front());
+    QListView* list = browser.File1.listWidget();
+    const QRect row = rowRect(browser, name);
+    ASSERT_TRUE(row.isValid()) << "no row " << name.toStdString();
     ASSERT_TRUE(list->viewport()->rect().contains(row.center())) << name.toStdString();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.center());
     ASSERT_EQ(browser.File1.list(browser.File1.listIndex()), name);

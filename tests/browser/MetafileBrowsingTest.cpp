@@ -82,7 +82,7 @@ TEST_F(MetafileBrowsing, FullSizeOpensTheViewerAtTheNaturalSizeAndZoomDrawsItAfr
   float shownWidth = 0;
   QRgb quarterColour = 0;
   int blendedPixels = -1;
-  QTimer::singleShot(0, [&] {
+  onceShown(shownViewer, [&] {
     FORM_MiniTavlo& viewer = DefaultInstance<FORM_MiniTavlo>::get();
     shownWidth = viewer.IMAGE_MiniPreview.width();
     QWidget* image = viewer.IMAGE_MiniPreview.widget();

@@ -23,9 +23,7 @@ class OpenFile : public BrowserTest {
   // A left double-click on the file list's row that shows the name.
   static void doubleClickRow(FORM_Tavlo& browser, const QString& name) {
     clickRow(browser, name);
-    QListWidget* list = browser.File1.listWidget();
-    const QRect row = list->visualItemRect(list->findItems(name, Qt::MatchExactly).front());
-    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row.center());
+    QTest::mouseDClick(browser.File1.listWidget()->viewport(), Qt::LeftButton, {}, rowRect(browser, name).center());
   }
 
   QString viewer;

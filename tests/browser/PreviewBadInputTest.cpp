@@ -6,7 +6,9 @@
 #include "support/FileKinds.h"
 #include "support/PictureBytes.h"
 
+#include <QBuffer>
 #include <QFile>
+#include <QImageWriter>
 
 #include <functional>
 
@@ -27,6 +29,15 @@ struct BadFile {
 TEST_F(PreviewBadInput, EndsInTheNoticeWithoutAMessage) {
   PermissionBitsApply permissionBits;
   const QByteArray jpeg = contentsOf(testData(QStringLiteral("pillow_hopper.jpg")));
+  // Large enough that its preview reads only the first scans.
+  QByteArray progressive;
+  QBuffer buffer(&progressive);
+  buffer.open(QIODevice::WriteOnly);
+  QImageWriter writer(&buffer, "JPEG");
+  writer.setProgressiveScanWrite(true);
+  QImage photo(1200, 900, QImage::Format_RGB32);
+  photo.fill(Qt::darkYellow);
+  ASSERT_TRUE(writer.write(photo));
   std::vector<BadFile> cases = {
       {"text.jpg", "Some words, and no picture.\n", nullptr, SizeShown::OfTheFile},
       {"empty.jpg", QByteArray(), nullptr, SizeShown::OfTheFile},
@@ -35,6 +46,7 @@ TEST_F(PreviewBadInput, EndsInTheNoticeWithoutAMessage) {
       {"pipe.jpg", "replaced by a FIFO",
        [](const QString& path) { ASSERT_TRUE(QFile::remove(path) && makeFifo(path)); }, SizeShown::OfTheFile},
       {"cut.jpg", jpeg.left(jpeg.size() * 6 / 10), nullptr, SizeShown::OfTheFile},
+      {"cut-progressive.jpg", progressive.left(progressive.size() * 9 / 10), nullptr, SizeShown::OfTheFile},
       {"huge.bmp", bitmapFile(60000, 60000, 24, 0, QByteArray(16, '\x7f')), nullptr, SizeShown::OfTheFile},
       {"huge.gif", gifFile(60000, 60000), nullptr, SizeShown::OfTheFile},
       // Sparse, so that it takes no room; its length needs more than 32 bits.

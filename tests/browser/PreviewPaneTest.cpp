@@ -1,7 +1,11 @@
 #include "browser/BrowserDriver.h"
 #include "platform/desktop/Screen.h"
 
+#include "support/DrawnEmf.h"
+
 #include <QEvent>
+#include <QKeyEvent>
+#include <QListView>
 
 #include <cstdint>
 #include <vector>
@@ -128,6 +132,58 @@ TEST_F(PreviewPane, ArrowKeysPreviewEachFileInTurn) {
     EXPECT_EQ(browser.LABEL_PixSize.caption(), QString::fromLatin1(step.pixels));
     EXPECT_EQ(browser.LABEL_FileSize.caption(), bytesText(pathOf(QString::fromLatin1(step.name))));
   }
+}
+
+// The handles of the pictures the preview image showed at its paints.
+class PreviewPaints : public QObject {
+ public:
+  explicit PreviewPaints(FORM_Tavlo& browser) : browser_(browser) {
+    browser.IMAGE_Preview.widget()->installEventFilter(this);
+  }
+  std::vector<std::uint64_t> shown;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint) shown.push_back(browser_.IMAGE_Preview.picture().handle());
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  FORM_Tavlo& browser_;
+};
+
+// Holding Down: the keys come faster than the pictures decode and queue up.
+// Each newer row supersedes the preview in progress; at rest the last row is
+// highlighted, current and previewed, and no superseded picture ever showed.
+TEST_F(PreviewPane, ABurstOfKeysEndsOnTheLastRowWithNoSupersededPictureShown) {
+  QStringList names;
+  for (int i = 0; i < 10; ++i) names.append(writePicture(QStringLiteral("p0%1.jpg").arg(i), 1600, 1200));
+  names.append(writePicture(QStringLiteral("p10.png"), 900, 700));
+  names.append(writeFile(QStringLiteral("p11.emf"), drawnEmf(QRect(0, 0, 10000, 5000), {})));
+  names.append(writePicture(QStringLiteral("p12.jpg"), 1200, 300));
+  FORM_Tavlo& browser = openBrowser();
+  chooseFilter(browser, 6);
+  clickRow(browser, QStringLiteral("p00.jpg"));
+  const std::uint64_t before = browser.IMAGE_Preview.picture().handle();
+  const int last = static_cast<int>(names.size()) - 1;
+
+  PreviewPaints paints(browser);
+  QListView* list = browser.File1.listWidget();
+  for (int key = 0; key < last; ++key) {
+    QCoreApplication::postEvent(list, new QKeyEvent(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier));
+    QCoreApplication::postEvent(list, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier));
+  }
+  ASSERT_TRUE(QTest::qWaitFor([&] { return browser.LABEL_PixSize.caption() == QStringLiteral("1200 x 300 pixels"); }));
+  QCoreApplication::processEvents();
+
+  EXPECT_EQ(browser.File1.listIndex(), last);
+  for (int row = 0; row <= last; ++row) EXPECT_EQ(browser.File1.selected(row), row == last) << row;
+  EXPECT_EQ(browser.LABEL_FileSize.caption(), bytesText(names.back()));
+  const std::uint64_t after = browser.IMAGE_Preview.picture().handle();
+  EXPECT_NE(after, 0u);
+  EXPECT_TRUE(browser.IMAGE_Preview.visible());
+  EXPECT_EQ(mousePointer(), platform::Screen::DefaultPointer);
+  for (const std::uint64_t shown : paints.shown) EXPECT_TRUE(shown == before || shown == after) << shown;
 }
 
 }  // namespace

@@ -37,10 +37,10 @@ class Routing : public BrowserTest {
       menu->close();
       if (choose) choose->choose();
     });
-    QListWidget* list = browser.File1.listWidget();
-    const QPoint at = row.isEmpty() ? QPoint(5, 5) : list->visualItemRect(list->findItems(row, Qt::MatchExactly)[0]).center();
-    QTest::mousePress(list->viewport(), button, {}, at);
-    QTest::mouseRelease(list->viewport(), button, {}, at);
+    QWidget* viewport = browser.File1.listWidget()->viewport();
+    const QPoint at = row.isEmpty() ? QPoint(5, 5) : rowRect(browser, row).center();
+    QTest::mousePress(viewport, button, {}, at);
+    QTest::mouseRelease(viewport, button, {}, at);
     QCoreApplication::processEvents();
     return state;
   }

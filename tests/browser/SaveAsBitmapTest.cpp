@@ -84,12 +84,13 @@ TEST_F(SaveAsBitmap, ANameTooLongToSuggestEndsTheCommandWithoutADialog) {
 }
 
 // A bitmap file is copied byte for byte, also onto itself; another picture
-// is written as a new bitmap of its pixels and listed.
+// is written as a new bitmap of its pixels and listed, whole also where the
+// preview holds only a reduced copy of a large photo.
 TEST_F(SaveAsBitmap, ABitmapFileIsCopiedUnchangedAndAnotherPictureWrittenAnew) {
+  writePicture("large.jpg", 1200, 800);
   const QByteArray original = contentsOf(pathOf("scan.BMP"));
-  const QImage gif = Picture::load(pathOf("scan.gif")).image().convertToFormat(QImage::Format_ARGB32);
   for (const auto& [row, target] : {std::pair{"scan.BMP", "elsewhere/copy.bmp"}, {"scan.BMP", "scan.BMP"},
-                                    {"scan.gif", "saved.bmp"}}) {
+                                    {"scan.gif", "saved.bmp"}, {"large.jpg", "large.bmp"}}) {
     SCOPED_TRACE(target);
     FORM_Tavlo& browser = browserOn(row);
     seams.fileDialog->answers = {"  " + pathOf(target) + "  "};  // the blanks are no part of the name
@@ -99,7 +100,8 @@ TEST_F(SaveAsBitmap, ABitmapFileIsCopiedUnchangedAndAnotherPictureWrittenAnew) {
       EXPECT_EQ(contentsOf(pathOf("scan.BMP")), original);
     } else {
       EXPECT_TRUE(contentsOf(pathOf(target)).startsWith("BM"));
-      EXPECT_EQ(Picture::load(pathOf(target)).image().convertToFormat(QImage::Format_ARGB32), gif);
+      EXPECT_EQ(Picture::load(pathOf(target)).image().convertToFormat(QImage::Format_ARGB32),
+                Picture::load(pathOf(row)).image().convertToFormat(QImage::Format_ARGB32));
       EXPECT_TRUE(rows(browser).contains(target));
     }
     EXPECT_TRUE(seams.messageBox->calls.empty());

@@ -1,3 +1,4 @@
+#include "browser/BrowserDriver.h"
 #include "browser/FORM_Tavlo.h"
 #include "platform/desktop/CommandLine.h"
 #include "platform/desktop/Screen.h"
@@ -224,9 +225,10 @@ TEST_F(Viewer, OpenedByTheRightButtonOnAPreviewedPictureItShowsItAtItsOwnSizeAnd
   QTest::mousePress(preview, Qt::LeftButton, {}, QPoint(3, 3));
   EXPECT_FALSE(DefaultInstance<FORM_MiniTavlo>::exists()) << "not by the left button";
 
+  // The preview holds a reduced copy (600 pixels into 323); the viewer shows the whole picture.
   float shownWidth = 0;
   std::int16_t flagWhileOpen = 0;
-  QTimer::singleShot(0, [&] {
+  onceShown(shownViewer, [&] {
     FORM_MiniTavlo& viewer = DefaultInstance<FORM_MiniTavlo>::get();
     shownWidth = viewer.IMAGE_MiniPreview.width();
     flagWhileOpen = MODULE_Public::ViewerFromBrowser;

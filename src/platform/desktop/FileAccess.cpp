@@ -24,7 +24,7 @@ QByteArray nativePathOf(const QString& path) {
 
 }  // namespace
 
-ReadableFile::ReadableFile(const QString& path) {
+ReadableFile::ReadableFile(const QString& path) : path_(path) {
   const QByteArray native = nativePathOf(path);
   // Non-blocking, so that a FIFO without a writer returns at once.
   fd_ = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
@@ -44,28 +44,35 @@ ReadableFile::ReadableFile(const QString& path) {
     if (S_ISREG(info.st_mode)) raiseFromErrno(err);
     raise(errors::PathFileAccessError);
   }
-  size_ = info.st_size;
+  state_.device = info.st_dev;
+  state_.inode = info.st_ino;
+  state_.size = info.st_size;
+  state_.modifiedNanoseconds = std::int64_t{info.st_mtim.tv_sec} * 1'000'000'000 + info.st_mtim.tv_nsec;
 }
 
 ReadableFile::~ReadableFile() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-QByteArray ReadableFile::read(std::int64_t maximum) {
-  const std::int64_t wanted = std::min(maximum, size_);
+QByteArray ReadableFile::readAt(std::int64_t offset, std::int64_t maximum) const {
+  const std::int64_t wanted = std::clamp<std::int64_t>(state_.size - offset, 0, maximum);
   if (wanted > std::numeric_limits<int>::max() - 1) raise(errors::OutOfMemory);
   QByteArray bytes;
   bytes.resize(static_cast<qsizetype>(wanted));
-  qsizetype filled = 0;
-  while (filled < bytes.size()) {
-    const ssize_t got = ::read(fd_, bytes.data() + filled, static_cast<size_t>(bytes.size() - filled));
+  bytes.truncate(static_cast<qsizetype>(readAt(offset, bytes.data(), wanted)));
+  return bytes;
+}
+
+std::int64_t ReadableFile::readAt(std::int64_t offset, char* into, std::int64_t maximum) const {
+  std::int64_t filled = 0;
+  while (filled < maximum) {
+    const ssize_t got = ::pread(fd_, into + filled, static_cast<size_t>(maximum - filled), offset + filled);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) raiseFromErrno(errno);
     if (got == 0) break;
     filled += got;
   }
-  bytes.truncate(filled);
-  return bytes;
+  return filled;
 }
 
 std::int64_t FileLen(const QString& path) {

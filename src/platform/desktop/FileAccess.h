@@ -7,6 +7,16 @@
 
 namespace platform {
 
+// Which file, and which version of it: the same file that has not changed
+// since has the same state.
+struct FileState {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::int64_t size = 0;
+  std::int64_t modifiedNanoseconds = 0;
+  auto operator<=>(const FileState&) const = default;
+};
+
 // A regular file (or a link to one) opened for reading. Opening never blocks:
 // a FIFO, device, socket or folder fails at once. Failures raise the run
 // time's file errors (53 not found, 70 permission denied, 75 not a file, ...).
@@ -17,15 +27,22 @@ class ReadableFile {
   ReadableFile(const ReadableFile&) = delete;
   ReadableFile& operator=(const ReadableFile&) = delete;
 
-  std::int64_t size() const { return size_; }
+  const QString& path() const { return path_; }
+  std::int64_t size() const { return state_.size; }
+  const FileState& state() const { return state_; }
   // Reads the whole file; a file that shrinks meanwhile gives what is there.
-  QByteArray readAll() { return read(size_); }
+  QByteArray readAll() const { return read(state_.size); }
   // Reads at most this many bytes from the start.
-  QByteArray read(std::int64_t maximum);
+  QByteArray read(std::int64_t maximum) const { return readAt(0, maximum); }
+  // Reads at most this many bytes from the offset on; fewer at the end.
+  QByteArray readAt(std::int64_t offset, std::int64_t maximum) const;
+  // The same into a buffer; gives the number of bytes read.
+  std::int64_t readAt(std::int64_t offset, char* into, std::int64_t maximum) const;
 
  private:
+  QString path_;
   int fd_ = -1;
-  std::int64_t size_ = 0;
+  FileState state_;
 };
 
 // The length of a file in bytes (FileLen of the run time).

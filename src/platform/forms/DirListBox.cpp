@@ -1,10 +1,13 @@
 #include "platform/forms/DirListBox.h"
 
 #include "platform/desktop/ErrorHandling.h"
+#include "platform/desktop/FolderEntries.h"
+#include "platform/forms/DoEvents.h"
 #include "platform/desktop/RuntimeError.h"
 #include "platform/desktop/Volumes.h"
 
 #include <QDir>
+#include <QFile>
 #include <QStyle>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -18,9 +21,11 @@ namespace {
 
 constexpr int FolderRole = Qt::UserRole;
 
-QStringList subfoldersOf(const QString& folder) {
-  QStringList names = QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::NoSort);
-  names.removeIf([](const QString& name) { return name.startsWith(QLatin1Char('.')); });
+QStringList subfoldersOf(const QString& folder, const BackgroundWork* work) {
+  QStringList names;
+  for (const FolderEntry& entry : *readFolder(folder, work))
+    if (entry.kind == EntryKind::Folder && entry.name[0] != '.')
+      names.append(QFile::decodeName(QByteArray::fromStdString(entry.name)));
   std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
     const int order = QString::compare(a, b, Qt::CaseInsensitive);
     return order != 0 ? order < 0 : a < b;
@@ -75,7 +80,8 @@ DirListBox::DirListBox(QWidget* parent) : Control(new Widget(this, parent)) {
   tree_ = static_cast<QTreeWidget*>(widget());
   path_ = QDir::cleanPath(QDir::currentPath());
   Volumes::rememberFolder(path_);
-  refresh();
+  // The first listing, as the form is made, is read at once.
+  show(subfoldersOf(path_, nullptr));
 }
 
 void DirListBox::setPath(const QString& path) {
@@ -84,8 +90,7 @@ void DirListBox::setPath(const QString& path) {
   if (absolute == path_) return;
   path_ = absolute;
   Volumes::rememberFolder(path_);
-  refresh();
-  raiseEvent(Change);
+  if (list()) raiseEvent(Change);
 }
 
 void DirListBox::changeToDrive(const QString& drive) {
@@ -93,7 +98,22 @@ void DirListBox::changeToDrive(const QString& drive) {
   setPath(Volumes::currentFolder(drive));
 }
 
-void DirListBox::refresh() {
+void DirListBox::refresh() { list(); }
+
+bool DirListBox::list() {
+  const std::uint64_t listing = ++listings_;
+  const auto reading = startInBackground(
+      [folder = path_](const BackgroundWork& work) { return subfoldersOf(folder, &work); });
+  DoEventsUntil([&] { return reading->finished() || listings_ != listing; });
+  if (listings_ != listing) {
+    reading->cancel();  // a newer listing supersedes this one
+    return false;
+  }
+  show(reading->take());
+  return true;
+}
+
+void DirListBox::show(const QStringList& subfolders) {
   const QIcon openFolder = tree_->style()->standardIcon(QStyle::SP_DirOpenIcon);
   const QIcon closedFolder = tree_->style()->standardIcon(QStyle::SP_DirClosedIcon);
   tree_->clear();
@@ -112,7 +132,7 @@ void DirListBox::refresh() {
     item->setIcon(0, openFolder);
     parent = item;
   }
-  for (const QString& name : subfoldersOf(path_)) {
+  for (const QString& name : subfolders) {
     auto* item = new QTreeWidgetItem(parent, {name});
     item->setData(0, FolderRole, childPath(path_, name));
     item->setIcon(0, closedFolder);

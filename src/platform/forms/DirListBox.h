@@ -2,6 +2,8 @@
 
 #include "platform/forms/Control.h"
 
+#include <cstdint>
+
 class QTreeWidget;
 
 namespace platform {
@@ -9,7 +11,9 @@ namespace platform {
 // The folder list: the current folder's ancestors from the root, then its
 // subfolders, sorted without regard to case. Folders whose names begin with
 // "." are hidden ones and are not listed. A double-click or Enter on an entry
-// makes it the path.
+// makes it the path. The folder is read off the window's thread, which
+// repaints and takes input meanwhile; a newer listing supersedes one still
+// being read (the path it was for raises no Change).
 class DirListBox : public Control {
  public:
   explicit DirListBox(QWidget* parent);
@@ -33,9 +37,13 @@ class DirListBox : public Control {
  private:
   class Widget;
   void activate(const QString& folder);
+  // False when a newer listing superseded this one.
+  bool list();
+  void show(const QStringList& subfolders);
 
   QTreeWidget* tree_;
   QString path_;
+  std::uint64_t listings_ = 0;
 };
 
 }  // namespace platform

@@ -1,15 +1,18 @@
 #include "platform/forms/FileListBox.h"
 
 #include "platform/desktop/ErrorHandling.h"
+#include "platform/desktop/FolderEntries.h"
 #include "platform/desktop/RuntimeError.h"
 #include "platform/desktop/Screen.h"
 #include "platform/desktop/Volumes.h"
+#include "platform/forms/DoEvents.h"
 
 #include <QDir>
-#include <QDirIterator>
-#include <QListWidget>
+#include <QFile>
+#include <QFileInfo>
+#include <QListView>
 #include <QMouseEvent>
-#include <QSignalBlocker>
+#include <QStringListModel>
 
 #include <algorithm>
 
@@ -25,54 +28,112 @@ QRegularExpression wildcard(QString pattern) {
                             QRegularExpression::CaseInsensitiveOption);
 }
 
+bool isWild(QChar c) { return c == QLatin1Char('*') || c == QLatin1Char('?') || c == QLatin1Char('['); }
+
+struct Listed {
+  std::string key;  // the name as compared without regard to case
+  const std::string* name;
+};
+
+bool isAscii(const std::string& text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+std::string asciiLowerCase(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
+bool asciiEndsWith(const std::string& name, const std::string& lowerEnding) {
+  if (name.size() < lowerEnding.size()) return false;
+  const std::size_t from = name.size() - lowerEnding.size();
+  for (std::size_t i = 0; i < lowerEnding.size(); ++i) {
+    char c = name[from + i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != lowerEnding[i]) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
-std::vector<QRegularExpression> compilePatterns(const QString& pattern) {
-  std::vector<QRegularExpression> compiled;
-  for (QString part : pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+FilePatterns::FilePatterns(const QString& patterns) {
+  for (QString part : patterns.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
     part = part.trimmed();
     if (part.isEmpty()) continue;
     // "*.*" means every file, with or without an extension.
-    if (part == QLatin1String("*.*")) part = QStringLiteral("*");
-    compiled.push_back(wildcard(part));
+    if (part == QLatin1String("*.*") || part == QLatin1String("*")) {
+      everything_ = true;
+    } else if (part.startsWith(QLatin1Char('*')) && std::none_of(part.begin() + 1, part.end(), isWild)) {
+      endings_.push_back(part.mid(1));
+      asciiEndings_.push_back(asciiLowerCase(part.mid(1).toStdString()));
+    } else {
+      wildcards_.push_back(wildcard(part));
+    }
   }
-  return compiled;
+  if (endings_.empty() && wildcards_.empty()) everything_ = true;
+  // Against a name of ASCII characters an ending of ASCII characters matches
+  // byte by byte, ASCII letters in either case.
+  asciiEndingsExact_ = std::all_of(endings_.begin(), endings_.end(), [](const QString& ending) {
+    return std::all_of(ending.begin(), ending.end(), [](QChar c) { return c.unicode() < 0x80; });
+  });
 }
 
-QStringList listFiles(const QString& folder, const std::vector<QRegularExpression>& patterns, bool admitHidden) {
-  QStringList names;
-  QDirIterator entries(folder, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
-  while (entries.hasNext()) {
-    entries.next();
-    const QString name = entries.fileName();
-    if (!admitHidden && name.startsWith(QLatin1Char('.'))) continue;
-    const bool wanted = patterns.empty() || std::any_of(patterns.begin(), patterns.end(), [&](const auto& p) {
-                          return p.match(name).hasMatch();
-                        });
-    if (wanted) names.append(name);
+bool FilePatterns::matchesAscii(const std::string& name) const {
+  if (everything_) return true;
+  if (!asciiEndingsExact_ || !wildcards_.empty()) return matches(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+  return std::any_of(asciiEndings_.begin(), asciiEndings_.end(),
+                     [&](const std::string& ending) { return asciiEndsWith(name, ending); });
+}
+
+bool FilePatterns::matches(const QString& name) const {
+  if (everything_) return true;
+  for (const QString& ending : endings_)
+    if (name.endsWith(ending, Qt::CaseInsensitive)) return true;
+  return std::any_of(wildcards_.begin(), wildcards_.end(),
+                     [&](const QRegularExpression& w) { return w.match(name).hasMatch(); });
+}
+
+QStringList listFiles(const QString& folder, const FilePatterns& patterns, bool admitHidden,
+                      const BackgroundWork* work) {
+  const auto entries = readFolder(folder, work);
+  std::vector<Listed> listed;
+  for (const FolderEntry& entry : *entries) {
+    if (entry.kind != EntryKind::File || (entry.name[0] == '.' && !admitHidden)) continue;
+    if (isAscii(entry.name)) {
+      if (patterns.matchesAscii(entry.name)) listed.push_back({asciiLowerCase(entry.name), &entry.name});
+    } else {
+      const QString name = QFile::decodeName(QByteArray::fromStdString(entry.name));
+      if (patterns.matches(name)) listed.push_back({name.toCaseFolded().toStdString(), &entry.name});
+    }
   }
-  std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
-    const int order = QString::compare(a, b, Qt::CaseInsensitive);
-    return order != 0 ? order < 0 : a < b;
+  // The names compared without regard to case, then as they are.
+  std::sort(listed.begin(), listed.end(), [](const Listed& a, const Listed& b) {
+    const int order = a.key.compare(b.key);
+    return order != 0 ? order < 0 : *a.name < *b.name;
   });
+  QStringList names;
+  names.reserve(static_cast<qsizetype>(listed.size()));
+  for (const Listed& file : listed) names.append(QFile::decodeName(QByteArray::fromStdString(*file.name)));
   return names;
 }
 
-class FileListBox::Widget final : public QListWidget {
+class FileListBox::Widget final : public QListView {
  public:
-  Widget(FileListBox* owner, QWidget* parent) : QListWidget(parent), owner_(owner) {
+  Widget(FileListBox* owner, QWidget* parent) : QListView(parent), owner_(owner) {
     setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
     setUniformItemSizes(true);
-    setLayoutMode(QListView::Batched);
   }
 
  protected:
   void mousePressEvent(QMouseEvent* event) override {
     // Only the left button moves the current row.
-    if (event->button() == Qt::LeftButton) QListWidget::mousePressEvent(event);
+    if (event->button() == Qt::LeftButton) QListView::mousePressEvent(event);
     const float x = static_cast<float>(event->position().x()) * Screen::twipsPerPixelX();
     const float y = static_cast<float>(event->position().y()) * Screen::twipsPerPixelY();
-    dispatch([&] {
+    asUserAction([&] {
       raiseEvent(owner_->MouseDown, mouse::buttonOf(event->button()), mouse::shiftOf(event->modifiers()), x, y);
     });
   }
@@ -81,39 +142,51 @@ class FileListBox::Widget final : public QListWidget {
   // would make the first one current and so raise Click.
   void focusInEvent(QFocusEvent* event) override {
     if (currentIndex().isValid()) {
-      QListWidget::focusInEvent(event);
+      QListView::focusInEvent(event);
       return;
     }
-    const QSignalBlocker quiet(this);
-    QListWidget::focusInEvent(event);
+    owner_->quiet_ = true;
+    QListView::focusInEvent(event);
     selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+    owner_->quiet_ = false;
   }
 
   void mouseDoubleClickEvent(QMouseEvent* event) override {
     if (event->button() != Qt::LeftButton) return;
-    QListWidget::mouseDoubleClickEvent(event);
-    dispatch([&] { raiseEvent(owner_->DblClick); });
+    QListView::mouseDoubleClickEvent(event);
+    asUserAction([&] { raiseEvent(owner_->DblClick); });
   }
 
  private:
-  template <class Body>
-  static void dispatch(Body&& body) {
-    asUserAction(std::forward<Body>(body));
-  }
-
   FileListBox* owner_;
 };
 
 FileListBox::FileListBox(QWidget* parent) : Control(new Widget(this, parent)) {
-  list_ = static_cast<QListWidget*>(widget());
+  view_ = static_cast<Widget*>(widget());
+  rows_ = new QStringListModel(view_);
+  view_->setModel(rows_);
   path_ = QDir::cleanPath(QDir::currentPath());
-  patterns_ = compilePatterns(pattern_);
-  QObject::connect(list_, &QListWidget::currentRowChanged, list_, [this](int row) {
-    // Keep the selection on the current row, as a list of one choice shows it.
-    if (row >= 0 && !list_->item(row)->isSelected()) list_->item(row)->setSelected(true);
-    asUserAction([&] { raiseEvent(Click); });
-  });
-  refresh();
+  QObject::connect(view_->selectionModel(), &QItemSelectionModel::currentRowChanged, view_,
+                   [this](const QModelIndex& current) { currentRowChanged(current.isValid() ? current.row() : -1); });
+  // The first listing, as the form is made, is read at once.
+  show(listFiles(path_, patterns_, hidden_));
+}
+
+void FileListBox::currentRowChanged(int row) {
+  if (quiet_) return;
+  highlightCurrentRow();
+  asUserAction([&] { raiseEvent(Click); });
+  // The handler let events run, and the row moved on meanwhile: the view,
+  // finishing its own handling of this change, highlights this row again.
+  // Once it is done, the current row is the highlighted one again.
+  if (listIndex() != row) QMetaObject::invokeMethod(view_, [this] { highlightCurrentRow(); }, Qt::QueuedConnection);
+}
+
+// Keeps the selection on the current row, as a list of one choice shows it.
+void FileListBox::highlightCurrentRow() {
+  const QModelIndex current = view_->currentIndex();
+  if (current.isValid() && !view_->selectionModel()->isSelected(current))
+    view_->selectionModel()->select(current, QItemSelectionModel::ClearAndSelect);
 }
 
 void FileListBox::setPath(const QString& path) {
@@ -127,13 +200,13 @@ void FileListBox::setPath(const QString& path) {
 void FileListBox::setPattern(const QString& pattern) {
   if (pattern == pattern_) {
     // The same files, listed anew: no row is current, as after any listing.
-    const QSignalBlocker quiet(list_);
-    list_->setCurrentRow(-1);
-    list_->clearSelection();
+    quiet_ = true;
+    view_->selectionModel()->clear();
+    quiet_ = false;
     return;
   }
   pattern_ = pattern;
-  patterns_ = compilePatterns(pattern);
+  patterns_ = FilePatterns(pattern);
   refresh();
 }
 
@@ -143,38 +216,52 @@ void FileListBox::setHidden(bool admitHiddenFiles) {
   refresh();
 }
 
-int FileListBox::listCount() const { return list_->count(); }
+int FileListBox::listCount() const { return static_cast<int>(names_.size()); }
 
-QString FileListBox::list(int index) const {
-  const QListWidgetItem* item = list_->item(index);
-  return item ? item->text() : QString();
+QString FileListBox::list(int index) const { return names_.value(index); }
+
+int FileListBox::listIndex() const {
+  const QModelIndex current = view_->currentIndex();
+  return current.isValid() ? current.row() : -1;
 }
 
-int FileListBox::listIndex() const { return list_->currentRow(); }
-
 void FileListBox::setListIndex(int index) {
-  if (index < -1 || index >= list_->count()) raise(errors::InvalidPropertyValue);
-  if (index == list_->currentRow()) return;
+  if (index < -1 || index >= listCount()) raise(errors::InvalidPropertyValue);
+  if (index == listIndex()) return;
   if (index == -1) {
-    const QSignalBlocker quiet(list_);
-    list_->setCurrentRow(-1);
-    list_->clearSelection();
+    quiet_ = true;
+    view_->selectionModel()->clear();
+    quiet_ = false;
     raiseEvent(Click);
     return;
   }
-  list_->setCurrentRow(index);
+  view_->setCurrentIndex(rows_->index(index));
 }
 
 bool FileListBox::selected(int index) const {
-  const QListWidgetItem* item = list_->item(index);
-  return item && item->isSelected();
+  return index >= 0 && view_->selectionModel()->isRowSelected(index, QModelIndex());
 }
 
 void FileListBox::refresh() {
-  const QSignalBlocker quiet(list_);
-  list_->clear();
-  list_->addItems(listFiles(path_, patterns_, hidden_));
-  list_->setCurrentRow(-1);
+  const std::uint64_t listing = ++listings_;
+  const auto reading = startInBackground(
+      [folder = path_, patterns = patterns_, admitHidden = hidden_](const BackgroundWork& work) {
+        return listFiles(folder, patterns, admitHidden, &work);
+      });
+  DoEventsUntil([&] { return reading->finished() || listings_ != listing; });
+  if (listings_ != listing) {
+    reading->cancel();  // a newer listing supersedes this one
+    return;
+  }
+  show(reading->take());
+}
+
+void FileListBox::show(QStringList names) {
+  quiet_ = true;
+  names_ = std::move(names);
+  rows_->setStringList(names_);
+  view_->selectionModel()->clear();
+  quiet_ = false;
 }
 
 }  // namespace platform

@@ -3,17 +3,49 @@
 #include "platform/forms/Control.h"
 
 #include <QRegularExpression>
+#include <QStringList>
 
+#include <cstdint>
+#include <string>
 #include <vector>
 
-class QListWidget;
+class QListView;
+class QStringListModel;
 
 namespace platform {
 
-// The file list: the regular files of a folder (and links to them) whose
-// names match the pattern, sorted without regard to case. Names beginning
-// with "." are hidden files, listed only while the hidden switch is on.
-// One row at a time is current; the list index is -1 when none is.
+class BackgroundWork;
+
+// The patterns a file list matches names with, several joined by ";", each
+// without regard to case: "*" any run of characters, "?" any one; "*.*" and
+// no pattern at all match every name.
+class FilePatterns {
+ public:
+  explicit FilePatterns(const QString& patterns);
+  bool matches(const QString& name) const;
+  // The same for a name of ASCII characters only, as the system gives it.
+  bool matchesAscii(const std::string& name) const;
+
+ private:
+  bool everything_ = false;
+  std::vector<QString> endings_;  // "*.jpg" and the like, taken as the name's end
+  std::vector<std::string> asciiEndings_;  // the same in lower case, for ASCII names
+  bool asciiEndingsExact_ = true;
+  std::vector<QRegularExpression> wildcards_;
+};
+
+// The file names of a folder that a file list shows: regular files and links
+// to them, without the hidden ones (a "." in front) unless admitted,
+// matching the patterns, sorted without regard to case. Read straight from
+// the folder; stops early, with what it has, once the work is cancelled.
+QStringList listFiles(const QString& folder, const FilePatterns& patterns, bool admitHidden,
+                      const BackgroundWork* work = nullptr);
+
+// The file list: the files of a folder that match the pattern, as
+// listFiles gives them. The folder is read off the window's thread, which
+// repaints and takes input meanwhile (a newer listing supersedes one still
+// being read). One row at a time is current; the list index is -1 when none
+// is.
 class FileListBox : public Control {
  public:
   explicit FileListBox(QWidget* parent);
@@ -23,8 +55,6 @@ class FileListBox : public Control {
   // does not exist, and keeps the old one.
   void setPath(const QString& path);
   QString pattern() const { return pattern_; }
-  // Several patterns joined by ";", matched without regard to case; "*.*"
-  // and an empty pattern match every name.
   void setPattern(const QString& pattern);
   bool hidden() const { return hidden_; }
   void setHidden(bool admitHiddenFiles);
@@ -39,7 +69,8 @@ class FileListBox : public Control {
   // Lists the folder again.
   void refresh();
 
-  QListWidget* listWidget() const { return list_; }
+  // The widget that shows the rows.
+  QListView* listWidget() const { return view_; }
 
   Event Click;
   Event DblClick;
@@ -47,17 +78,19 @@ class FileListBox : public Control {
 
  private:
   class Widget;
-  bool matches(const QString& name) const;
+  void show(QStringList names);
+  void currentRowChanged(int row);
+  void highlightCurrentRow();
 
-  QListWidget* list_;
+  QListView* view_;
+  QStringListModel* rows_;
+  QStringList names_;
   QString path_;
   QString pattern_ = QStringLiteral("*.*");
-  std::vector<QRegularExpression> patterns_;
+  FilePatterns patterns_{pattern_};
   bool hidden_ = false;
+  bool quiet_ = false;  // a change of row made by the list itself raises nothing
+  std::uint64_t listings_ = 0;
 };
-
-// The file names of a folder that a file list shows, sorted.
-QStringList listFiles(const QString& folder, const std::vector<QRegularExpression>& patterns, bool admitHidden);
-std::vector<QRegularExpression> compilePatterns(const QString& pattern);
 
 }  // namespace platform

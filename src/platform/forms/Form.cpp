@@ -5,6 +5,7 @@
 #include "platform/desktop/Seams.h"
 #include "platform/forms/CommandButton.h"
 #include "platform/forms/Control.h"
+#include "platform/forms/DoEvents.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -105,7 +106,9 @@ void Form::discard() {
   forgetDefaultInstance();
   QWidget::hide();
   if (modalLoop_) modalLoop_->quit();
-  deleteLater();
+  whenNotWaiting([self = QPointer<Form>(this)] {
+    if (self) self->deleteLater();
+  });
 }
 
 void Form::forgetDefaultInstance() {

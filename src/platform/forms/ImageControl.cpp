@@ -4,6 +4,9 @@
 #include "platform/desktop/Screen.h"
 
 #include <QMouseEvent>
+
+#include <algorithm>
+#include <cmath>
 #include <QPaintEvent>
 #include <QPainter>
 #include <qdrawutil.h>
@@ -63,6 +66,23 @@ void ImageControl::setPicture(Picture picture) {
   const int inset = border_ == Border::FixedSingle ? 2 * BorderPixels : 0;
   setWidth(picture_.width() + static_cast<float>(inset) * Screen::twipsPerPixelX());
   setHeight(picture_.height() + static_cast<float>(inset) * Screen::twipsPerPixelY());
+}
+
+QSize ImageControl::insideDevicePixels(float widthTwips, float heightTwips) const {
+  const int inset = border_ == Border::FixedSingle ? 2 * BorderPixels : 0;
+  const qreal ratio = view_->devicePixelRatioF();
+  const auto device = [ratio](int pixels) { return static_cast<int>(std::lround(std::max(0, pixels) * ratio)); };
+  return QSize(device(twipsToPixelsX(widthTwips) - inset), device(twipsToPixelsY(heightTwips) - inset));
+}
+
+QSize ImageControl::pictureDevicePixels() const {
+  if (!stretch_) {
+    const qreal ratio = view_->devicePixelRatioF();
+    const QSize natural = picture_.pixelSize();
+    return QSize(static_cast<int>(std::lround(natural.width() * ratio)),
+                 static_cast<int>(std::lround(natural.height() * ratio)));
+  }
+  return insideDevicePixels(width(), height());
 }
 
 void ImageControl::setStretch(bool stretch) {

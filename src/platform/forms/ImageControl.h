@@ -22,6 +22,12 @@ class ImageControl : public Control {
   void setStretch(bool stretch);
   Border border() const { return border_; }
 
+  // The inside (within the border) of this control at the given size in
+  // twips, in the screen's device pixels: the most a picture is drawn at.
+  QSize insideDevicePixels(float widthTwips, float heightTwips) const;
+  // The size the picture is drawn at as the control stands, in device pixels.
+  QSize pictureDevicePixels() const;
+
   MouseEvent MouseDown;
   Event DblClick;
 

@@ -155,6 +155,13 @@ bool isShowableSize(QSizeF twips) {
          twips.height() <= MaximumSideTwips;
 }
 
+bool looksLikeMetafile(const QByteArray& firstBytes) {
+  const LittleEndianReader data(firstBytes);
+  if (!data.has(0, WmfHeaderBytes)) return false;
+  return data.u32(0) == PlaceableKey || (data.has(40, 4) && data.u32(0) == 1 && data.u32(40) == EmfSignature) ||
+         isWmfHeader(data, 0);
+}
+
 std::optional<MetafileHeader> readMetafileHeader(const QByteArray& bytes) {
   const LittleEndianReader data(bytes);
   if (!data.has(0, WmfHeaderBytes)) return std::nullopt;

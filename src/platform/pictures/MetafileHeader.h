@@ -37,6 +37,11 @@ struct MetafileHeader {
 // RecordLimit.
 std::optional<MetafileHeader> readMetafileHeader(const QByteArray& bytes);
 
+// Whether a file that begins with these bytes (its first 64 at least) is
+// meant to be a WMF or EMF picture; readMetafileHeader still decides whether
+// it is one.
+bool looksLikeMetafile(const QByteArray& firstBytes);
+
 // A logical unit of a plain WMF is taken as one pixel at 96 dots an inch.
 inline constexpr double TwipsPerWmfUnit = 1440.0 / 96.0;
 

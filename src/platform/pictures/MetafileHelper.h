@@ -6,12 +6,15 @@
 #include <QSizeF>
 #include <QString>
 
+#include <sys/types.h>
+
 #include <memory>
 
 class QDeadlineTimer;
-class QProcess;
 
 namespace platform {
+
+class BackgroundWork;
 
 // Where the metafile helper program is, found from the running program's own
 // folder: beside it (the build folder), else in the installed program's
@@ -29,13 +32,16 @@ struct HelperLimits {
 // One running metafile helper holding one converted picture, which it draws
 // on request. Once the helper fails (it crashes, hangs past its time or
 // answers nonsense) it is ended, and every later drawing gives nothing: a
-// fault in the libraries it uses never reaches this process.
+// fault in the libraries it uses never reaches this process. The same ends
+// it when the work it is started or drawing for is cancelled.
+//
+// It may be used from any thread, one at a time.
 class MetafileHelper {
  public:
   // Starts a helper on the metafile; nothing when it cannot read it.
   static std::unique_ptr<MetafileHelper> start(const QByteArray& metafile,
                                                const QString& program = metafileHelperProgram(),
-                                               HelperLimits limits = {});
+                                               HelperLimits limits = {}, const BackgroundWork* work = nullptr);
   ~MetafileHelper();
   MetafileHelper(const MetafileHelper&) = delete;
   MetafileHelper& operator=(const MetafileHelper&) = delete;
@@ -45,14 +51,17 @@ class MetafileHelper {
 
   // The part of the picture drawn at size, on white; a null image when the
   // request is out of bounds or the helper has failed.
-  QImage render(QSize size, const QRect& part);
+  QImage render(QSize size, const QRect& part, const BackgroundWork* work = nullptr);
 
  private:
-  MetafileHelper(std::unique_ptr<QProcess> process, HelperLimits limits);
-  bool readExactly(char* into, qint64 count, const QDeadlineTimer& deadline);
+  MetafileHelper(pid_t process, int channel, HelperLimits limits);
+  bool sendAll(const char* data, qint64 count, const QDeadlineTimer& deadline, const BackgroundWork* work);
+  bool readExactly(char* into, qint64 count, const QDeadlineTimer& deadline, const BackgroundWork* work);
+  bool waitUntilReady(short events, const QDeadlineTimer& deadline, const BackgroundWork* work);
   void fail();
 
-  std::unique_ptr<QProcess> process_;
+  pid_t process_;
+  int channel_;  // the helper's standard input and output
   HelperLimits limits_;
   QSizeF extent_;
 };

@@ -1,29 +1,37 @@
 #include "platform/pictures/Picture.h"
 
+#include "platform/desktop/BackgroundWork.h"
 #include "platform/desktop/FileAccess.h"
 #include "platform/desktop/RuntimeError.h"
 #include "platform/desktop/SafeWrite.h"
 #include "platform/desktop/Screen.h"
 #include "platform/pictures/BitmapWriter.h"
 #include "platform/pictures/MetafileHeader.h"
+#include "platform/pictures/MetafileProtocol.h"
 #include "platform/pictures/PictureFile.h"
+#include "platform/pictures/PictureFileDevice.h"
+#include "platform/pictures/ReducedJpeg.h"
 #include "platform/pictures/VectorPicture.h"
 
-#include <QBuffer>
 #include <QImageReader>
 #include <QIODevice>
+#include <QPaintDevice>
 #include <QPainter>
-#include <QPixmap>
+#include <QTransform>
 
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <cmath>
+#include <map>
 #include <mutex>
 
 namespace platform {
 
 namespace {
+
+// What a file is judged by before more of it is read.
+constexpr std::int64_t FirstBytes = 4096;
 
 std::uint64_t nextHandle() {
   static std::atomic<std::uint64_t> counter{0};
@@ -36,6 +44,10 @@ void raiseAllocationLimit() {
 }
 
 bool isIconFormat(const QByteArray& format) { return format == "ico" || format == "cur"; }
+
+bool overAllocationLimit(QSize size) {
+  return static_cast<qint64>(size.width()) * size.height() * 4 > qint64{Picture::AllocationLimitMegabytes} << 20;
+}
 
 // Icon files hold several sizes of one picture: show the largest.
 QImage readLargestIcon(QImageReader& reader) {
@@ -52,71 +64,205 @@ QImage readLargestIcon(QImageReader& reader) {
   return best;
 }
 
+// As the file says the picture is turned (a photo's orientation), the way
+// the decoder turns the pixels it reads.
+QImage turned(QImage image, QImageIOHandler::Transformations turn) {
+  if (turn == QImageIOHandler::TransformationNone) return image;
+  if (turn == QImageIOHandler::TransformationRotate270) return image.transformed(QTransform().rotate(270));
+  image = image.mirrored(turn & QImageIOHandler::TransformationMirror, turn & QImageIOHandler::TransformationFlip);
+  if (turn & QImageIOHandler::TransformationRotate90) image = image.transformed(QTransform().rotate(90));
+  return image;
+}
+
+bool turnsQuarter(QImageIOHandler::Transformations turn) {
+  return turn & QImageIOHandler::TransformationRotate90;
+}
+
+// The smallest size with the picture's proportions that fills the box.
+QSize fillingBox(QSize natural, QSize box) {
+  const double scale = std::min(static_cast<double>(box.width()) / natural.width(),
+                                static_cast<double>(box.height()) / natural.height());
+  return QSize(std::max(1, static_cast<int>(std::ceil(natural.width() * scale - 1e-9))),
+               std::max(1, static_cast<int>(std::ceil(natural.height() * scale - 1e-9))));
+}
+
 // Enlarged this much or more, pixels are shown as sharp squares.
-bool showsPixels(const QImage& image, QSize size) {
-  return size.width() >= 2 * image.width() && size.height() >= 2 * image.height();
+bool showsPixels(QSize source, QSize size) {
+  return size.width() >= 2 * source.width() && size.height() >= 2 * source.height();
+}
+
+qreal devicePixelRatioOf(const QPainter& painter) {
+  return painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+}
+
+QSize inDevicePixels(QSize size, qreal ratio) {
+  return QSize(static_cast<int>(std::lround(size.width() * ratio)), static_cast<int>(std::lround(size.height() * ratio)));
+}
+
+// Decoded pictures by file and state, shared while anything holds them.
+template <class Decoded>
+class SharedByFile {
+ public:
+  std::shared_ptr<Decoded> find(const FileState& state) {
+    const std::lock_guard lock(mutex_);
+    const auto found = entries_.find(state);
+    return found == entries_.end() ? nullptr : found->second.lock();
+  }
+
+  // The one kept for the state: this one, or one made meanwhile elsewhere.
+  std::shared_ptr<Decoded> keep(const FileState& state, std::shared_ptr<Decoded> decoded) {
+    const std::lock_guard lock(mutex_);
+    std::erase_if(entries_, [](const auto& entry) { return entry.second.expired(); });
+    auto& entry = entries_[state];
+    if (auto earlier = entry.lock()) return earlier;
+    entry = decoded;
+    return decoded;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::map<FileState, std::weak_ptr<Decoded>> entries_;
+};
+
+SharedByFile<const QImage>& wholePictures() {
+  static SharedByFile<const QImage> shared;
+  return shared;
+}
+
+// The whole picture of a raster file, decoded from its start.
+QImage decodeWholeRaster(const ReadableFile& file, const BackgroundWork* work) {
+  PictureFileDevice device(file, work);
+  QImageReader reader(&device);
+  reader.setDecideFormatFromContent(true);
+  reader.setAutoTransform(true);
+  const QByteArray format = reader.format();
+  if (format.isEmpty()) raise(errors::InvalidPicture);
+  QImage image;
+  if (isIconFormat(format))
+    image = readLargestIcon(reader);
+  else
+    reader.read(&image);
+  if (image.isNull() || (work && work->cancelled())) raise(errors::InvalidPicture);
+  // A JPEG whose decoder found no end marker before the file ended is cut.
+  if (format == "jpeg" && device.readPastTheEnd()) raise(errors::InvalidPicture);
+  return image;
 }
 
 }  // namespace
 
-// A decoded picture, with scaled copies for the sizes it is shown at.
+// Decoded pixels: the whole picture, or a reduced copy while nothing has
+// needed more; with scaled copies for the sizes it is shown at.
 struct Picture::Pixels {
-  explicit Pixels(QImage decoded) : image(std::move(decoded)) {}
+  Pixels(QSize naturalSize, std::shared_ptr<const QImage> wholePicture)
+      : natural(naturalSize), whole(std::move(wholePicture)) {}
+  Pixels(QSize naturalSize, QImage reducedCopy, QString file, FileState state)
+      : natural(naturalSize), reduced(std::move(reducedCopy)), path(std::move(file)), source(state) {}
+
+  const QImage* wholeImage() const {
+    const std::lock_guard lock(mutex);
+    return whole.get();
+  }
+
+  void decodeWhole(const BackgroundWork* work) {
+    if (wholeImage()) return;
+    const ReadableFile file(path);
+    if (file.state() != source) raise(errors::InvalidPicture);  // no longer the picture shown
+    std::shared_ptr<const QImage> decoded = wholePictures().find(source);
+    if (!decoded) decoded = wholePictures().keep(source, std::make_shared<const QImage>(decodeWholeRaster(file, work)));
+    const std::lock_guard lock(mutex);
+    if (!whole) whole = std::move(decoded);
+  }
+
+  // The pixels to draw from: the whole picture once something needed it,
+  // else the reduced copy, which fills the box it was decoded for. Drawing
+  // never decodes: a paint never waits for a decoder.
+  QImage shownPixels() const {
+    if (const QImage* decoded = wholeImage()) return *decoded;
+    return reduced;
+  }
 
   void draw(QPainter& painter, const QRect& target, const QRect& exposed) {
-    if (target.size() == image.size())
-      drawExposed(painter, target.topLeft(), exposed);
-    else if (static_cast<qint64>(target.width()) * target.height() <= CachedPixelsLimit)
-      painter.drawPixmap(target.topLeft(), scaledTo(target.size()));
+    const qreal ratio = devicePixelRatioOf(painter);
+    const QSize size = inDevicePixels(target.size(), ratio);
+    const QImage pixels = shownPixels();
+    const QRect part = exposed & target;
+    if (size == pixels.size())
+      drawPart(painter, pixels, target, part, ratio);
+    else if (showsPixels(pixels.size(), size))
+      drawPartScaled(painter, pixels, target, part, false);
+    else if (static_cast<qint64>(size.width()) * size.height() <= CachedPixelsLimit)
+      drawPart(painter, scaledTo(pixels, size), target, part, ratio);
     else
-      drawExposedScaled(painter, target, exposed);
+      drawPartScaled(painter, pixels, target, part, true);
   }
 
-  // Only the part of the picture that the paint exposes is drawn.
-  void drawExposed(QPainter& painter, QPoint origin, const QRect& exposed) const {
-    const QRect part = exposed & QRect(origin, image.size());
-    if (!part.isEmpty()) painter.drawImage(part, image, part.translated(-origin));
+  void prepare(QSize size) {
+    const QImage pixels = shownPixels();
+    if (size != pixels.size() && !showsPixels(pixels.size(), size) &&
+        static_cast<qint64>(size.width()) * size.height() <= CachedPixelsLimit)
+      scaledTo(pixels, size);
   }
 
-  // The picture scaled to a size, made once and kept while that copy is
+  // Pixels drawn one to one: only the part that the paint exposes.
+  static void drawPart(QPainter& painter, QImage pixels, const QRect& target, const QRect& part, qreal ratio) {
+    if (part.isEmpty()) return;
+    pixels.setDevicePixelRatio(ratio);
+    const QRectF from((part.left() - target.left()) * ratio, (part.top() - target.top()) * ratio,
+                      part.width() * ratio, part.height() * ratio);
+    painter.drawImage(QRectF(part), pixels, from);
+  }
+
+  // Scaled as drawn, straight from the pixels: only the exposed part.
+  static void drawPartScaled(QPainter& painter, const QImage& pixels, const QRect& target, const QRect& part,
+                             bool smooth) {
+    if (part.isEmpty()) return;
+    const double scaleX = static_cast<double>(target.width()) / pixels.width();
+    const double scaleY = static_cast<double>(target.height()) / pixels.height();
+    const QRectF from((part.left() - target.left()) / scaleX, (part.top() - target.top()) / scaleY,
+                      part.width() / scaleX, part.height() / scaleY);
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
+    painter.drawImage(QRectF(part), pixels, from);
+    painter.restore();
+  }
+
+  // The pixels scaled to a size, made once and kept while that copy is
   // small; the two latest sizes are kept, as a picture is often shown both
   // in a preview and at full size.
-  const QPixmap& scaledTo(QSize size) {
-    for (QPixmap& copy : scaled)
-      if (copy.size() == size) return copy;
-    QImage source = image;
+  QImage scaledTo(const QImage& pixels, QSize size) {
+    {
+      const std::lock_guard lock(mutex);
+      for (const QImage& copy : scaled)
+        if (copy.size() == size) return copy;
+    }
+    QImage from = pixels;
     // Very large reductions: a quick first pass, then smoothing.
-    if (source.width() > size.width() * 4 && source.height() > size.height() * 4)
-      source = source.scaled(size * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation);
-    const Qt::TransformationMode mode = showsPixels(image, size) ? Qt::FastTransformation : Qt::SmoothTransformation;
+    if (from.width() > size.width() * 4 && from.height() > size.height() * 4)
+      from = from.scaled(size * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    QImage copy = from.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const std::lock_guard lock(mutex);
     std::swap(scaled[0], scaled[1]);
-    scaled[0] = QPixmap::fromImage(source.scaled(size, Qt::IgnoreAspectRatio, mode));
-    return scaled[0];
-  }
-
-  // A large enlargement: only the exposed part of the picture is scaled,
-  // straight from the decoded picture.
-  void drawExposedScaled(QPainter& painter, const QRect& target, const QRect& exposed) const {
-    const double scaleX = static_cast<double>(target.width()) / image.width();
-    const double scaleY = static_cast<double>(target.height()) / image.height();
-    const QRect part = exposed & target;
-    const QRectF source((part.left() - target.left()) / scaleX, (part.top() - target.top()) / scaleY,
-                        part.width() / scaleX, part.height() / scaleY);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, !showsPixels(image, target.size()));
-    painter.drawImage(QRectF(part), image, source);
+    scaled[0] = copy;
+    return copy;
   }
 
   // A scaled copy larger than this is not kept.
   static constexpr qint64 CachedPixelsLimit = 4'000'000;
 
-  const QImage image;
-  std::array<QPixmap, 2> scaled;
+  const QSize natural;
+  mutable std::mutex mutex;
+  std::shared_ptr<const QImage> whole;
+  const QImage reduced;
+  const QString path;
+  const FileState source{};
+  std::array<QImage, 2> scaled;
 };
 
 // A metafile's drawing with its natural size.
 struct Picture::Drawing {
   std::shared_ptr<VectorPicture> drawing;
   QSizeF twips;
+  std::mutex mutex;
   QImage natural;  // made when first asked for
 };
 
@@ -126,49 +272,90 @@ Picture::Picture(std::shared_ptr<Drawing> drawing) : vector_(std::move(drawing))
 
 Picture Picture::fromImage(QImage image) {
   if (image.isNull()) return Picture();
-  return Picture(std::make_shared<Pixels>(std::move(image)));
+  const QSize size = image.size();
+  return Picture(std::make_shared<Pixels>(size, std::make_shared<const QImage>(std::move(image))));
 }
 
-Picture Picture::load(const QString& path) {
+Picture Picture::load(const QString& path, const BackgroundWork* work) {
   if (path.isEmpty()) return Picture();
+  return open(ReadableFile(path), QSize(), work);
+}
+
+Picture Picture::load(const ReadableFile& file, const BackgroundWork* work) { return open(file, QSize(), work); }
+
+Picture Picture::loadFitting(const QString& path, QSize box, const BackgroundWork* work) {
+  if (path.isEmpty()) return Picture();
+  return open(ReadableFile(path), box, work);
+}
+
+Picture Picture::loadFitting(const ReadableFile& file, QSize box, const BackgroundWork* work) {
+  return open(file, box, work);
+}
+
+Picture Picture::open(const ReadableFile& file, QSize box, const BackgroundWork* work) {
   raiseAllocationLimit();
+  const QByteArray first = file.read(FirstBytes);
+  if (looksLikeMetafile(first)) return loadMetafile(file, work);
+  if (!plausibleBitmapHeader(first, file.size())) raise(errors::InvalidPicture);
+  if (auto whole = wholePictures().find(file.state())) {
+    const QSize size = whole->size();
+    return Picture(std::make_shared<Pixels>(size, std::move(whole)));
+  }
 
-  const QByteArray bytes = ReadableFile(path).readAll();
-  if (const auto metafile = readMetafileHeader(bytes)) return loadMetafile(*metafile, bytes);
-
-  QBuffer buffer;
-  buffer.setData(bytes);
-  buffer.open(QIODevice::ReadOnly);
-
-  QImageReader reader(&buffer);
+  // What the file is, and how large, from its first bytes.
+  PictureFileDevice device(file, work);
+  QImageReader reader(&device);
   reader.setDecideFormatFromContent(true);
-  reader.setAutoTransform(true);
   const QByteArray format = reader.format();
   if (format.isEmpty()) raise(errors::InvalidPicture);
-  if (!plausibleBitmapHeader(bytes)) raise(errors::InvalidPicture);
+  const QImageIOHandler::Transformations turn = reader.transformation();
+  const QSize stored = reader.size();
+  const QSize natural = turnsQuarter(turn) ? stored.transposed() : stored;
+  const bool reduce = box.isValid() && natural.isValid() && !isIconFormat(format) &&
+                      (natural.width() > box.width() || natural.height() > box.height());
+  if (!reduce) {
+    auto whole = std::make_shared<const QImage>(decodeWholeRaster(file, work));
+    const QSize size = whole->size();
+    return Picture(std::make_shared<Pixels>(size, wholePictures().keep(file.state(), std::move(whole))));
+  }
 
-  QImage image;
-  if (isIconFormat(format))
-    image = readLargestIcon(reader);
-  else
-    reader.read(&image);
-  if (image.isNull()) raise(errors::InvalidPicture);
-  if (format == "jpeg" && !jpegIsComplete(bytes)) raise(errors::InvalidPicture);
-  return Picture(std::make_shared<Pixels>(std::move(image)));
+  // Larger than the box: only as large as the box shows it.
+  if (overAllocationLimit(natural)) raise(errors::InvalidPicture);
+  const QSize filling = fillingBox(natural, box);
+  const QSize fillingStored = turnsQuarter(turn) ? filling.transposed() : filling;
+  QImage reduced;
+  if (format == "jpeg") {
+    if (const auto decoded = decodeReducedJpeg(file, fillingStored, work))
+      reduced = turned(decoded->scaled(fillingStored, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), turn);
+  }
+  if (reduced.isNull()) {
+    reader.setAutoTransform(true);
+    reader.setScaledSize(fillingStored);
+    reader.read(&reduced);
+    if (reduced.isNull() || (work && work->cancelled())) raise(errors::InvalidPicture);
+    if (format == "jpeg" && device.readPastTheEnd()) raise(errors::InvalidPicture);
+  }
+  return Picture(std::make_shared<Pixels>(natural, std::move(reduced), file.path(), file.state()));
 }
 
-Picture Picture::loadMetafile(const MetafileHeader& header, const QByteArray& bytes) {
+Picture Picture::loadMetafile(const ReadableFile& file, const BackgroundWork* work) {
+  static SharedByFile<Drawing> sharedDrawings;
+  if (auto shared = sharedDrawings.find(file.state())) return Picture(std::move(shared));
+  if (static_cast<std::uint64_t>(file.size()) > metafile_protocol::MetafileLimit) raise(errors::InvalidPicture);
+  const QByteArray bytes = file.readAll();
+  const auto header = readMetafileHeader(bytes);
+  if (!header) raise(errors::InvalidPicture);
   auto drawing = std::make_shared<Drawing>();
-  drawing->drawing = VectorPicture::start(bytes);
+  drawing->drawing = VectorPicture::start(bytes, work);
   if (!drawing->drawing) raise(errors::InvalidPicture);
   // A plain WMF that sets no window extent is as large as its drawing.
-  drawing->twips = header.twips.isEmpty() ? drawing->drawing->drawingExtent() * TwipsPerWmfUnit : header.twips;
+  drawing->twips = header->twips.isEmpty() ? drawing->drawing->drawingExtent() * TwipsPerWmfUnit : header->twips;
   if (!isShowableSize(drawing->twips)) raise(errors::InvalidPicture);
-  return Picture(std::move(drawing));
+  return Picture(sharedDrawings.keep(file.state(), std::move(drawing)));
 }
 
 QSize Picture::pixelSize() const {
-  if (image_) return image_->image.size();
+  if (image_) return image_->natural;
   if (!vector_) return QSize(0, 0);
   const auto pixels = [](double twips, float twipsPerPixel) {
     return std::max(1, static_cast<int>(std::lround(twips / twipsPerPixel)));
@@ -193,17 +380,28 @@ void Picture::draw(QPainter& painter, const QRect& target, const QRect& exposed)
   if (vector_) vector_->drawing->draw(painter, target, exposed);
 }
 
+void Picture::prepareDrawing(QSize deviceSize, const BackgroundWork* work) const {
+  if (deviceSize.isEmpty()) return;
+  if (image_) image_->prepare(deviceSize);
+  if (vector_) vector_->drawing->prepare(deviceSize, work);
+}
+
+void Picture::decodeWhole(const BackgroundWork* work) const {
+  if (image_) image_->decodeWhole(work);
+  if (!vector_) return;
+  const std::lock_guard lock(vector_->mutex);
+  if (!vector_->natural.isNull()) return;
+  const QSize size = pixelSize();
+  if (overAllocationLimit(size)) raise(errors::OutOfMemory);
+  vector_->natural = vector_->drawing->render(size, QRect(QPoint(0, 0), size), work);
+  if (vector_->natural.isNull()) raise(errors::InvalidPicture);
+}
+
 const QImage& Picture::image() const {
   static const QImage none;
-  if (image_) return image_->image;
-  if (!vector_) return none;
-  if (vector_->natural.isNull()) {
-    const QSize size = pixelSize();
-    if (static_cast<qint64>(size.width()) * size.height() * 4 > qint64{AllocationLimitMegabytes} * 1024 * 1024)
-      raise(errors::OutOfMemory);
-    vector_->natural = vector_->drawing->render(size, QRect(QPoint(0, 0), size));
-    if (vector_->natural.isNull()) raise(errors::InvalidPicture);
-  }
+  if (isEmpty()) return none;
+  decodeWhole();
+  if (image_) return *image_->wholeImage();
   return vector_->natural;
 }
 

@@ -11,39 +11,62 @@ class QPainter;
 
 namespace platform {
 
-struct MetafileHeader;
+class BackgroundWork;
+class ReadableFile;
+struct FileState;
 
 // A picture as image controls hold it: decoded once, shared by every holder,
 // with a handle that is non-zero exactly while it holds a picture. A picture
 // is either pixels or, for Windows metafiles, vector drawing; holders see only
 // its natural size and ask it to draw itself.
+//
+// Loading may run on any thread, and stops early once the work it runs for
+// is cancelled. A picture loaded for a small box holds only a reduced copy of
+// its pixels; the whole picture is decoded when something needs it, once
+// for each file in each state, and shared while anything holds it.
 class Picture {
  public:
   // The empty picture.
   Picture() = default;
 
   // Loads a picture file. An empty path gives the empty picture. Only regular
-  // files (or links to them) are read; anything else, data that cannot be
-  // decoded and a JPEG that ends before its image does all fail.
-  static Picture load(const QString& path);
+  // files (or links to them) are read; a file is judged by its first bytes
+  // before more is read; anything else, data that cannot be decoded and a
+  // JPEG that ends before its image does all fail.
+  static Picture load(const QString& path, const BackgroundWork* work = nullptr);
+  // The same from a file opened already (on another thread, say).
+  static Picture load(const ReadableFile& file, const BackgroundWork* work = nullptr);
+  // The same for a picture to be shown at most box large (device pixels): a
+  // larger picture takes its natural size from its header and is decoded
+  // only as large as needed to fill the box.
+  static Picture loadFitting(const QString& path, QSize box, const BackgroundWork* work = nullptr);
+  static Picture loadFitting(const ReadableFile& file, QSize box, const BackgroundWork* work = nullptr);
   static Picture fromImage(QImage image);
 
   bool isEmpty() const { return !image_ && !vector_; }
   std::uint64_t handle() const { return handle_; }
 
-  // Natural size in pixels.
+  // Natural size in pixels, upright as the picture is shown.
   QSize pixelSize() const;
   // Natural size in twips.
   float width() const;
   float height() const;
 
   // Draws the part of the picture, scaled to fill target, that lies in
-  // exposed (both in the painter's coordinates).
+  // exposed (both in the painter's coordinates), at the device's own
+  // resolution.
   void draw(QPainter& painter, const QRect& target, const QRect& exposed) const;
+  // Makes, ahead of the first paint, what drawing the picture at this size
+  // in device pixels takes: a scaled copy, or a metafile's tiles.
+  void prepareDrawing(QSize deviceSize, const BackgroundWork* work = nullptr) const;
 
   // The picture at its natural size: the decoded pixels, or a metafile drawn
-  // on white. A null image for the empty picture.
+  // on white. A null image for the empty picture. Decodes the whole picture
+  // first when only a reduced copy is held (see decodeWhole).
   const QImage& image() const;
+  // Decodes the whole picture, or draws a metafile at its natural size,
+  // unless that is done; the file must still be as it was when loaded.
+  void decodeWhole(const BackgroundWork* work = nullptr) const;
 
   // Writes the picture, at its own size, as a Windows bitmap file: 24 bits a
   // pixel, or 32 with alpha when some pixels are transparent. The target is
@@ -59,14 +82,12 @@ class Picture {
   struct Drawing;
   explicit Picture(std::shared_ptr<Pixels> pixels);
   explicit Picture(std::shared_ptr<Drawing> drawing);
-  static Picture loadMetafile(const MetafileHeader& header, const QByteArray& bytes);
+  static Picture open(const ReadableFile& file, QSize box, const BackgroundWork* work);
+  static Picture loadMetafile(const ReadableFile& file, const BackgroundWork* work);
 
   std::shared_ptr<Pixels> image_;
   std::shared_ptr<Drawing> vector_;
   std::uint64_t handle_ = 0;
 };
-
-// LoadPicture of the run time.
-inline Picture LoadPicture(const QString& path = QString()) { return Picture::load(path); }
 
 }  // namespace platform

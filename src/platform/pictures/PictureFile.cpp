@@ -1,27 +1,62 @@
 #include "platform/pictures/PictureFile.h"
 
+#include "platform/desktop/FileAccess.h"
 #include "platform/pictures/LittleEndian.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 namespace platform {
 
-bool jpegIsComplete(const QByteArray& bytes) {
-  // Inside entropy-coded data 0xFF is always followed by 0x00 or a restart
-  // marker, so a start-of-scan or end-of-image marker can only be a real one.
-  // Embedded thumbnails come before the main picture's scans.
-  const char* data = bytes.constData();
-  const qsizetype size = bytes.size();
-  qsizetype lastScan = -1;
-  for (qsizetype i = 0; i + 1 < size; ++i)
-    if (static_cast<std::uint8_t>(data[i]) == 0xFF && static_cast<std::uint8_t>(data[i + 1]) == 0xDA) lastScan = i;
-  if (lastScan < 0) return false;
-  for (qsizetype i = lastScan + 2; i + 1 < size; ++i)
-    if (static_cast<std::uint8_t>(data[i]) == 0xFF && static_cast<std::uint8_t>(data[i + 1]) == 0xD9) return true;
+namespace {
+
+// Inside entropy-coded data 0xFF is always followed by 0x00 or a restart
+// marker, so a start-of-scan or end-of-image marker can only be a real one.
+// Embedded thumbnails come before the main picture's scans. Walking back
+// from the end, the last scan must come after an end-of-image marker has
+// been seen.
+template <class ReadAt>
+bool endsAfterItsLastScan(std::int64_t size, ReadAt readAt) {
+  constexpr std::int64_t ChunkBytes = 64 * 1024;
+  constexpr std::uint8_t Marker = 0xFF, StartOfScan = 0xDA, EndOfImage = 0xD9;
+  bool endSeen = false;
+  int following = -1;  // the byte after this chunk, once one was read
+  for (std::int64_t end = size; end > 0;) {
+    const std::int64_t start = std::max<std::int64_t>(0, end - ChunkBytes);
+    const QByteArray chunk = readAt(start, end - start);
+    if (chunk.size() != end - start) return false;
+    const auto* data = reinterpret_cast<const std::uint8_t*>(chunk.constData());
+    for (auto length = static_cast<std::size_t>(chunk.size());;) {
+      const void* found = ::memrchr(data, Marker, length);
+      if (!found) break;
+      const auto at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - data);
+      const int next = at + 1 < static_cast<std::size_t>(chunk.size()) ? data[at + 1] : following;
+      if (next == StartOfScan) return endSeen;
+      if (next == EndOfImage) endSeen = true;
+      length = at;
+    }
+    following = data[0];
+    end = start;
+  }
   return false;
 }
 
-bool plausibleBitmapHeader(const QByteArray& bytes) {
+}  // namespace
+
+bool jpegIsComplete(const QByteArray& bytes) {
+  return endsAfterItsLastScan(bytes.size(), [&](std::int64_t at, std::int64_t length) {
+    return bytes.mid(static_cast<qsizetype>(at), static_cast<qsizetype>(length));
+  });
+}
+
+bool jpegIsComplete(const ReadableFile& file) {
+  return endsAfterItsLastScan(file.size(),
+                              [&](std::int64_t at, std::int64_t length) { return file.readAt(at, length); });
+}
+
+bool plausibleBitmapHeader(const QByteArray& bytes, std::int64_t fileSize) {
+  if (fileSize < 0) fileSize = bytes.size();
   constexpr qsizetype FileHeader = 14;
   if (bytes.size() < FileHeader + 16 || !bytes.startsWith("BM")) return true;
   const LittleEndianReader data(bytes);
@@ -39,7 +74,7 @@ bool plausibleBitmapHeader(const QByteArray& bytes) {
   const std::int64_t declared = stride * rows;
   // Some writers drop the padding of the last row; allow for it, and no more.
   const std::int64_t padding = stride - (rowBits + 7) / 8;
-  return declared <= static_cast<std::int64_t>(bytes.size()) + padding;
+  return declared <= fileSize + padding;
 }
 
 }  // namespace platform

@@ -3,14 +3,25 @@
 #include "platform/pictures/MetafileHelper.h"
 #include "platform/pictures/MetafileProtocol.h"
 
+#include <QPaintDevice>
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 
 namespace platform {
 
-std::shared_ptr<VectorPicture> VectorPicture::start(const QByteArray& metafile) {
-  auto helper = MetafileHelper::start(metafile);
+namespace {
+
+QRect inDevicePixels(const QRect& rect, qreal ratio) {
+  const auto at = [ratio](int logical) { return static_cast<int>(std::lround(logical * ratio)); };
+  return QRect(QPoint(at(rect.left()), at(rect.top())), QPoint(at(rect.right() + 1) - 1, at(rect.bottom() + 1) - 1));
+}
+
+}  // namespace
+
+std::shared_ptr<VectorPicture> VectorPicture::start(const QByteArray& metafile, const BackgroundWork* work) {
+  auto helper = MetafileHelper::start(metafile, metafileHelperProgram(), {}, work);
   if (!helper) return nullptr;
   return std::make_shared<VectorPicture>(std::move(helper));
 }
@@ -21,17 +32,27 @@ VectorPicture::~VectorPicture() = default;
 
 QSizeF VectorPicture::drawingExtent() const { return helper_->drawingExtent(); }
 
+qint64 VectorPicture::cachedPixels() const {
+  const std::lock_guard lock(mutex_);
+  return cachedPixels_;
+}
+
+QImage VectorPicture::render(QSize size, const QRect& part, const BackgroundWork* work) const {
+  const std::lock_guard lock(mutex_);
+  return renderLocked(size, part, work);
+}
+
 // Large parts are asked for in bands of rows, each within what the helper
 // sends at once.
-QImage VectorPicture::render(QSize size, const QRect& part) const {
+QImage VectorPicture::renderLocked(QSize size, const QRect& part, const BackgroundWork* work) const {
   if (static_cast<qint64>(part.width()) * part.height() <= metafile_protocol::PartPixelsLimit)
-    return helper_->render(size, part);
+    return helper_->render(size, part, work);
   QImage whole(part.size(), QImage::Format_ARGB32_Premultiplied);
   if (whole.isNull()) return {};
   const int bandRows = std::max(1, static_cast<int>(metafile_protocol::PartPixelsLimit / part.width()));
   for (int top = 0; top < part.height(); top += bandRows) {
     const QRect band(part.x(), part.y() + top, part.width(), std::min(bandRows, part.height() - top));
-    const QImage drawn = helper_->render(size, band);
+    const QImage drawn = helper_->render(size, band, work);
     if (drawn.isNull()) return {};
     std::copy_n(drawn.constBits(), drawn.sizeInBytes(), whole.scanLine(top));
   }
@@ -39,30 +60,55 @@ QImage VectorPicture::render(QSize size, const QRect& part) const {
 }
 
 void VectorPicture::draw(QPainter& painter, const QRect& target, const QRect& exposed) const {
-  const QRect whole(QPoint(0, 0), target.size());
-  const QRect visible = (exposed & target).translated(-target.topLeft());
-  if (visible.isEmpty()) return;
+  const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+  const std::lock_guard lock(mutex_);
+  if (ratio == 1.0) {
+    drawTiles(painter, target, exposed);
+    return;
+  }
+  // Tiles of device pixels, drawn one to one.
+  painter.save();
+  painter.scale(1 / ratio, 1 / ratio);
+  drawTiles(painter, inDevicePixels(target, ratio), inDevicePixels(exposed, ratio));
+  painter.restore();
+}
+
+void VectorPicture::prepare(QSize deviceSize, const BackgroundWork* work) const {
+  if (deviceSize.isEmpty() || static_cast<qint64>(deviceSize.width()) * deviceSize.height() > CachedPixelsLimit) return;
+  const std::lock_guard lock(mutex_);
+  makeMissingTiles(deviceSize, QRect(QPoint(0, 0), deviceSize), work);
+}
+
+// The tiles not yet made are rendered together, in one pass over the
+// drawing; false when the helper failed.
+bool VectorPicture::makeMissingTiles(QSize size, const QRect& visible, const BackgroundWork* work) const {
+  const QRect whole(QPoint(0, 0), size);
   const int firstColumn = visible.left() / TileSide, lastColumn = visible.right() / TileSide;
   const int firstRow = visible.top() / TileSide, lastRow = visible.bottom() / TileSide;
-
-  // The tiles not yet made are rendered together, in one pass over the drawing.
   QRect missing;
   for (int row = firstRow; row <= lastRow; ++row)
     for (int column = firstColumn; column <= lastColumn; ++column)
-      if (!cachedTile(target.size(), QPoint(column, row)))
+      if (!cachedTile(size, QPoint(column, row)))
         missing |= QRect(column * TileSide, row * TileSide, TileSide, TileSide) & whole;
-  const QImage rendered = missing.isEmpty() ? QImage() : render(target.size(), missing);
-  if (!missing.isEmpty() && rendered.isNull())
-    painter.fillRect(missing.translated(target.topLeft()), Qt::white);  // the helper has failed
-  if (!rendered.isNull()) {
-    for (int row = firstRow; row <= lastRow; ++row)
-      for (int column = firstColumn; column <= lastColumn; ++column) {
-        const QRect tile = QRect(column * TileSide, row * TileSide, TileSide, TileSide) & whole;
-        if (missing.contains(tile) && !cachedTile(target.size(), QPoint(column, row)))
-          keepTile(target.size(), QPoint(column, row), rendered.copy(tile.translated(-missing.topLeft())));
-      }
-  }
+  if (missing.isEmpty()) return true;
+  const QImage rendered = renderLocked(size, missing, work);
+  if (rendered.isNull()) return false;
+  for (int row = firstRow; row <= lastRow; ++row)
+    for (int column = firstColumn; column <= lastColumn; ++column) {
+      const QRect tile = QRect(column * TileSide, row * TileSide, TileSide, TileSide) & whole;
+      if (missing.contains(tile) && !cachedTile(size, QPoint(column, row)))
+        keepTile(size, QPoint(column, row), rendered.copy(tile.translated(-missing.topLeft())));
+    }
+  return true;
+}
 
+void VectorPicture::drawTiles(QPainter& painter, const QRect& target, const QRect& exposed) const {
+  const QRect visible = (exposed & target).translated(-target.topLeft());
+  if (visible.isEmpty()) return;
+  if (!makeMissingTiles(target.size(), visible, nullptr))
+    painter.fillRect(visible.translated(target.topLeft()), Qt::white);  // the helper has failed
+  const int firstColumn = visible.left() / TileSide, lastColumn = visible.right() / TileSide;
+  const int firstRow = visible.top() / TileSide, lastRow = visible.bottom() / TileSide;
   for (int row = firstRow; row <= lastRow; ++row)
     for (int column = firstColumn; column <= lastColumn; ++column)
       if (const QImage* tile = cachedTile(target.size(), QPoint(column, row)))

@@ -3,7 +3,7 @@
 #include "platform/forms/FileListBox.h"
 
 #include <QFile>
-#include <QListWidget>
+#include <QListView>
 
 #include <sys/stat.h>
 

@@ -8,6 +8,7 @@
 #include <QBuffer>
 #include <QColor>
 #include <QDir>
+#include <QImageWriter>
 #include <QPainter>
 
 #include <iterator>
@@ -156,6 +157,71 @@ TEST_F(PictureFormats, JpegIsShownTheWayItsOrientationSays) {
     const QPoint centres[] = {{w / 4, h / 4}, {w * 3 / 4, h / 4}, {w / 4, h * 3 / 4}, {w * 3 / 4, h * 3 / 4}};
     for (int corner = TopLeft; corner <= BottomRight; ++corner)
       EXPECT_EQ(isBlue(shown.pixel(centres[corner])), corner == c.blue) << "corner " << corner;
+  }
+}
+
+// Gradients with blocks of colour: detail for the decoders to keep.
+QImage scenery(int width, int height) {
+  QImage image(width, height, QImage::Format_RGB32);
+  QPainter painter(&image);
+  QLinearGradient sky(0, 0, width, height);
+  sky.setColorAt(0, QColor(20, 60, 160));
+  sky.setColorAt(1, QColor(240, 200, 80));
+  painter.fillRect(image.rect(), sky);
+  painter.fillRect(width / 8, height / 3, width / 4, height / 2, QColor(30, 140, 40));
+  painter.fillRect(width / 2, height / 5, width / 3, height / 6, Qt::white);
+  return image;
+}
+
+// Mean difference of two pictures of one size, per colour channel.
+double meanDifference(const QImage& a, const QImage& b) {
+  const QImage left = a.convertToFormat(QImage::Format_RGB32), right = b.convertToFormat(QImage::Format_RGB32);
+  double sum = 0;
+  for (int y = 0; y < left.height(); ++y)
+    for (int x = 0; x < left.width(); ++x) {
+      const QRgb p = left.pixel(x, y), q = right.pixel(x, y);
+      sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
+    }
+  return sum / (3.0 * left.width() * left.height());
+}
+
+// A picture loaded for the preview box is decoded small, yet looks as the
+// whole picture scaled down, keeps its natural size, and gives the whole
+// picture when asked.
+TEST_F(PictureFormats, AReducedDecodeMatchesTheWholePictureScaledDown) {
+  const QImage picture = scenery(1000, 640);
+  QByteArray progressive;
+  QBuffer buffer(&progressive);
+  buffer.open(QIODevice::WriteOnly);
+  QImageWriter writer(&buffer, "JPEG");
+  writer.setQuality(90);
+  writer.setProgressiveScanWrite(true);
+  ASSERT_TRUE(writer.write(picture));
+  const struct {
+    const char* name;
+    QByteArray bytes;
+    QSize natural;
+  } cases[] = {
+      {"baseline.jpg", encoded(picture, "JPEG"), {1000, 640}},
+      {"progressive.jpg", progressive, {1000, 640}},
+      {"turned.jpg", withOrientation(encoded(picture, "JPEG"), 6), {640, 1000}},
+      {"grey.jpg", encoded(picture.convertToFormat(QImage::Format_Grayscale8), "JPEG"), {1000, 640}},
+      {"plain.png", encoded(picture, "PNG"), {1000, 640}},
+      {"plain.bmp", encoded(picture, "BMP"), {1000, 640}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const QString path = writeFile(QString::fromLatin1(c.name), c.bytes);
+    const Picture reduced = Picture::loadFitting(path, QSize(105, 105));
+    ASSERT_EQ(reduced.pixelSize(), c.natural);
+    const QSize shown = c.natural.scaled(105, 105, Qt::KeepAspectRatio);
+    QImage canvas(shown, QImage::Format_RGB32);
+    QPainter painter(&canvas);
+    reduced.draw(painter, canvas.rect(), canvas.rect());
+    painter.end();
+    const QImage whole = Picture::load(path).image();
+    EXPECT_LT(meanDifference(canvas, whole.scaled(shown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)), 3.0);
+    EXPECT_EQ(reduced.image(), whole);
   }
 }
 

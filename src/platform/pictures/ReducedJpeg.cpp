@@ -1,0 +1,226 @@
+#include "platform/pictures/ReducedJpeg.h"
+
+#include "platform/desktop/BackgroundWork.h"
+#include "platform/desktop/ErrorHandling.h"
+#include "platform/desktop/FileAccess.h"
+#include "platform/desktop/RuntimeError.h"
+#include "platform/pictures/Picture.h"
+#include "platform/pictures/PictureFile.h"
+
+#include <array>
+#include <csetjmp>
+#include <cstdio>
+
+#include <jpeglib.h>
+
+namespace platform {
+
+namespace {
+
+// Everything a decoding touches lives here, made before libjpeg runs: an
+// error inside libjpeg jumps back past the code that called it, so no object
+// that needs destroying may live in those frames.
+struct Decoding {
+  struct Errors : jpeg_error_mgr {
+    std::jmp_buf jump;
+  } errors;
+
+  struct Source : jpeg_source_mgr {
+    Decoding* owner = nullptr;
+  } source;
+
+  jpeg_decompress_struct info{};
+  const ReadableFile* file = nullptr;
+  const BackgroundWork* work = nullptr;
+  std::int64_t offset = 0;  // of the next bytes to read
+  bool readPastTheEnd = false;
+  bool cancelled = false;
+  std::array<JOCTET, 64 * 1024> buffer{};
+  QImage image;
+  std::array<JSAMPROW, 1> row{};
+  std::vector<JOCTET> cmykRow;
+};
+
+Decoding& decodingOf(j_decompress_ptr info) { return *static_cast<Decoding::Source*>(info->src)->owner; }
+
+[[noreturn]] void fail(j_common_ptr info) { std::longjmp(static_cast<Decoding::Errors*>(info->err)->jump, 1); }
+
+void keepQuiet(j_common_ptr /*info*/) {}
+
+void startReading(j_decompress_ptr /*info*/) {}
+
+boolean fillBuffer(j_decompress_ptr info) {
+  Decoding& decoding = decodingOf(info);
+  if (decoding.work && decoding.work->cancelled()) {
+    decoding.cancelled = true;
+    fail(reinterpret_cast<j_common_ptr>(info));
+  }
+  std::int64_t got = 0;
+  if (runCatchingErrors([&] {
+        got = decoding.file->readAt(decoding.offset, reinterpret_cast<char*>(decoding.buffer.data()),
+                                    static_cast<std::int64_t>(decoding.buffer.size()));
+      }))
+    fail(reinterpret_cast<j_common_ptr>(info));
+  if (got == 0) {
+    // The data ends before the picture does: an end marker lets libjpeg finish.
+    decoding.readPastTheEnd = true;
+    decoding.buffer[0] = 0xFF;
+    decoding.buffer[1] = JPEG_EOI;
+    got = 2;
+  } else {
+    decoding.offset += got;
+  }
+  decoding.source.next_input_byte = decoding.buffer.data();
+  decoding.source.bytes_in_buffer = static_cast<size_t>(got);
+  return TRUE;
+}
+
+void skipBytes(j_decompress_ptr info, long count) {
+  if (count <= 0) return;
+  Decoding& decoding = decodingOf(info);
+  const auto skipped = static_cast<size_t>(count);
+  if (skipped <= decoding.source.bytes_in_buffer) {
+    decoding.source.next_input_byte += skipped;
+    decoding.source.bytes_in_buffer -= skipped;
+    return;
+  }
+  decoding.offset += static_cast<std::int64_t>(skipped - decoding.source.bytes_in_buffer);
+  decoding.source.bytes_in_buffer = 0;
+  fillBuffer(info);
+}
+
+void stopReading(j_decompress_ptr /*info*/) {}
+
+// The smallest of libjpeg's scales, in eighths, that gives at least the size.
+int eighthsFor(const jpeg_decompress_struct& info, QSize atLeast) {
+  for (int eighths = 1; eighths < 8; ++eighths) {
+    const auto scaled = [&](JDIMENSION side) { return (static_cast<qint64>(side) * eighths + 7) / 8; };
+    if (scaled(info.image_width) >= atLeast.width() && scaled(info.image_height) >= atLeast.height()) return eighths;
+  }
+  return 8;
+}
+
+// Whether the first scans have given every component its blocks' averages.
+bool everyAverageIsIn(const jpeg_decompress_struct& info) {
+  for (int component = 0; component < info.num_components; ++component)
+    if (info.coef_bits[component][0] < 0) return false;
+  return true;
+}
+
+void readRows(Decoding& decoding) {
+  jpeg_decompress_struct& info = decoding.info;
+  while (info.output_scanline < info.output_height) {
+    if (decoding.work && decoding.work->cancelled()) {
+      decoding.cancelled = true;
+      fail(reinterpret_cast<j_common_ptr>(&info));
+    }
+    const auto line = static_cast<int>(info.output_scanline);
+    if (info.out_color_space == JCS_CMYK) {
+      decoding.row[0] = decoding.cmykRow.data();
+      jpeg_read_scanlines(&info, decoding.row.data(), 1);
+      // As stored by the programs that write CMYK JPEGs: inverted.
+      auto* out = reinterpret_cast<QRgb*>(decoding.image.scanLine(line));
+      const JOCTET* in = decoding.cmykRow.data();
+      for (JDIMENSION x = 0; x < info.output_width; ++x, in += 4) {
+        const int k = in[3];
+        out[x] = qRgb(k * in[0] / 255, k * in[1] / 255, k * in[2] / 255);
+      }
+    } else {
+      decoding.row[0] = decoding.image.scanLine(line);
+      jpeg_read_scanlines(&info, decoding.row.data(), 1);
+    }
+  }
+}
+
+// Returns false when the colour model is one left to the general decoder.
+bool decode(Decoding& decoding, QSize atLeast, bool& onlyFirstScans) {
+  jpeg_decompress_struct& info = decoding.info;
+  jpeg_read_header(&info, TRUE);
+  QImage::Format format = QImage::Format_RGB32;
+  switch (info.jpeg_color_space) {
+    case JCS_GRAYSCALE:
+      info.out_color_space = JCS_GRAYSCALE;
+      format = QImage::Format_Grayscale8;
+      break;
+    case JCS_YCbCr:
+    case JCS_RGB:
+      info.out_color_space = JCS_EXT_BGRX;  // the bytes of a 32-bit QImage pixel
+      break;
+    case JCS_CMYK:
+    case JCS_YCCK:
+      info.out_color_space = JCS_CMYK;
+      break;
+    default:
+      return false;
+  }
+  info.scale_num = static_cast<unsigned>(eighthsFor(info, atLeast));
+  info.scale_denom = 8;
+  onlyFirstScans = info.progressive_mode && info.scale_num == 1;
+  info.buffered_image = onlyFirstScans ? TRUE : FALSE;
+  info.do_block_smoothing = FALSE;
+  jpeg_calc_output_dimensions(&info);
+  const QSize size(static_cast<int>(info.output_width), static_cast<int>(info.output_height));
+  if (static_cast<qint64>(size.width()) * size.height() * 4 > qint64{Picture::AllocationLimitMegabytes} << 20)
+    fail(reinterpret_cast<j_common_ptr>(&info));
+  decoding.image = QImage(size, format);
+  if (decoding.image.isNull()) fail(reinterpret_cast<j_common_ptr>(&info));
+  if (info.out_color_space == JCS_CMYK) decoding.cmykRow.resize(static_cast<size_t>(size.width()) * 4);
+
+  jpeg_start_decompress(&info);
+  if (onlyFirstScans) {
+    for (;;) {
+      const int status = jpeg_consume_input(&info);
+      if (status == JPEG_REACHED_EOI) break;
+      if (status == JPEG_SCAN_COMPLETED && everyAverageIsIn(info)) break;
+    }
+    jpeg_start_output(&info, info.input_scan_number);
+    readRows(decoding);
+    jpeg_finish_output(&info);
+    jpeg_abort_decompress(&info);
+  } else {
+    readRows(decoding);
+    jpeg_finish_decompress(&info);
+  }
+  return true;
+}
+
+// Runs the decoding with libjpeg's errors coming back here.
+bool guarded(Decoding& decoding, QSize atLeast, bool& supported, bool& onlyFirstScans) {
+  if (setjmp(decoding.errors.jump)) return false;
+  supported = decode(decoding, atLeast, onlyFirstScans);
+  return true;
+}
+
+}  // namespace
+
+std::optional<QImage> decodeReducedJpeg(const ReadableFile& file, QSize atLeast, const BackgroundWork* work) {
+  auto decoding = std::make_unique<Decoding>();
+  decoding->file = &file;
+  decoding->work = work;
+  decoding->info.err = jpeg_std_error(&decoding->errors);
+  decoding->errors.error_exit = fail;
+  decoding->errors.output_message = keepQuiet;
+  jpeg_create_decompress(&decoding->info);
+  decoding->info.mem->max_memory_to_use = static_cast<long>(Picture::AllocationLimitMegabytes) << 20;
+  decoding->source.owner = decoding.get();
+  decoding->source.init_source = startReading;
+  decoding->source.fill_input_buffer = fillBuffer;
+  decoding->source.skip_input_data = skipBytes;
+  decoding->source.resync_to_restart = jpeg_resync_to_restart;
+  decoding->source.term_source = stopReading;
+  decoding->info.src = &decoding->source;
+
+  bool supported = true, onlyFirstScans = false;
+  const bool decoded = guarded(*decoding, atLeast, supported, onlyFirstScans);
+  jpeg_destroy_decompress(&decoding->info);
+  if (decoding->cancelled) raise(errors::InvalidPicture);
+  if (decoded && !supported) return std::nullopt;
+  if (!decoded) raise(errors::InvalidPicture);
+  // Read to its end marker, or, when only the first scans were read, with
+  // one after its last scan.
+  const bool complete = onlyFirstScans ? jpegIsComplete(file) : !decoding->readPastTheEnd;
+  if (!complete) raise(errors::InvalidPicture);
+  return std::move(decoding->image);
+}
+
+}  // namespace platform

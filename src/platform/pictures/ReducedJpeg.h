@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QImage>
+#include <QSize>
+
+#include <optional>
+
+namespace platform {
+
+class BackgroundWork;
+class ReadableFile;
+
+// A JPEG file decoded small, as libjpeg decodes cheaply: at the smallest of
+// its sizes from an eighth to the whole that is at least `atLeast` across and
+// down (as the file stores it, before any turn). A progressive file reduced
+// to an eighth is read only as far as its first scans, which hold the
+// average of every block: all an eighth shows.
+//
+// Nothing for a file this does not decode (a colour model it leaves to the
+// general decoder); raises the invalid picture error for damaged data and for
+// a picture that ends before its data does, and stops early, raising, once
+// the work is cancelled.
+std::optional<QImage> decodeReducedJpeg(const ReadableFile& file, QSize atLeast, const BackgroundWork* work);
+
+}  // namespace platform
