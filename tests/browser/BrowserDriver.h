@@ -63,12 +63,15 @@ class BrowserTest : public FreshProgram {
     return names;
   }
 
-  // Where the file list shows the one row with the name; nothing when there is none.
+  // Where the file list shows the one row with the name, scrolled into view;
+  // nothing when there is none.
   static QRect rowRect(const FORM_Tavlo& browser, const QString& name) {
     const QStringList names = rows(browser);
     if (names.count(name) != 1) return QRect();
     QListView* list = browser.File1.listWidget();
-    return list->visualRect(list->model()->index(static_cast<int>(names.indexOf(name)), 0));
+    const QModelIndex row = list->model()->index(static_cast<int>(names.indexOf(name)), 0);
+    list->scrollTo(row);
+    return list->visualRect(row);
   }
 
   // A left click on the file list's row that shows the name.

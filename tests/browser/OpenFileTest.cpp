@@ -120,7 +120,6 @@ TEST_F(OpenFile, EveryKindOfDesktopEntryGetsTheFileWholeAndNeverRunsIt) {
       const QString received = logs.filePath(file);
       qputenv("TAVLO_TEST_RECEIVED", QFile::encodeName(received));
       browser.File1.refresh();
-      browser.File1.listWidget()->scrollToItem(browser.File1.listWidget()->findItems(file, Qt::MatchExactly).value(0));
       clickRow(browser, file);
       QTest::mouseClick(browser.BUTTON_Open.widget(), Qt::LeftButton);
       ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(received); }, 20000)) << "the program did not run";
