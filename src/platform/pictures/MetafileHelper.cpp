@@ -26,10 +26,21 @@ void setLimit(int resource, rlim_t value) {
   ::setrlimit(resource, &limit);
 }
 
+// Built with AddressSanitizer, the helper reserves terabytes of address
+// space for the sanitizer's shadow memory at start, which the address-space
+// limit would refuse; such a build goes without it.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool AddressSanitizer = true;
+#elif defined(__has_feature)
+constexpr bool AddressSanitizer = __has_feature(address_sanitizer);
+#else
+constexpr bool AddressSanitizer = false;
+#endif
+
 // Runs in the child between fork and exec, so only system calls.
 void limitChild() {
   setLimit(RLIMIT_CPU, CpuSeconds);
-  setLimit(RLIMIT_AS, AddressSpaceBytes);
+  if (!AddressSanitizer) setLimit(RLIMIT_AS, AddressSpaceBytes);
   setLimit(RLIMIT_FSIZE, 0);
   setLimit(RLIMIT_CORE, 0);
 }

@@ -137,7 +137,7 @@ Picture Picture::load(const QString& path) {
   if (const auto metafile = readMetafileHeader(bytes)) return loadMetafile(*metafile, bytes);
 
   QBuffer buffer;
-  buffer.setData(bytes);
+  buffer.setData(withBitmapHeaderQtReads(bytes));
   buffer.open(QIODevice::ReadOnly);
 
   QImageReader reader(&buffer);

@@ -13,4 +13,10 @@ bool jpegIsComplete(const QByteArray& bytes);
 // holds is damaged; other data passes unchecked.
 bool plausibleBitmapHeader(const QByteArray& bytes);
 
+// Qt's bitmap reader does not know the 52- and 56-byte information headers
+// (colour masks, and an alpha mask, in the header) that photo editors write;
+// such a bitmap is given the 108-byte header it knows, with the same masks.
+// Other data comes back as it is.
+QByteArray withBitmapHeaderQtReads(const QByteArray& bytes);
+
 }  // namespace platform

@@ -64,6 +64,10 @@ TEST(MetafileHeader, ForgedOrEmptySizesAreNotPictures) {
   QByteArray descriptionOutside = emfFile(QRect(0, 0, 320, 160), QRect(0, 0, 10000, 5000));
   descriptionOutside[60] = static_cast<char>(128);
   descriptionOutside[64] = 20;
+  // A 108-byte header, its extensions saying 40 bytes of pixel format at 4096.
+  QByteArray pixelFormatOutside =
+      emfFile(QRect(0, 0, 320, 160), QRect(0, 0, 10000, 5000), {1024, 768}, {320, 240}, 108);
+  pixelFormatOutside.insert(88, QByteArray::fromHex("28000000" "00100000") + QByteArray(12, '\0'));
   const struct {
     const char* what;
     QByteArray bytes;
@@ -77,6 +81,7 @@ TEST(MetafileHeader, ForgedOrEmptySizesAreNotPictures) {
       {"enhanced: no records after its header", emfFile(QRect(0, 0, 10, 10), QRect(0, 0, 100, 100)).left(60)},
       {"enhanced: cut off in its header", truncatedEmf},
       {"enhanced: description outside the header", descriptionOutside},
+      {"enhanced: pixel format outside the header", pixelFormatOutside},
       {"enhanced: header longer than the file",
        emfFile(QRect(0, 0, 320, 160), QRect(0, 0, 10000, 5000), {1024, 768}, {320, 240}, 4096)},
       {"enhanced: no device size", emfFile(QRect(0, 0, 320, 160), QRect(0, 0, 10000, 5000), {0, 768})},

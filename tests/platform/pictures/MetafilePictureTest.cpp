@@ -50,10 +50,12 @@ struct RedQuarter {
 
 std::vector<RedQuarter> redQuarterPictures() {
   using Shape = EmfShape::Kind;
+  const QByteArray drawn = drawnEmf(QRect(0, 0, 10000, 5000),  // 100 by 50 mm: 320 by 160 device units
+                                    {{Shape::Rectangle, QRect(0, 0, 320, 160), White},
+                                     {Shape::Rectangle, QRect(80, 40, 80, 40), Red}});
   return {
-      {"EMF drawn through GDI calls",
-       drawnEmf(QRect(0, 0, 10000, 5000),  // 100 by 50 mm: 320 by 160 device units
-                {{Shape::Rectangle, QRect(0, 0, 320, 160), White}, {Shape::Rectangle, QRect(80, 40, 80, 40), Red}}),
+      {"EMF drawn through GDI calls", drawn, QSize(378, 189)},
+      {"EMF whose description leaves no room for the header's extensions", withDescriptionAfterFixedHeader(drawn),
        QSize(378, 189)},
       {"EMF whose world transform moves the rectangle into place",
        drawnEmf(QRect(0, 0, 10000, 5000), {{Shape::Rectangle, QRect(0, 0, 320, 160), White},
