@@ -26,22 +26,25 @@ void setLimit(int resource, rlim_t value) {
   ::setrlimit(resource, &limit);
 }
 
-// Built with AddressSanitizer, the helper reserves terabytes of address
-// space for the sanitizer's shadow memory at start, which the address-space
-// limit would refuse; such a build goes without it.
+// Built with AddressSanitizer (make test-sanitized), the helper reserves
+// terabytes of address space for the sanitizer's shadow memory at start, and
+// writes any report to a file of its own: such a build goes without the
+// address-space and file-size limits, which would refuse both.
 #if defined(__SANITIZE_ADDRESS__)
-constexpr bool AddressSanitizer = true;
+constexpr bool SanitizedBuild = true;
 #elif defined(__has_feature)
-constexpr bool AddressSanitizer = __has_feature(address_sanitizer);
+constexpr bool SanitizedBuild = __has_feature(address_sanitizer);
 #else
-constexpr bool AddressSanitizer = false;
+constexpr bool SanitizedBuild = false;
 #endif
 
 // Runs in the child between fork and exec, so only system calls.
 void limitChild() {
   setLimit(RLIMIT_CPU, CpuSeconds);
-  if (!AddressSanitizer) setLimit(RLIMIT_AS, AddressSpaceBytes);
-  setLimit(RLIMIT_FSIZE, 0);
+  if (!SanitizedBuild) {
+    setLimit(RLIMIT_AS, AddressSpaceBytes);
+    setLimit(RLIMIT_FSIZE, 0);
+  }
   setLimit(RLIMIT_CORE, 0);
 }
 
