@@ -29,12 +29,14 @@ constexpr int Zoom = 16;
 constexpr int WidestWidget = 16'777'215;
 constexpr QSize Screenful(1280, 1024);
 
-// Pictures need a GUI application; drawing and saving need no screen.
+// Pictures need a GUI application; drawing and saving need no screen. The
+// decoders' complaints about damaged data would only slow the fuzzing down.
 QTemporaryDir& workFolder() {
   static int argc = 1;
   static char name[] = "raster_fuzzer";
   static char* argv[] = {name, nullptr};
   qputenv("QT_QPA_PLATFORM", "offscreen");
+  qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
   static QGuiApplication application(argc, argv);
   static QTemporaryDir folder;
   return folder;

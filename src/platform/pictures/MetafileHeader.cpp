@@ -119,7 +119,8 @@ bool emfHeaderFieldsFit(const LittleEndianReader& data, std::uint32_t headerByte
     return at >= EmfHeaderBytes && at + bytes <= headerBytes;
   };
   std::uint32_t fixedPart = headerBytes;
-  // A description is read wherever its offset points, even of no characters.
+  // The converter reads a description wherever its offset points, even one
+  // of no characters.
   if (const std::uint32_t at = data.u32(64); at != 0) {
     if (!insideHeader(at, 2 * std::uint64_t{data.u32(60)})) return false;
     fixedPart = std::min(fixedPart, at);
