@@ -22,8 +22,11 @@ class MetafileBrowsing : public BrowserTest {
   void SetUp() override {
     BrowserTest::SetUp();
     // 100 by 50 mm, red over the second quarter across and down.
-    writeFile("drawn.emf", drawnEmf(QRect(0, 0, 10000, 5000), {{EmfShape::Kind::Rectangle, QRect(0, 0, 320, 160), White},
-                                                               {EmfShape::Kind::Rectangle, QRect(80, 40, 80, 40), Red}}));
+    using Shape = EmfShape::Kind;
+    const QByteArray drawn = drawnEmf(QRect(0, 0, 10000, 5000), {{Shape::Rectangle, QRect(0, 0, 320, 160), White},
+                                                                 {Shape::Rectangle, QRect(80, 40, 80, 40), Red}});
+    writeFile("drawn.emf", drawn);
+    writeFile("described.emf", withDescriptionAfterFixedHeader(drawn));
     writeFile("plain.wmf", WmfBuilder()
                                .windowExtent(400, 200)
                                .filled(QRect(0, 0, 400, 200), White)
@@ -49,12 +52,13 @@ class MetafileBrowsing : public BrowserTest {
 
 TEST_F(MetafileBrowsing, TheFilterListsThemAndThePreviewShowsThemWithTheirSize) {
   FORM_Tavlo& browser = browserOnMetafiles();
-  EXPECT_EQ(rows(browser), (QStringList{"damaged.emf", "drawn.emf", "plain.wmf"}));
+  EXPECT_EQ(rows(browser), (QStringList{"damaged.emf", "described.emf", "drawn.emf", "plain.wmf"}));
 
   const struct {
     const char* row;
     const char* pixelSize;
-  } shown[] = {{"drawn.emf", "378 x 189 pixels"}, {"plain.wmf", "400 x 200 pixels"}};
+  } shown[] = {
+      {"drawn.emf", "378 x 189 pixels"}, {"described.emf", "378 x 189 pixels"}, {"plain.wmf", "400 x 200 pixels"}};
   for (const auto& s : shown) {
     SCOPED_TRACE(s.row);
     clickRow(browser, s.row);

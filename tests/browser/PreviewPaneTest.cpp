@@ -1,5 +1,6 @@
 #include "browser/BrowserDriver.h"
 #include "platform/desktop/Screen.h"
+#include "support/PictureBytes.h"
 
 #include "support/DrawnEmf.h"
 
@@ -55,6 +56,22 @@ TEST_F(PreviewPane, FitsAndCentresPicturesAsInTheWorkedExample) {
     EXPECT_FALSE(browser.LABEL_NotImage.visible());
     EXPECT_EQ(mousePointer(), platform::Screen::DefaultPointer);
   }
+}
+
+TEST_F(PreviewPane, ShowsBitmapsWithAnAlphaMaskInTheirHeader) {
+  // A 56-byte header, as photo editors write it: opaque blue, and a
+  // transparent pixel bottom right that shows what lies behind.
+  QByteArray masks, pixels;
+  for (const std::uint32_t mask : {0xFF0000u, 0xFF00u, 0xFFu, 0xFF000000u}) appendLittle32(masks, mask);
+  for (const std::uint32_t pixel : {0xFF0000FFu, 0u, 0xFF0000FFu, 0xFF0000FFu}) appendLittle32(pixels, pixel);
+  writeFile(QStringLiteral("edited.bmp"), bitmapFile(2, 2, 32, 3, pixels, {}, masks));
+  FORM_Tavlo& browser = openBrowser();
+  clickRow(browser, QStringLiteral("edited.bmp"));
+  EXPECT_FALSE(browser.LABEL_NotImage.visible());
+  EXPECT_EQ(browser.LABEL_PixSize.caption(), QStringLiteral("2 x 2 pixels"));
+  const QImage shown = browser.IMAGE_Preview.widget()->grab().toImage();
+  EXPECT_EQ(shown.pixel(2, 2), 0xFF0000FFu);  // inside the border
+  EXPECT_EQ(shown.pixel(3, 3), browser.grab().toImage().pixel(2, 2));
 }
 
 // What the file-size label looked like, and what the image showed, at each

@@ -134,8 +134,9 @@ TEST_F(Routing, TheAboutBoxClosesByEscEnterAndItsIcon) {
       {"Enter", [](FORM_About& a) { QTest::keyClick(a.BUTTON_AboutClose.widget(), Qt::Key_Return); }},
       {"icon", [](FORM_About& a) { QTest::mouseDClick(a.PICTURE_AboutIcon.widget(), Qt::LeftButton); }},
   };
-  for (const auto& [name, close] : ways) {
-    SCOPED_TRACE(name);
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.first);
+    const Close& close = way.second;  // clang 14 cannot capture a structured binding
     bool closed = false;
     onceShown([] { return &DefaultInstance<FORM_About>::get(); }, [&] {
       FORM_About& about = DefaultInstance<FORM_About>::get();

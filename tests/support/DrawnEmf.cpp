@@ -9,7 +9,9 @@ QByteArray drawnEmf(const QRect& frame, const std::vector<EmfShape>& shapes) {
   QTemporaryDir folder;
   const QByteArray path = folder.filePath(QStringLiteral("drawn.emf")).toLocal8Bit();
   const RECT size{frame.left(), frame.top(), frame.left() + frame.width(), frame.top() + frame.height()};
-  HDC dc = CreateEnhMetaFileA(0, path.constData(), &size, "drawn");
+  // The description is the program and the picture, each ended by a NUL,
+  // then a NUL more (the literal's own).
+  HDC dc = CreateEnhMetaFileA(0, path.constData(), &size, "Tavlo\0shapes\0");
   SelectObject(dc, GetStockObject(NULL_PEN));
   SetBkMode(dc, TRANSPARENT);
   for (const EmfShape& shape : shapes) {

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QRect>
 #include <QRgb>
+#include <QtEndian>
 
 #include <initializer_list>
 
@@ -117,4 +118,18 @@ inline QByteArray emfFile(const QRect& bounds, const QRect& frame, QSize deviceP
   // The closing record: type 14, 20 bytes, no palette.
   for (const std::uint32_t value : {14u, 20u, 0u, 16u, 20u}) appendLittle32(bytes, value);
   return bytes;
+}
+
+// The EMF with its description moved to just after the header's 88 fixed
+// bytes and the header ending with it, as illustration programs write it:
+// no room for the header's extensions.
+inline QByteArray withDescriptionAfterFixedHeader(const QByteArray& emf) {
+  const auto field = [&](int at) { return qFromLittleEndian<std::uint32_t>(emf.constData() + at); };
+  QByteArray header = emf.left(88) + emf.mid(field(64), 2 * field(60));
+  header.append((4 - header.size() % 4) % 4, '\0');
+  const auto size = static_cast<std::uint32_t>(header.size());
+  qToLittleEndian(size, header.data() + 4);
+  qToLittleEndian(field(48) - field(4) + size, header.data() + 48);  // file bytes
+  qToLittleEndian(std::uint32_t{88}, header.data() + 64);
+  return header + emf.mid(field(4));
 }

@@ -16,23 +16,26 @@ inline void appendLittle32(QByteArray& bytes, std::uint32_t value) {
   appendLittle16(bytes, value >> 16);
 }
 
-// A Windows bitmap: file header, 40-byte information header, the colour
-// table, then the pixel data.
+// A Windows bitmap: file header, information header (40 bytes, then the
+// colour masks given for it, as the 52- and 56-byte headers hold them), the
+// colour table, then the pixel data.
 inline QByteArray bitmapFile(std::int32_t width, std::int32_t height, int bitsPerPixel, std::uint32_t compression,
-                             const QByteArray& pixels = {}, const QByteArray& colourTable = {}) {
-  const auto pixelsAt = static_cast<std::uint32_t>(14 + 40 + colourTable.size());
+                             const QByteArray& pixels = {}, const QByteArray& colourTable = {},
+                             const QByteArray& headerMasks = {}) {
+  const auto headerSize = static_cast<std::uint32_t>(40 + headerMasks.size());
+  const auto pixelsAt = static_cast<std::uint32_t>(14 + headerSize + colourTable.size());
   QByteArray bytes("BM");
   appendLittle32(bytes, pixelsAt + static_cast<std::uint32_t>(pixels.size()));
   appendLittle32(bytes, 0);
   appendLittle32(bytes, pixelsAt);
-  appendLittle32(bytes, 40);
+  appendLittle32(bytes, headerSize);
   appendLittle32(bytes, static_cast<std::uint32_t>(width));
   appendLittle32(bytes, static_cast<std::uint32_t>(height));
   appendLittle16(bytes, 1);
   appendLittle16(bytes, static_cast<std::uint32_t>(bitsPerPixel));
   appendLittle32(bytes, compression);
   for (int field = 0; field < 5; ++field) appendLittle32(bytes, 0);  // data size, resolution, colours
-  return bytes + colourTable + pixels;
+  return bytes + headerMasks + colourTable + pixels;
 }
 
 // A GIF whose screen and single image are width by height pixels, with the

@@ -2,6 +2,7 @@
 
 #include "platform/pictures/LittleEndian.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -106,20 +107,36 @@ std::optional<MetafileHeader> readPlainWmf(const LittleEndianReader& data, qint6
   return header;
 }
 
+// The header record is 88 bytes of fixed fields, then what its size leaves:
+// the extensions (the pixel format's size and offset and the OpenGL flag at
+// 88, the size in micrometres at 100) and the description and pixel format
+// they point to. An extension is there only where the header's size and the
+// description (which writers often put right at 88) leave room for it. The
+// description and the pixel format must lie inside the header.
+bool emfHeaderFieldsFit(const LittleEndianReader& data, std::uint32_t headerBytes) {
+  constexpr std::uint32_t WithPixelFormat = 100;
+  const auto insideHeader = [&](std::uint64_t at, std::uint64_t bytes) {
+    return at >= EmfHeaderBytes && at + bytes <= headerBytes;
+  };
+  std::uint32_t fixedPart = headerBytes;
+  // The converter reads a description wherever its offset points, even one
+  // of no characters.
+  if (const std::uint32_t at = data.u32(64); at != 0) {
+    if (!insideHeader(at, 2 * std::uint64_t{data.u32(60)})) return false;
+    fixedPart = std::min(fixedPart, at);
+  }
+  if (fixedPart >= WithPixelFormat) {
+    const std::uint32_t bytes = data.u32(88), at = data.u32(92);
+    if (bytes != 0 && at != 0 && !insideHeader(at, bytes)) return false;
+  }
+  return true;
+}
+
 std::optional<MetafileHeader> readEmf(const LittleEndianReader& data, qint64 length) {
   if (!data.has(0, EmfHeaderBytes) || data.u32(40) != EmfSignature) return std::nullopt;
   const std::uint32_t headerBytes = data.u32(4);
   if (headerBytes < EmfHeaderBytes || headerBytes > length) return std::nullopt;
-  // The description (16-bit characters) and the pixel format, when there
-  // are any, lie inside the header record after its fixed part.
-  const auto insideHeader = [&](std::uint32_t at, std::uint32_t bytes, std::uint32_t fixedPart) {
-    return bytes == 0 || (at >= fixedPart && at <= headerBytes && bytes <= headerBytes - at);
-  };
-  if (!insideHeader(data.u32(64), data.u32(60) * 2, EmfHeaderBytes) || data.u32(60) > 0x7FFFFFFF)
-    return std::nullopt;
-  constexpr std::uint32_t WithPixelFormat = 100;
-  if (headerBytes >= WithPixelFormat && !insideHeader(data.u32(92), data.u32(88), WithPixelFormat))
-    return std::nullopt;
+  if (!emfHeaderFieldsFit(data, headerBytes)) return std::nullopt;
   const QRectF bounds(QPointF(data.i32(8), data.i32(12)), QPointF(data.i32(16), data.i32(20)));
   const QRectF frame(QPointF(data.i32(24), data.i32(28)), QPointF(data.i32(32), data.i32(36)));
   const double devicePixelsX = data.i32(72), devicePixelsY = data.i32(76);

@@ -49,10 +49,13 @@ bool overAllocationLimit(QSize size) {
   return static_cast<qint64>(size.width()) * size.height() * 4 > qint64{Picture::AllocationLimitMegabytes} << 20;
 }
 
-// Icon files hold several sizes of one picture: show the largest.
+// Icon files hold several sizes of one picture: show the largest. The
+// directory takes 16 bytes an entry after 6 of header; no more entries are
+// tried than the file can hold (a forged count of 65,535 cost a second).
 QImage readLargestIcon(QImageReader& reader) {
   QImage best;
-  const int count = std::max(1, reader.imageCount());
+  const qint64 entriesHeld = (reader.device()->size() - 6) / 16;
+  const int count = static_cast<int>(std::max<qint64>(1, std::min<qint64>(reader.imageCount(), entriesHeld)));
   for (int i = 0; i < count; ++i) {
     if (i > 0 && !reader.jumpToImage(i)) break;
     QImage candidate;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 namespace platform {
@@ -68,13 +69,41 @@ bool plausibleBitmapHeader(const QByteArray& bytes, std::int64_t fileSize) {
   const std::uint32_t compression = data.u32(FileHeader + 16);
   constexpr std::uint32_t Uncompressed = 0, BitFields = 3;
   if (compression != Uncompressed && compression != BitFields) return true;
-  const std::int64_t rows = height < 0 ? -static_cast<std::int64_t>(height) : height;
-  const std::int64_t rowBits = static_cast<std::int64_t>(width) * bitsPerPixel;
-  const std::int64_t stride = ((rowBits + 31) / 32) * 4;
-  const std::int64_t declared = stride * rows;
+  // Unsigned, and at most 2^31 pixels of 2^16 bits: a row's bits fit in 48 bits.
+  const auto magnitude = [](std::int32_t value) {
+    return static_cast<std::uint64_t>(std::abs(static_cast<std::int64_t>(value)));
+  };
+  const std::uint64_t rows = magnitude(height);
+  const std::uint64_t rowBits = magnitude(width) * bitsPerPixel;
+  const std::uint64_t stride = (rowBits + 31) / 32 * 4;
   // Some writers drop the padding of the last row; allow for it, and no more.
-  const std::int64_t padding = stride - (rowBits + 7) / 8;
-  return declared <= fileSize + padding;
+  const std::uint64_t padding = stride - (rowBits + 7) / 8;
+  const std::uint64_t room = static_cast<std::uint64_t>(fileSize) + padding;
+  // stride * rows <= room, without forming a product that can pass 64 bits.
+  return rows == 0 || stride <= room / rows;
+}
+
+std::optional<ReplacedStart> bitmapHeadersQtReads(const QByteArray& first, std::int64_t fileSize) {
+  constexpr qsizetype FileHeader = 14;
+  constexpr std::uint32_t WithAlphaMask = 56, WithColourMasks = 52, Version4 = 108;
+  const LittleEndianReader data(first);
+  const std::uint32_t headerSize = data.u32(FileHeader);
+  if (!first.startsWith("BM") || (headerSize != WithColourMasks && headerSize != WithAlphaMask) ||
+      !data.has(FileHeader, headerSize))
+    return std::nullopt;
+  const std::uint32_t pixelsAt = data.u32(10);
+  // Pixels inside the header or past the end: damaged, and left so.
+  if (pixelsAt < FileHeader + headerSize || pixelsAt > fileSize) return std::nullopt;
+  // The 108-byte header begins as these do (the alpha mask 0 when absent);
+  // what follows is the colour space, here sRGB, and fields Qt leaves alone.
+  const auto added = static_cast<qsizetype>(Version4 - headerSize);
+  QByteArray extension(added, '\0');
+  qToLittleEndian<std::uint32_t>(0x73524742, extension.data() + (WithAlphaMask - headerSize));  // 'sRGB'
+  QByteArray shown = first.left(FileHeader + headerSize) + extension;
+  qToLittleEndian<std::uint32_t>(data.u32(2) + static_cast<std::uint32_t>(added), shown.data() + 2);
+  qToLittleEndian<std::uint32_t>(pixelsAt + static_cast<std::uint32_t>(added), shown.data() + 10);
+  qToLittleEndian<std::uint32_t>(Version4, shown.data() + FileHeader);
+  return ReplacedStart{shown, FileHeader + headerSize};
 }
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 #include <QByteArray>
 
 #include <cstdint>
+#include <optional>
 
 namespace platform {
 
@@ -20,5 +21,24 @@ bool jpegIsComplete(const ReadableFile& file);
 // first ones, at least its headers; the file is that long (by default, as
 // long as the bytes).
 bool plausibleBitmapHeader(const QByteArray& bytes, std::int64_t fileSize = -1);
+
+// Bytes read in place of a file's first ones.
+struct ReplacedStart {
+  QByteArray bytes;
+  std::int64_t replaces = 0;  // how many of the file's first bytes they stand for
+};
+
+// Qt's bitmap reader does not know the 52- and 56-byte information headers
+// (colour masks, and an alpha mask, in the header) that photo editors write.
+// For such a bitmap, given its first bytes and its length, the headers to
+// read instead: the 108-byte header Qt knows, with the same masks. For other
+// data, none.
+std::optional<ReplacedStart> bitmapHeadersQtReads(const QByteArray& first, std::int64_t fileSize);
+
+// Qt's bitmap reader does not know the 52- and 56-byte information headers
+// (colour masks, and an alpha mask, in the header) that photo editors write;
+// such a bitmap is given the 108-byte header it knows, with the same masks.
+// Other data comes back as it is.
+QByteArray withBitmapHeaderQtReads(const QByteArray& bytes);
 
 }  // namespace platform

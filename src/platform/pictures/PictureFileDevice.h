@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/pictures/PictureFile.h"
+
 #include <QIODevice>
 
 #include <cstdint>
@@ -13,7 +15,8 @@ class ReadableFile;
 // never whole into memory. Once the work it is read for is cancelled, every
 // read fails, so that a decoder stops early. It notes whether a decoder asked
 // for bytes beyond the file's end, as one does for a picture that ends before
-// its data does.
+// its data does. A bitmap whose header Qt's reader does not know is read
+// with one it knows.
 class PictureFileDevice final : public QIODevice {
  public:
   PictureFileDevice(const ReadableFile& file, const BackgroundWork* work);
@@ -29,8 +32,12 @@ class PictureFileDevice final : public QIODevice {
   qint64 writeData(const char* data, qint64 maxSize) override;
 
  private:
+  // Where a position of the device is in the file.
+  std::int64_t inFile(qint64 position) const { return position - start_.bytes.size() + start_.replaces; }
+
   const ReadableFile& file_;
   const BackgroundWork* work_;
+  ReplacedStart start_;
   bool readPastTheEnd_ = false;
 };
 

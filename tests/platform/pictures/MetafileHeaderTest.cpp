@@ -57,13 +57,23 @@ TEST(MetafileHeader, EnhancedFrameIsPlacedInDeviceUnitsFromTheBoundsCorner) {
   EXPECT_NEAR(header->emfFrame.height(), 80, 1e-9);
 }
 
-TEST(MetafileHeader, ForgedOrEmptySizesAreNotPictures) {
+TEST(MetafileHeader, ForgedSizesAndBrokenRecordChainsAreNotPictures) {
   QByteArray truncatedEmf = emfFile(QRect(0, 0, 320, 160), QRect(0, 0, 10000, 5000));
   truncatedEmf.truncate(60);
   // A description of 128 characters starting at byte 20 of an 88-byte header.
   QByteArray descriptionOutside = emfFile(QRect(0, 0, 320, 160), QRect(0, 0, 10000, 5000));
   descriptionOutside[60] = static_cast<char>(128);
   descriptionOutside[64] = 20;
+  // A 108-byte header, its extensions saying 40 bytes of pixel format at 4096.
+  QByteArray pixelFormatOutside =
+      emfFile(QRect(0, 0, 320, 160), QRect(0, 0, 10000, 5000), {1024, 768}, {320, 240}, 108);
+  pixelFormatOutside.insert(88, QByteArray::fromHex("28000000" "00100000") + QByteArray(12, '\0'));
+  // A record claiming no length would loop forever, one claiming four
+  // gigabytes would send a reader far past the end.
+  QByteArray recordRunsPastTheEnd = emfFile(QRect(0, 0, 10, 10), QRect(0, 0, 100, 100));
+  recordRunsPastTheEnd.chop(4);
+  WmfBuilder tooMany;
+  for (int i = 0; i < platform::RecordLimit; ++i) tooMany.rawRecord(3, 0x0001);
   const struct {
     const char* what;
     QByteArray bytes;
@@ -77,30 +87,13 @@ TEST(MetafileHeader, ForgedOrEmptySizesAreNotPictures) {
       {"enhanced: no records after its header", emfFile(QRect(0, 0, 10, 10), QRect(0, 0, 100, 100)).left(60)},
       {"enhanced: cut off in its header", truncatedEmf},
       {"enhanced: description outside the header", descriptionOutside},
+      {"enhanced: pixel format outside the header", pixelFormatOutside},
       {"enhanced: header longer than the file",
        emfFile(QRect(0, 0, 320, 160), QRect(0, 0, 10000, 5000), {1024, 768}, {320, 240}, 4096)},
       {"enhanced: no device size", emfFile(QRect(0, 0, 320, 160), QRect(0, 0, 10000, 5000), {0, 768})},
       {"enhanced: negative millimetres", emfFile(QRect(0, 0, 320, 160), QRect(0, 0, 10000, 5000), {1024, 768}, {-320, 240})},
       {"enhanced: no frame and empty bounds", emfFile(QRect(0, 0, -1, -1), QRect(0, 0, -1, -1))},
       {"enhanced: a frame of a kilometre", emfFile(QRect(0, 0, 320, 160), QRect(0, 0, 100'000'000, 5000))},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    EXPECT_FALSE(readMetafileHeader(c.bytes).has_value());
-  }
-}
-
-TEST(MetafileHeader, RecordsMustFollowOneAnotherToTheEnd) {
-  // A record claiming no length would loop forever, one claiming four
-  // gigabytes would send a reader far past the end.
-  QByteArray recordRunsPastTheEnd = emfFile(QRect(0, 0, 10, 10), QRect(0, 0, 100, 100));
-  recordRunsPastTheEnd.chop(4);
-  WmfBuilder tooMany;
-  for (int i = 0; i < platform::RecordLimit; ++i) tooMany.rawRecord(3, 0x0001);
-  const struct {
-    const char* what;
-    QByteArray bytes;
-  } broken[] = {
       {"WMF record of no length", WmfBuilder().rawRecord(0, 0x0103).windowExtent(400, 300).plain()},
       {"WMF record of four gigabytes", WmfBuilder().rawRecord(0xFFFFFFFF, 0x0103).windowExtent(400, 300).plain()},
       {"WMF record shorter than its header", WmfBuilder().rawRecord(2, 0x0103).plain()},
@@ -108,7 +101,7 @@ TEST(MetafileHeader, RecordsMustFollowOneAnotherToTheEnd) {
       {"EMF closing record cut short", recordRunsPastTheEnd},
       {"more records than the limit", tooMany.plain()},
   };
-  for (const auto& c : broken) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     EXPECT_FALSE(readMetafileHeader(c.bytes).has_value());
   }

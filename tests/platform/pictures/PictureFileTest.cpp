@@ -70,6 +70,7 @@ TEST(PictureFileChecks, BitmapHeaderMustNotPromiseFarMorePixelsThanTheFileHolds)
       {bitmapFile(8, Least, 24, Rgb), false, "most negative height"},
       {bitmapFile(Most, 1, 32, Rgb), false, "widest row"},
       {bitmapFile(100'000'000, 1, 32, Rgb), false, "one row of 400 MB, no data"},
+      {bitmapFile(Most, Least, 0xFFFF, Rgb), false, "2^31 rows of 2^47 bits: more than 64 bits can count"},
       {bitmapFile(60000, 60000, 8, Rle8), true, "compressed: left to the decoder"},
       {coreHeader, true, "old header"},
   };

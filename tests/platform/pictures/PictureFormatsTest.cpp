@@ -87,6 +87,28 @@ TEST_F(PictureFormats, ColoursSurviveTheDecoder) {
   EXPECT_TRUE(isBlue(cmyk.pixel(56, 20)));
 
   EXPECT_TRUE(Picture::load(testData(QStringLiteral("pillow_hopper_gray.jpg"))).image().allGray());
+
+  // Colour masks in a 56-byte header, with the alpha mask, as photo editors
+  // write them, and in a 52-byte one, without: two by two, bottom row first.
+  QByteArray pixels, masks;
+  for (const std::uint32_t pixel : {0xFFFF0000u, 0x8000FF00u, 0xFF0000FFu, 0u}) appendLittle32(pixels, pixel);
+  for (const std::uint32_t mask : {0xFF0000u, 0xFF00u, 0xFFu, 0xFF000000u}) appendLittle32(masks, mask);
+  constexpr std::uint32_t BitFields = 3;
+  const struct {
+    const char* name;
+    QByteArray file;
+    QRgb opaque;
+  } masked[] = {
+      {"alpha.bmp", bitmapFile(2, 2, 32, BitFields, pixels, {}, masks), 0},
+      {"masks.bmp", bitmapFile(2, 2, 32, BitFields, pixels, {}, masks.left(12)), 0xFF000000},
+  };
+  for (const auto& m : masked) {
+    SCOPED_TRACE(m.name);
+    const QImage image = Picture::load(writeFile(m.name, m.file)).image().convertToFormat(QImage::Format_ARGB32);
+    ASSERT_EQ(image.size(), QSize(2, 2));
+    const QRgb topDown[] = {0xFF0000FF, 0, 0xFFFF0000, 0x8000FF00};
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(image.pixel(i % 2, i / 2), topDown[i] | m.opaque) << i;
+  }
 }
 
 TEST_F(PictureFormats, IconShowsItsLargestEntryWhereverItStands) {

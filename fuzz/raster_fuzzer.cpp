@@ -1,0 +1,94 @@
+// Fuzz target for raster pictures, the way the browser meets them: the
+// bytes as a file loaded for the preview box (a large JPEG through the
+// reduced decoder), drawn fitted into it and saved as a bitmap; loaded whole
+// for the viewer and, at 16 times its size, a screenful of it drawn. Metafiles are left to the metafile target (here
+// they would only start the helper). Built with libFuzzer under clang (make
+// fuzz); otherwise with a driver that replays the corpus, as a test.
+
+#include "platform/desktop/ErrorHandling.h"
+#include "platform/pictures/MetafileHeader.h"
+#include "platform/pictures/Picture.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+
+namespace {
+
+using platform::Picture;
+
+constexpr int PreviewSide = 105;  // the preview box inside its border
+constexpr int Zoom = 16;
+constexpr int WidestWidget = 16'777'215;
+constexpr QSize Screenful(1280, 1024);
+
+// Pictures need a GUI application; drawing and saving need no screen. The
+// decoders' complaints about damaged data would only slow the fuzzing down.
+QTemporaryDir& workFolder() {
+  static int argc = 1;
+  static char name[] = "raster_fuzzer";
+  static char* argv[] = {name, nullptr};
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+  static QGuiApplication application(argc, argv);
+  static QTemporaryDir folder;
+  return folder;
+}
+
+// The part of the picture, shown in target, that a paint exposes: drawn on a
+// canvas the size of that part, as a widget's paint would.
+void paint(const Picture& picture, const QRect& target, const QRect& exposed) {
+  QImage canvas(exposed.size(), QImage::Format_RGB32);
+  canvas.fill(Qt::white);
+  QPainter painter(&canvas);
+  painter.translate(-exposed.topLeft());
+  painter.setClipRect(exposed);
+  picture.draw(painter, target, exposed);
+}
+
+// The size the preview box shows a picture at: its own when it fits,
+// otherwise scaled down to fit, keeping its shape.
+QSize fitted(QSize size) {
+  if (size.width() <= PreviewSide && size.height() <= PreviewSide) return size;
+  return size.scaled(PreviewSide, PreviewSide, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+  if (platform::readMetafileHeader(bytes)) return 0;
+  const QTemporaryDir& folder = workFolder();
+  const QString path = folder.filePath(QStringLiteral("picture"));
+  {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) return 0;
+  }
+  Picture preview;
+  if (platform::runCatchingErrors([&] { preview = Picture::loadFitting(path, QSize(PreviewSide, PreviewSide)); }))
+    return 0;
+  const QRect box(QPoint(0, 0), fitted(preview.pixelSize()));
+  platform::runCatchingErrors([&] { paint(preview, box, box); });
+  // Saved from the preview, as the browser does, which decodes it whole.
+  platform::runCatchingErrors([&] { preview.saveAsBitmap(folder.filePath(QStringLiteral("saved.bmp"))); });
+
+  Picture picture;
+  if (platform::runCatchingErrors([&] { picture = Picture::load(path); })) return 0;
+  const QSize natural = picture.pixelSize();
+  // The viewer refuses a picture wider or higher than the widest widget.
+  if (natural.width() <= WidestWidget / Zoom && natural.height() <= WidestWidget / Zoom) {
+    const QRect zoomed(QPoint(0, 0), natural * Zoom);
+    // Scrolled to the end: the last screenful.
+    const QRect screenful = QRect(QPoint(0, 0), Screenful).translated(
+        std::max(0, zoomed.width() - Screenful.width()), std::max(0, zoomed.height() - Screenful.height()));
+    platform::runCatchingErrors([&] { paint(picture, zoomed, screenful & zoomed); });
+  }
+  return 0;
+}
