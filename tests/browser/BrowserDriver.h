@@ -4,6 +4,7 @@
 // keys, double-clicks on folder entries, choices from the drop-down lists.
 
 #include "browser/FORM_Tavlo.h"
+#include "platform/desktop/Screen.h"
 #include "platform/forms/Form.h"
 #include "support/FreshProgram.h"
 #include "viewer/FORM_MiniTavlo.h"
@@ -18,8 +19,9 @@
 
 #include <ostream>
 
-// Failures print texts as texts.
+// Failures print texts as texts, and rectangles as their corner and size.
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QRectF& r, std::ostream* out) { *out << r.x() << ", " << r.y() << ", " << r.width() << " x " << r.height(); }
 
 // Runs the action once the window is shown, from inside the modal show that
 // is about to start.
@@ -47,6 +49,15 @@ class BrowserTest : public FreshProgram {
   static FORM_Tavlo& openBrowser() {
     FORM_Tavlo& browser = platform::DefaultInstance<FORM_Tavlo>::get();
     browser.showForm();
+    return browser;
+  }
+
+  // The browser listing the files of the filter item anew, the row previewed.
+  static FORM_Tavlo& browserOn(const QString& name, int filter = 0) {
+    FORM_Tavlo& browser = openBrowser();
+    chooseFilter(browser, filter);
+    browser.File1.refresh();
+    clickRow(browser, name);
     return browser;
   }
 
@@ -79,38 +90,19 @@ class BrowserTest : public FreshProgram {
     QListView* list = browser.File1.listWidget();
     const QRect row = rowRect(browser, name);
     ASSERT_TRUE(row.isValid()) << "no row " << name.toStdString();
-    ASSERT_TRUE(list->viewport()->rect().contains(row.center())) << name.toStdString();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.center());
     ASSERT_EQ(browser.File1.list(browser.File1.listIndex()), name);
   }
 
-  static void pressKeyInFileList(FORM_Tavlo& browser, Qt::Key key) {
-    QTest::keyClick(browser.File1.listWidget(), key);
-  }
-
-  static QTreeWidgetItem* folderEntry(FORM_Tavlo& browser, const QString& folder) {
+  // A double-click on the folder list's entry for the folder, or the key on it.
+  static void openFolder(FORM_Tavlo& browser, const QString& folder, Qt::Key key = Qt::Key_unknown) {
     QTreeWidget* tree = browser.Dir1.tree();
-    for (QTreeWidgetItemIterator it(tree); *it; ++it)
-      if ((*it)->data(0, Qt::UserRole).toString() == folder) return *it;
-    ADD_FAILURE() << "no folder entry " << folder.toStdString();
-    return nullptr;
-  }
-
-  // A double-click on the folder list's entry for the folder.
-  static void doubleClickFolder(FORM_Tavlo& browser, const QString& folder) {
-    QTreeWidgetItem* entry = folderEntry(browser, folder);
-    if (!entry) return;
-    QTreeWidget* tree = browser.Dir1.tree();
-    QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(entry).center());
-  }
-
-  // Enter on the folder list's entry for the folder.
-  static void enterFolder(FORM_Tavlo& browser, const QString& folder) {
-    QTreeWidgetItem* entry = folderEntry(browser, folder);
-    if (!entry) return;
-    QTreeWidget* tree = browser.Dir1.tree();
-    tree->setCurrentItem(entry);
-    QTest::keyClick(tree, Qt::Key_Return);
+    QTreeWidgetItemIterator entry(tree);
+    while (*entry && (*entry)->data(0, Qt::UserRole).toString() != folder) ++entry;
+    ASSERT_TRUE(*entry) << "no folder entry " << folder.toStdString();
+    if (key == Qt::Key_unknown) return QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(*entry).center());
+    tree->setCurrentItem(*entry);
+    QTest::keyClick(tree, key);
   }
 
   // Opens the drop-down list and clicks the item.
@@ -130,21 +122,28 @@ class BrowserTest : public FreshProgram {
     chooseItem(combo, index);
   }
 
-  // The empty pane: no picture, the control on the box, no notice, no texts.
-  static void expectEmptyPreview(const FORM_Tavlo& browser) {
-    expectEmptyImageOnTheBox(browser);
-    EXPECT_FALSE(browser.LABEL_NotImage.visible());
-    EXPECT_EQ(browser.LABEL_PixSize.caption(), QString());
-    EXPECT_EQ(browser.LABEL_FileSize.caption(), QString());
-  }
-
-  static void expectEmptyImageOnTheBox(const FORM_Tavlo& browser) {
+  // The pane with no picture: the image control back on the whole box, the
+  // notice or nothing, and the pointer back. Without the notice no row is
+  // chosen; the notice keeps the file size.
+  static void expectEmptyPreview(const FORM_Tavlo& browser, bool notice = false) {
+    EXPECT_TRUE(notice || browser.File1.listIndex() == -1) << "row " << browser.File1.listIndex();
     const platform::ImageControl& image = browser.IMAGE_Preview;
     EXPECT_EQ(image.picture().handle(), 0u);
-    EXPECT_FLOAT_EQ(image.left(), 6240);
-    EXPECT_FLOAT_EQ(image.top(), 1080);
-    EXPECT_FLOAT_EQ(image.width(), 1635);
-    EXPECT_FLOAT_EQ(image.height(), 1635);
+    EXPECT_EQ(QRectF(image.left(), image.top(), image.width(), image.height()), QRectF(6240, 1080, 1635, 1635));
     EXPECT_TRUE(image.visible());
+    EXPECT_EQ(browser.LABEL_NotImage.visible(), notice);
+    EXPECT_EQ(browser.LABEL_PixSize.caption(), notice ? QStringLiteral("0 x 0 pixels") : QString());
+    EXPECT_TRUE(notice || browser.LABEL_FileSize.caption().isEmpty()) << browser.LABEL_FileSize.caption().toStdString();
+    EXPECT_EQ(platform::Screen::mousePointer(), platform::Screen::DefaultPointer);
+  }
+
+  // The message boxes shown so far, each as its prompt, style and title.
+  static QString message(const QString& prompt, int style, const QString& title) {
+    return prompt + QStringLiteral(" [") + QString::number(style) + QStringLiteral("] ") + title;
+  }
+  QStringList messagesShown() const {
+    QStringList shown;
+    for (const fakes::MessageBoxCall& call : seams.messageBox->calls) shown.append(message(call.prompt, call.style, call.title));
+    return shown;
   }
 };

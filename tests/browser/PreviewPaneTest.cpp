@@ -1,14 +1,17 @@
+// The preview pane: pictures fitted and centred with their sizes, metafiles
+// drawn afresh at every size, files that are no picture, and a burst of keys.
+
 #include "browser/BrowserDriver.h"
-#include "platform/desktop/Screen.h"
+#include "support/DrawnEmf.h"
+#include "support/FileKinds.h"
+#include "support/MetafileBytes.h"
 #include "support/PictureBytes.h"
 
-#include "support/DrawnEmf.h"
-
-#include <QEvent>
+#include <QBuffer>
+#include <QImageWriter>
 #include <QKeyEvent>
-#include <QListView>
 
-#include <cstdint>
+#include <functional>
 #include <vector>
 
 using platform::Screen::mousePointer;
@@ -21,40 +24,28 @@ using PreviewPane = BrowserTest;
 TEST_F(PreviewPane, FitsAndCentresPicturesAsInTheWorkedExample) {
   const struct {
     int width, height;
-    float left, top, fittedWidth, fittedHeight;
+    QRectF shown;
     bool stretched;
-    const char* label;
   } cases[] = {
-      {1000, 500, 6240, 1487, 1635, 821, true, "1000 x 500 pixels"},
-      {100, 60, 6277.5f, 1417.5f, 1560, 960, false, "100 x 60 pixels"},
-      {200, 300, 6509, 1080, 1097, 1635, true, "200 x 300 pixels"},
-      // Smaller both ways: own size, centred.
-      {40, 30, 6727.5f, 1642.5f, 660, 510, false, "40 x 30 pixels"},
-      // As wide as the box with its border: not scaled, at the box's left.
-      {105, 50, 6240, 1492.5f, 1635, 810, false, "105 x 50 pixels"},
-      {50, 105, 6652.5f, 1080, 810, 1635, false, "50 x 105 pixels"},
-      // Square and larger: the height branch fills the box exactly.
-      {200, 200, 6240, 1080, 1635, 1635, true, "200 x 200 pixels"},
-      // The label never counts the border.
-      {1, 1, 7020, 1860, 75, 75, false, "1 x 1 pixels"},
+      {1000, 500, {6240, 1487, 1635, 821}, true},
+      {200, 300, {6509, 1080, 1097, 1635}, true},
+      {100, 60, {6277.5, 1417.5, 1560, 960}, false},  // smaller both ways: own size, centred
+      // As wide, or as high, as the box with the border: not scaled.
+      {105, 50, {6240, 1492.5, 1635, 810}, false},
+      {50, 105, {6652.5, 1080, 810, 1635}, false},
   };
   const auto nameOf = [](const auto& c) { return QStringLiteral("p%1x%2.bmp").arg(c.width).arg(c.height); };
   for (const auto& c : cases) writePicture(nameOf(c), c.width, c.height);
   FORM_Tavlo& browser = openBrowser();
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.label);
+    SCOPED_TRACE(nameOf(c).toStdString());
     clickRow(browser, nameOf(c));
-    EXPECT_FLOAT_EQ(browser.IMAGE_Preview.left(), c.left);
-    EXPECT_FLOAT_EQ(browser.IMAGE_Preview.top(), c.top);
-    EXPECT_FLOAT_EQ(browser.IMAGE_Preview.width(), c.fittedWidth);
-    EXPECT_FLOAT_EQ(browser.IMAGE_Preview.height(), c.fittedHeight);
-    EXPECT_EQ(browser.IMAGE_Preview.stretch(), c.stretched);
-    EXPECT_EQ(browser.LABEL_PixSize.caption(), QString::fromLatin1(c.label));
+    const platform::ImageControl& image = browser.IMAGE_Preview;
+    EXPECT_EQ(QRectF(image.left(), image.top(), image.width(), image.height()), c.shown);
+    EXPECT_EQ(image.stretch(), c.stretched);
+    EXPECT_TRUE(image.visible());
+    EXPECT_EQ(browser.LABEL_PixSize.caption(), QStringLiteral("%1 x %2 pixels").arg(c.width).arg(c.height));
     EXPECT_EQ(browser.LABEL_FileSize.caption(), bytesText(pathOf(nameOf(c))));
-    EXPECT_NE(browser.IMAGE_Preview.picture().handle(), 0u);
-    EXPECT_TRUE(browser.IMAGE_Preview.visible());
-    EXPECT_FALSE(browser.LABEL_NotImage.visible());
-    EXPECT_EQ(mousePointer(), platform::Screen::DefaultPointer);
   }
 }
 
@@ -74,103 +65,123 @@ TEST_F(PreviewPane, ShowsBitmapsWithAnAlphaMaskInTheirHeader) {
   EXPECT_EQ(shown.pixel(3, 3), browser.grab().toImage().pixel(2, 2));
 }
 
-// What the file-size label looked like, and what the image showed, at each
-// of the label's paints.
-class PaintRecorder : public QObject {
- public:
+// An EMF of 100 by 50 mm, red over the second quarter across and down: the
+// preview draws it at the fitted size; the viewer opens it at its own size
+// and draws each zoom afresh, with sharp edges.
+TEST_F(PreviewPane, AMetafileIsDrawnAfreshAtEverySize) {
+  constexpr QRgb Red = 0xFFFF0000, White = 0xFFFFFFFF;
+  writeFile("drawn.emf", drawnEmf(QRect(0, 0, 10000, 5000), {{EmfShape::Kind::Rectangle, QRect(0, 0, 320, 160), White},
+                                                             {EmfShape::Kind::Rectangle, QRect(80, 40, 80, 40), Red}}));
+  // The same, with its description right after the header's fixed part.
+  writeFile("described.emf", withDescriptionAfterFixedHeader(contentsOf(pathOf("drawn.emf"))));
+  FORM_Tavlo& browser = browserOn("described.emf", 5);  // "*.wmf;*.emf"
+  EXPECT_EQ(browser.LABEL_PixSize.caption(), "378 x 189 pixels");
+  clickRow(browser, "drawn.emf");
+  EXPECT_EQ(browser.LABEL_PixSize.caption(), "378 x 189 pixels");
+  EXPECT_EQ(browser.LABEL_FileSize.caption(), bytesText(pathOf("drawn.emf")));
+  const QImage preview = browser.IMAGE_Preview.widget()->grab().toImage();
+  const auto shownAt = [&](double x, double y) {  // a fraction of the way across and down, inside the border
+    return preview.pixel(2 + static_cast<int>(x * (preview.width() - 4)), 2 + static_cast<int>(y * (preview.height() - 4)));
+  };
+  EXPECT_EQ(shownAt(0.375, 0.375) | 0xFF000000, Red);
+  EXPECT_EQ(shownAt(0.6, 0.375) | 0xFF000000, White);
+  EXPECT_EQ(shownAt(0.375, 0.7) | 0xFF000000, White);
+
+  float shownWidth = 0;
+  QImage zoomed;
+  onceShown(shownViewer, [&] {
+    FORM_MiniTavlo& viewer = platform::DefaultInstance<FORM_MiniTavlo>::get();
+    shownWidth = viewer.IMAGE_MiniPreview.width();
+    for (int click = 0; click < 3; ++click) QTest::mouseClick(viewer.IMAGE_MiniPreview.widget(), Qt::RightButton);
+    zoomed = viewer.IMAGE_MiniPreview.widget()->grab().toImage();  // eight times larger, as the viewer paints it
+    viewer.unload();
+  });
+  QTest::mouseClick(browser.IMAGE_Preview.widget(), Qt::RightButton, {}, QPoint(3, 3));
+  EXPECT_NEAR(shownWidth, 100 / 25.4 * 1440, 0.5);
+  const int row = zoomed.height() * 3 / 8;
+  int blendedPixels = 0;
+  for (int x = 0; x < zoomed.width(); ++x) {
+    const QRgb pixel = zoomed.pixel(x, row);
+    blendedPixels += qRed(pixel) == 255 && qGreen(pixel) > 20 && qGreen(pixel) < 235;
+  }
+  EXPECT_EQ(zoomed.pixel(zoomed.width() * 3 / 8, row) | 0xFF000000, Red);
+  EXPECT_LE(blendedPixels, 2) << "edges drawn afresh, not enlarged pixels";
+}
+
+// Files that are no picture, or stop being one after the list was filled:
+// each ends in the notice, without a message box and without hanging.
+TEST_F(PreviewPane, AFileThatIsNoPictureEndsInTheNoticeWithoutAMessage) {
+  PermissionBitsApply permissionBits;
+  const QByteArray jpeg = contentsOf(testData(QStringLiteral("pillow_hopper.jpg")));
+  // Large enough that its preview reads only the first scans.
+  QByteArray progressive;
+  QBuffer buffer(&progressive);
+  QImageWriter writer(&buffer, "JPEG");
+  writer.setProgressiveScanWrite(true);
+  QImage photo(1200, 900, QImage::Format_RGB32);
+  photo.fill(Qt::darkYellow);
+  ASSERT_TRUE(writer.write(photo));
+  const std::pair<const char*, QByteArray> cases[] = {
+      {"text.jpg", "Some words, and no picture.\n"},
+      {"empty.jpg", QByteArray()},
+      {"gone.jpg", "deleted before it is clicked: the previous size stays"},
+      {"pipe.jpg", "replaced by a FIFO"},
+      {"long.jpg", "no picture, its length more than 32 bits can hold"},
+      {"locked.bmp", contentsOf(testData(QStringLiteral("bmpsuite_g_rgb24.bmp")))},
+      {"cut.jpg", jpeg.left(jpeg.size() * 6 / 10)},
+      {"cut-progressive.jpg", progressive.left(progressive.size() * 9 / 10)},
+      {"damaged-emf.jpg", emfFile(QRect(0, 0, 10, 10), QRect(0, 0, 100, 100)).chopped(4)},
+      {"huge.bmp", bitmapFile(60000, 60000, 24, 0, QByteArray(16, '\x7f'))},
+      {"huge.gif", gifFile(60000, 60000)},
+  };
+  for (const auto& [name, bytes] : cases) writeFile(name, bytes);
+  writePicture(QStringLiteral("good.bmp"), 300, 100);
+  FORM_Tavlo& browser = openBrowser();
+  // After the listing:
+  ASSERT_TRUE(QFile::remove(pathOf("gone.jpg")));
+  ASSERT_TRUE(QFile::remove(pathOf("pipe.jpg")) && makeFifo(pathOf("pipe.jpg")));
+  ASSERT_TRUE(QFile(pathOf("long.jpg")).resize(3000000000));  // sparse, so that it takes no room
+  ASSERT_EQ(bytesText(pathOf(QStringLiteral("long.jpg"))), QStringLiteral("3,000,000,000 bytes"));
+  QFile::setPermissions(pathOf("locked.bmp"), {});
+
+  for (const auto& [name, bytes] : cases) {
+    SCOPED_TRACE(name);
+    if (QString(name) == "locked.bmp" && !permissionBits.active()) continue;  // root reads it all the same
+    clickRow(browser, QStringLiteral("good.bmp"));
+    const QString previous = browser.LABEL_FileSize.caption();
+    EXPECT_FALSE(browser.LABEL_NotImage.visible());
+    clickRow(browser, name);
+    expectEmptyPreview(browser, true);
+    EXPECT_EQ(browser.LABEL_FileSize.caption(), QFile::exists(pathOf(name)) ? bytesText(pathOf(name)) : previous);
+  }
+  EXPECT_TRUE(seams.messageBox->calls.empty());
+}
+
+// At each paint of the file-size label or the image: which it was, the
+// label's text, the picture the image held and the pointer.
+struct PaintLog : QObject {
   struct Paint {
-    QString text;
-    std::uint64_t shownPicture;
-    bool imageVisible;
+    bool image;
+    QString fileSize;
+    std::uint64_t picture;
     int pointer;
   };
-
-  explicit PaintRecorder(FORM_Tavlo& browser) : browser_(browser) {
-    browser.LABEL_FileSize.widget()->installEventFilter(this);
+  explicit PaintLog(FORM_Tavlo& shown) : browser(shown) {
+    for (QWidget* widget : {browser.LABEL_FileSize.widget(), browser.IMAGE_Preview.widget()}) widget->installEventFilter(this);
   }
-  ~PaintRecorder() override {
-    if (browser_.LABEL_FileSize.widget()) browser_.LABEL_FileSize.widget()->removeEventFilter(this);
-  }
-
-  std::vector<Paint> paints;
-
- protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (event->type() == QEvent::Paint)
-      paints.push_back({browser_.LABEL_FileSize.caption(), browser_.IMAGE_Preview.picture().handle(),
-                        browser_.IMAGE_Preview.visible(), mousePointer()});
-    return QObject::eventFilter(watched, event);
+      paints.push_back({watched == browser.IMAGE_Preview.widget(), browser.LABEL_FileSize.caption(),
+                        browser.IMAGE_Preview.picture().handle(), mousePointer()});
+    return false;
   }
-
- private:
-  FORM_Tavlo& browser_;
-};
-
-TEST_F(PreviewPane, ShowsTheFileSizeBeforeDecodingThePicture) {
-  writePicture(QStringLiteral("a.bmp"), 300, 200);
-  const QString second = writePicture(QStringLiteral("b.bmp"), 50, 40);
-  FORM_Tavlo& browser = openBrowser();
-  clickRow(browser, QStringLiteral("a.bmp"));
-  const std::uint64_t first = browser.IMAGE_Preview.picture().handle();
-  ASSERT_NE(first, 0u);
-  ASSERT_NE(browser.LABEL_FileSize.caption(), bytesText(second));
-
-  PaintRecorder recorder(browser);
-  clickRow(browser, QStringLiteral("b.bmp"));
-  ASSERT_NE(browser.IMAGE_Preview.picture().handle(), first);
-
-  // The new size was on screen while the old picture still was, hourglass on.
-  bool paintedEarly = false;
-  for (const PaintRecorder::Paint& paint : recorder.paints)
-    paintedEarly = paintedEarly || (paint.text == bytesText(second) && paint.shownPicture == first &&
-                                    paint.imageVisible && paint.pointer == platform::Screen::Hourglass);
-  EXPECT_TRUE(paintedEarly) << recorder.paints.size() << " paints";
-}
-
-TEST_F(PreviewPane, ArrowKeysPreviewEachFileInTurn) {
-  writePicture(QStringLiteral("a.bmp"), 10, 10);
-  writePicture(QStringLiteral("b.jpg"), 20, 10);
-  writePicture(QStringLiteral("c.bmp"), 30, 10);
-  FORM_Tavlo& browser = openBrowser();
-  clickRow(browser, QStringLiteral("a.bmp"));
-  const struct {
-    Qt::Key key;
-    const char *name, *pixels;
-  } steps[] = {
-      {Qt::Key_Down, "b.jpg", "20 x 10 pixels"},
-      {Qt::Key_Down, "c.bmp", "30 x 10 pixels"},
-      {Qt::Key_Up, "b.jpg", "20 x 10 pixels"},
-      {Qt::Key_Home, "a.bmp", "10 x 10 pixels"},
-  };
-  for (const auto& step : steps) {
-    SCOPED_TRACE(step.name);
-    pressKeyInFileList(browser, step.key);
-    EXPECT_EQ(browser.File1.list(browser.File1.listIndex()), QString::fromLatin1(step.name));
-    EXPECT_EQ(browser.LABEL_PixSize.caption(), QString::fromLatin1(step.pixels));
-    EXPECT_EQ(browser.LABEL_FileSize.caption(), bytesText(pathOf(QString::fromLatin1(step.name))));
-  }
-}
-
-// The handles of the pictures the preview image showed at its paints.
-class PreviewPaints : public QObject {
- public:
-  explicit PreviewPaints(FORM_Tavlo& browser) : browser_(browser) {
-    browser.IMAGE_Preview.widget()->installEventFilter(this);
-  }
-  std::vector<std::uint64_t> shown;
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::Paint) shown.push_back(browser_.IMAGE_Preview.picture().handle());
-    return QObject::eventFilter(watched, event);
-  }
-
- private:
-  FORM_Tavlo& browser_;
+  FORM_Tavlo& browser;
+  std::vector<Paint> paints;
 };
 
 // Holding Down: the keys come faster than the pictures decode and queue up.
-// Each newer row supersedes the preview in progress; at rest the last row is
+// Each newer row supersedes the preview in progress, its size shown under
+// the hourglass before its picture is decoded; at rest the last row is
 // highlighted, current and previewed, and no superseded picture ever showed.
 TEST_F(PreviewPane, ABurstOfKeysEndsOnTheLastRowWithNoSupersededPictureShown) {
   QStringList names;
@@ -178,17 +189,14 @@ TEST_F(PreviewPane, ABurstOfKeysEndsOnTheLastRowWithNoSupersededPictureShown) {
   names.append(writePicture(QStringLiteral("p10.png"), 900, 700));
   names.append(writeFile(QStringLiteral("p11.emf"), drawnEmf(QRect(0, 0, 10000, 5000), {})));
   names.append(writePicture(QStringLiteral("p12.jpg"), 1200, 300));
-  FORM_Tavlo& browser = openBrowser();
-  chooseFilter(browser, 6);
-  clickRow(browser, QStringLiteral("p00.jpg"));
+  FORM_Tavlo& browser = browserOn(QStringLiteral("p00.jpg"), 6);
   const std::uint64_t before = browser.IMAGE_Preview.picture().handle();
   const int last = static_cast<int>(names.size()) - 1;
 
-  PreviewPaints paints(browser);
-  QListView* list = browser.File1.listWidget();
+  PaintLog log(browser);
   for (int key = 0; key < last; ++key) {
-    QCoreApplication::postEvent(list, new QKeyEvent(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier));
-    QCoreApplication::postEvent(list, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier));
+    QCoreApplication::postEvent(browser.File1.listWidget(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier));
+    QCoreApplication::postEvent(browser.File1.listWidget(), new QKeyEvent(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier));
   }
   ASSERT_TRUE(QTest::qWaitFor([&] { return browser.LABEL_PixSize.caption() == QStringLiteral("1200 x 300 pixels"); }));
   QCoreApplication::processEvents();
@@ -200,7 +208,13 @@ TEST_F(PreviewPane, ABurstOfKeysEndsOnTheLastRowWithNoSupersededPictureShown) {
   EXPECT_NE(after, 0u);
   EXPECT_TRUE(browser.IMAGE_Preview.visible());
   EXPECT_EQ(mousePointer(), platform::Screen::DefaultPointer);
-  for (const std::uint64_t shown : paints.shown) EXPECT_TRUE(shown == before || shown == after) << shown;
+  bool sizeFirst = false;
+  for (const PaintLog::Paint& paint : log.paints) {
+    EXPECT_TRUE(!paint.image || paint.picture == before || paint.picture == after) << paint.picture;
+    sizeFirst = sizeFirst || (!paint.image && paint.fileSize == bytesText(names.back()) && paint.picture != after &&
+                              paint.pointer == platform::Screen::Hourglass);
+  }
+  EXPECT_TRUE(sizeFirst) << "the size shows under the hourglass before the picture";
 }
 
 }  // namespace

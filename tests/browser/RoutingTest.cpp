@@ -3,12 +3,11 @@
 #include "browser/BrowserDriver.h"
 #include "dialogs/FORM_About.h"
 #include "dialogs/FORM_Settings.h"
-#include "startup/MODULE_Public.h"
+#include "support/TestDesktop.h"
 
-#include <QApplication>
-#include <QImage>
 #include <QMenu>
-#include <QTimer>
+
+#include <functional>
 
 using platform::DefaultInstance;
 
@@ -16,86 +15,82 @@ namespace {
 
 class Routing : public BrowserTest {
  protected:
-  struct MenuState {
-    bool shown = false;
-    bool open = false, fullSize = false, rename = false, remove = false, saveBmp = false;
-  };
-
-  // Presses a mouse button on the file list's row and records the pop-up
-  // menu's items, then closes it (or chooses the item given).
-  MenuState popupOn(FORM_Tavlo& browser, const QString& row, Qt::MouseButton button,
-                    platform::PopupMenu::Item* choose = nullptr) {
-    MenuState state;
+  // Clicks a mouse button on the file list's row and gives the pop-up menu's
+  // items, each by its initial or "-" when greyed ("" when no menu showed);
+  // then closes the menu, or chooses the item given.
+  static QString popupOn(FORM_Tavlo& browser, const QString& row, Qt::MouseButton button,
+                         platform::PopupMenu::Item* choose = nullptr) {
+    QString items;
     QTimer::singleShot(0, [&] {
       QMenu* menu = browser.MENU_FileListPopup.menu();
-      state.shown = menu->isVisible();
-      state.open = browser.MENUOPT_Open.enabled();
-      state.fullSize = browser.MENUOPT_FullSize.enabled();
-      state.rename = browser.MENUOPT_Rename.enabled();
-      state.remove = browser.MENUOPT_Delete.enabled();
-      state.saveBmp = browser.MENUOPT_SaveBMP.enabled();
+      const platform::PopupMenu::Item* all[] = {&browser.MENUOPT_Open, &browser.MENUOPT_FullSize, &browser.MENUOPT_Rename,
+                                                &browser.MENUOPT_Delete, &browser.MENUOPT_SaveBMP};
+      for (int i = 0; i < 5 && menu->isVisible(); ++i) items += all[i]->enabled() ? QLatin1Char("OFRDS"[i]) : QLatin1Char('-');
       menu->close();
       if (choose) choose->choose();
     });
-    QWidget* viewport = browser.File1.listWidget()->viewport();
-    const QPoint at = row.isEmpty() ? QPoint(5, 5) : rowRect(browser, row).center();
-    QTest::mousePress(viewport, button, {}, at);
-    QTest::mouseRelease(viewport, button, {}, at);
+    QTest::mouseClick(browser.File1.listWidget()->viewport(), button, {},
+                      row.isEmpty() ? QPoint(5, 5) : rowRect(browser, row).center());
     QCoreApplication::processEvents();
-    return state;
+    return items;
   }
 };
 
-TEST_F(Routing, ThePopUpActsOnTheCurrentRowAndGreysWhatCannotBeDone) {
+// Open, by any of its routes, hands the current file to the program its
+// desktop entry names; where there is none nothing starts and nothing is
+// said. The pop-up acts on the current row and greys what cannot be done.
+TEST_F(Routing, EveryRouteReachesTheCommandForTheCurrentRow) {
   writeFile("notes.jpg", "not a picture");
   writePicture("photo.jpg", 40, 30);
   writePicture("scan.bmp", 20, 20);
   FORM_Tavlo& browser = openBrowser();
-
-  EXPECT_FALSE(popupOn(browser, QString(), Qt::RightButton).shown) << "no row selected";
-
+  EXPECT_EQ(popupOn(browser, QString(), Qt::RightButton), "") << "no row selected";
   clickRow(browser, "notes.jpg");
-  MenuState notice = popupOn(browser, "photo.jpg", Qt::RightButton);
-  EXPECT_TRUE(notice.shown);
-  EXPECT_FALSE(notice.fullSize);
-  EXPECT_FALSE(notice.saveBmp);
-  EXPECT_TRUE(notice.rename);
-  EXPECT_TRUE(notice.remove);
+  EXPECT_EQ(popupOn(browser, "photo.jpg", Qt::RightButton), "O-RD-") << "the notice: nothing to view or save";
   EXPECT_EQ(browser.File1.list(browser.File1.listIndex()), "notes.jpg") << "the right button does not move the row";
-
   clickRow(browser, "scan.bmp");
-  EXPECT_FALSE(popupOn(browser, "scan.bmp", Qt::RightButton).open) << "no program for bitmaps";
-
+  EXPECT_EQ(popupOn(browser, "scan.bmp", Qt::RightButton, &browser.MENUOPT_Open), "-FRDS") << "no program for bitmaps";
+  EXPECT_TRUE(seams.programStart->starts.empty());
   clickRow(browser, "photo.jpg");
-  MenuState picture = popupOn(browser, "notes.jpg", Qt::MiddleButton);
-  EXPECT_TRUE(picture.shown);
-  EXPECT_TRUE(picture.fullSize);
-  EXPECT_TRUE(picture.saveBmp);
+  EXPECT_EQ(popupOn(browser, "notes.jpg", Qt::MiddleButton), "OFRDS");
+  EXPECT_EQ(popupOn(browser, "photo.jpg", Qt::LeftButton), "");
 
-  EXPECT_TRUE(picture.open) << "the tests' desktop opens JPEG pictures";
-  EXPECT_FALSE(popupOn(browser, "photo.jpg", Qt::LeftButton).shown);
+  const std::function<void()> opens[] = {
+      [&] { QTest::mouseDClick(browser.File1.listWidget()->viewport(), Qt::LeftButton, {}, rowRect(browser, "photo.jpg").center()); },
+      [&] { QTest::mouseDClick(browser.IMAGE_Preview.widget(), Qt::LeftButton, {}, QPoint(3, 3)); },
+      [&] { QTest::mouseClick(browser.BUTTON_Open.widget(), Qt::LeftButton); },
+      [&] { popupOn(browser, "notes.jpg", Qt::RightButton, &browser.MENUOPT_Open); },
+  };
+  for (const auto& open : opens) {
+    SCOPED_TRACE(&open - opens);
+    seams.programStart->starts.clear();
+    open();
+    ASSERT_EQ(seams.programStart->starts.size(), 1u);
+    EXPECT_EQ(seams.programStart->starts[0].program, testDesktop().viewer);
+    EXPECT_EQ(seams.programStart->starts[0].parameters, pathOf("photo.jpg"));
+    EXPECT_EQ(seams.programStart->starts[0].showMode, 1);
+  }
 
   // "Save As BMP..." writes the previewed picture where the dialog says.
   seams.fileDialog->answers = {pathOf("saved.bmp")};
   popupOn(browser, "notes.jpg", Qt::RightButton, &browser.MENUOPT_SaveBMP);
-  QImage saved(pathOf("saved.bmp"));
-  EXPECT_EQ(saved.size(), QSize(40, 30));
-  clickRow(browser, "photo.jpg");
+  EXPECT_EQ(QImage(pathOf("saved.bmp")).size(), QSize(40, 30));
 
   // "Delete" from the menu opened over another row deletes the current one.
-  MODULE_Public::ConfirmDelete = 0;
+  clickRow(browser, "photo.jpg");
   popupOn(browser, "notes.jpg", Qt::RightButton, &browser.MENUOPT_Delete);
   EXPECT_FALSE(QFile::exists(pathOf("photo.jpg")));
   EXPECT_TRUE(QFile::exists(pathOf("notes.jpg")));
+  EXPECT_TRUE(seams.messageBox->calls.empty());
 }
 
-TEST_F(Routing, EscClosesTheBrowserAndEnterOpensTheSettings) {
-  writePicture("photo.jpg", 4, 4);
+// Enter opens the settings (no button has the focus); a double-click on the
+// window's free background, not on a control, opens the about box, which
+// closes by Esc, Enter or a double-click on its icon; Esc closes the browser.
+TEST_F(Routing, EnterOpensTheSettingsTheBackgroundTheAboutBoxAndEscEndsTheProgram) {
   FORM_Tavlo& browser = openBrowser();
   browser.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&browser));
-  DefaultInstance<FORM_Settings>::get().load();
-
   bool settingsShown = false;
   QTimer::singleShot(0, [&] {
     settingsShown = DefaultInstance<FORM_Settings>::get().isVisible();
@@ -105,49 +100,33 @@ TEST_F(Routing, EscClosesTheBrowserAndEnterOpensTheSettings) {
   QTest::keyClick(browser.File1.listWidget(), Qt::Key_Return);
   EXPECT_TRUE(settingsShown);
 
-  QTest::keyClick(browser.File1.listWidget(), Qt::Key_Escape);
-  EXPECT_EQ(seams.processExit->exits.size(), 1u);
-  EXPECT_FALSE(DefaultInstance<FORM_Tavlo>::exists());
-}
-
-TEST_F(Routing, ADoubleClickOnTheWindowsBackgroundOpensTheAboutBox) {
-  FORM_Tavlo& browser = openBrowser();
   QTest::mouseDClick(browser.LABEL_FileSize.widget(), Qt::LeftButton);
   EXPECT_FALSE(DefaultInstance<FORM_About>::exists()) << "not on a control";
-
-  QStringList texts;
-  QTimer::singleShot(0, [&] {
-    FORM_About& about = DefaultInstance<FORM_About>::get();
-    texts = {about.caption(), about.LABEL_AboutName.caption(), about.LABEL_AboutProduct.caption(),
-             about.LABEL_AboutAuthor.caption()};
-    about.BUTTON_AboutClose.press();
-  });
-  QTest::mouseDClick(&browser, Qt::LeftButton, {}, QPoint(5, 200));
-  EXPECT_EQ(texts, QStringList({"About Tavlo", "Tavlo 2.0.0", "Tavloer and Manager.", "Written by the Tavlo developers."}));
-  EXPECT_FALSE(DefaultInstance<FORM_About>::exists());
-}
-
-TEST_F(Routing, TheAboutBoxClosesByEscEnterAndItsIcon) {
-  using Close = std::function<void(FORM_About&)>;
-  const std::pair<const char*, Close> ways[] = {
-      {"Esc on the button", [](FORM_About& a) { QTest::keyClick(a.BUTTON_AboutClose.widget(), Qt::Key_Escape); }},
-      {"Enter", [](FORM_About& a) { QTest::keyClick(a.BUTTON_AboutClose.widget(), Qt::Key_Return); }},
-      {"icon", [](FORM_About& a) { QTest::mouseDClick(a.PICTURE_AboutIcon.widget(), Qt::LeftButton); }},
+  const std::function<void(FORM_About&)> ways[] = {
+      [](FORM_About& a) { QTest::keyClick(a.BUTTON_AboutClose.widget(), Qt::Key_Escape); },
+      [](FORM_About& a) { QTest::keyClick(a.BUTTON_AboutClose.widget(), Qt::Key_Return); },
+      [](FORM_About& a) { QTest::mouseDClick(a.PICTURE_AboutIcon.widget(), Qt::LeftButton); },
   };
-  for (const auto& way : ways) {
-    SCOPED_TRACE(way.first);
-    const Close& close = way.second;  // clang 14 cannot capture a structured binding
+  for (const auto& close : ways) {
+    QStringList texts;
     bool closed = false;
     onceShown([] { return &DefaultInstance<FORM_About>::get(); }, [&] {
       FORM_About& about = DefaultInstance<FORM_About>::get();
+      texts = {about.caption(), about.LABEL_AboutName.caption(), about.LABEL_AboutProduct.caption(),
+               about.LABEL_AboutAuthor.caption()};
       about.BUTTON_AboutClose.setFocus();
       close(about);
       closed = !DefaultInstance<FORM_About>::exists();
       if (!closed) about.unload();
     });
-    DefaultInstance<FORM_About>::get().showForm(platform::Form::Modality::Modal);
-    EXPECT_TRUE(closed);
+    QTest::mouseDClick(&browser, Qt::LeftButton, {}, QPoint(5, 200));
+    EXPECT_EQ(texts, QStringList({"About Tavlo", "Tavlo 2.0.0", "Tavloer and Manager.", "Written by the Tavlo developers."}));
+    EXPECT_TRUE(closed) << "way " << &close - ways;
   }
+
+  QTest::keyClick(browser.File1.listWidget(), Qt::Key_Escape);
+  EXPECT_EQ(seams.processExit->exits.size(), 1u);
+  EXPECT_FALSE(DefaultInstance<FORM_Tavlo>::exists());
 }
 
 }  // namespace
