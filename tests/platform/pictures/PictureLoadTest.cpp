@@ -17,7 +17,6 @@
 #include <QPainter>
 
 #include <algorithm>
-#include <cstring>
 #include <limits>
 #include <tuple>
 #include <vector>
@@ -55,9 +54,7 @@ TEST_F(PictureLoad, HandleIsNonZeroExactlyWhileAPictureIsHeldAndSizeIsInTwipsOfE
   const QString path = writePicture(QStringLiteral("wide.bmp"), 37, 11);
   Picture first = Picture::load(path);
   const Picture second = Picture::load(path), copy = first;
-  EXPECT_NE(first.handle(), 0u);
-  EXPECT_NE(first.handle(), second.handle());
-  EXPECT_EQ(copy.handle(), first.handle());
+  EXPECT_TRUE(first.handle() != 0 && first.handle() != second.handle() && copy.handle() == first.handle());
   first = Picture();
   EXPECT_EQ(first.handle(), 0u);
   EXPECT_EQ(copy.pixelSize(), QSize(37, 11));
@@ -163,8 +160,7 @@ TEST_F(PictureLoad, IconShowsItsLargestEntryWhereverItStands) {
     image.fill(colour);
     const QByteArray png = encoded(image, "PNG");
     directory.append(static_cast<char>(side)).append(static_cast<char>(side)).append(2, '\0');  // colours, reserved
-    appendLittle16(directory, 1);
-    appendLittle16(directory, 32);
+    appendLittle32(directory, 1 | 32 << 16);  // one plane, 32 bits a pixel
     appendLittle32(directory, static_cast<std::uint32_t>(png.size()));
     appendLittle32(directory, static_cast<std::uint32_t>(6 + 16 * 3 + images.size()));
     images += png;
@@ -249,21 +245,13 @@ TEST_F(PictureLoad, DamagedFilesAreDecodedOrRefusedNeverMore) {
   }
 }
 
-QByteArray bytes(const char* text) { return QByteArray(text, static_cast<qsizetype>(std::strlen(text))); }
-
 TEST(PictureFileChecks, JpegIsCompleteOnlyWithAnEndMarkerAfterItsLastScan) {
   const QByteArray start("\xFF\xD8", 2), end("\xFF\xD9", 2);
-  const QByteArray scan = bytes("\xFF\xDA\x01\x02");
-  const QByteArray data = bytes("\x11\x22\x33");
-  const QByteArray stuffed = QByteArray("\x44\xFF\x00\x55", 4);  // 0xFF inside the data
-  const QByteArray restart = bytes("\xFF\xD0\x66");
+  const QByteArray scan("\xFF\xDA\x01\x02"), data("\x11\x22\x33"), restart("\xFF\xD0\x66");
+  const QByteArray stuffed("\x44\xFF\x00\x55", 4);  // 0xFF inside the data
   // An embedded thumbnail, itself a whole JPEG, in an APP1 block.
   const QByteArray thumbnail = QByteArray("\xFF\xE1\x00\x10", 4) + start + scan + data + end;
-  const struct {
-    QByteArray jpeg;
-    bool complete;
-    const char* label;
-  } cases[] = {
+  const std::tuple<QByteArray, bool, const char*> cases[] = {  // the bytes, complete, what they are
       {QByteArray(), false, "no bytes"},
       {start + end, false, "no scan at all"},
       {start + scan + data + end, true, "one scan"},
@@ -279,7 +267,7 @@ TEST(PictureFileChecks, JpegIsCompleteOnlyWithAnEndMarkerAfterItsLastScan) {
       {start + thumbnail + scan + data, false, "whole thumbnail, picture cut"},
       {start + scan + data + end + "trailing bytes", true, "bytes after the end"},
   };
-  for (const auto& c : cases) EXPECT_EQ(jpegIsComplete(c.jpeg), c.complete) << c.label;
+  for (const auto& [jpeg, complete, label] : cases) EXPECT_EQ(jpegIsComplete(jpeg), complete) << label;
 }
 
 TEST(PictureFileChecks, BitmapHeaderMustNotPromiseFarMorePixelsThanTheFileHolds) {
@@ -290,12 +278,8 @@ TEST(PictureFileChecks, BitmapHeaderMustNotPromiseFarMorePixelsThanTheFileHolds)
   constexpr std::int32_t Least = std::numeric_limits<std::int32_t>::min();
   QByteArray coreHeader = bitmapFile(60000, 60000, 24, Rgb);
   coreHeader[14] = 12;  // the old 12-byte header, which this check leaves alone
-  const struct {
-    QByteArray file;
-    bool plausible;
-    const char* label;
-  } cases[] = {
-      {bytes("GIF89a, not a bitmap at all"), true, "another format"},
+  const std::tuple<QByteArray, bool, const char*> cases[] = {  // the file, plausible, what it is
+      {"GIF89a, not a bitmap at all", true, "another format"},
       {bitmapFile(101, 10, 24, Rgb, tenRows), true, "all rows"},
       {bitmapFile(101, 10, 24, Rgb, tenRows.chopped(1)), true, "last row without its padding"},
       {bitmapFile(101, 10, 24, Rgb, tenRows.left(1520)), false, "half the rows"},
@@ -309,7 +293,7 @@ TEST(PictureFileChecks, BitmapHeaderMustNotPromiseFarMorePixelsThanTheFileHolds)
       {bitmapFile(60000, 60000, 8, Rle8), true, "compressed: left to the decoder"},
       {coreHeader, true, "old header"},
   };
-  for (const auto& c : cases) EXPECT_EQ(plausibleBitmapHeader(c.file), c.plausible) << c.label;
+  for (const auto& [file, plausible, label] : cases) EXPECT_EQ(plausibleBitmapHeader(file), plausible) << label;
 }
 
 }  // namespace
