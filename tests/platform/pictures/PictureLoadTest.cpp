@@ -94,7 +94,7 @@ QByteArray oneColourBitmap(int side) {
 
 // The refusals are for the size or the missing data alone: the same headers
 // at a small size load.
-TEST_F(PictureLoad, DataThatHoldsNoWholePictureIsAnInvalidPicture) {
+TEST_F(PictureLoad, HandMadeAndCutFilesLoadOnlyWhenTheyHoldTheWholePicture) {
   const QByteArray jpeg = contentsOf(testData(QStringLiteral("pillow_hopper.jpg")));
   const QByteArray progressive = contentsOf(testData(QStringLiteral("pillow_app13-multiple.jpg")));
   const struct {
