@@ -17,27 +17,19 @@ QByteArray drawnEmf(const QRect& frame, const std::vector<EmfShape>& shapes) {
   for (const EmfShape& shape : shapes) {
     const QRect& a = shape.area;
     const COLORREF colour = RGB(qRed(shape.colour), qGreen(shape.colour), qBlue(shape.colour));
+    // Each shape in a brush of its colour; text in a font as high as its area.
+    HBRUSH brush = CreateSolidBrush(colour);
+    HGDIOBJ font = CreateFontA(a.height(), 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, "Times");
+    HGDIOBJ previousBrush = SelectObject(dc, brush), previousFont = SelectObject(dc, font);
     switch (shape.kind) {
-      case EmfShape::Kind::Rectangle: {
-        HBRUSH brush = CreateSolidBrush(colour);
-        HGDIOBJ previous = SelectObject(dc, brush);
+      case EmfShape::Kind::Rectangle:
         Rectangle(dc, a.left(), a.top(), a.left() + a.width(), a.top() + a.height());
-        SelectObject(dc, previous);
-        DeleteObject(brush);
         break;
-      }
-      case EmfShape::Kind::Text: {
-        HFONT font = CreateFontA(a.height(), 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, "Times");
-        HGDIOBJ previous = SelectObject(dc, font);
+      case EmfShape::Kind::Text:
         SetTextColor(dc, colour);
         TextOutA(dc, a.left(), a.top(), shape.text.constData(), static_cast<int>(shape.text.size()));
-        SelectObject(dc, previous);
-        DeleteObject(font);
         break;
-      }
       case EmfShape::Kind::FilledPath: {
-        HBRUSH brush = CreateSolidBrush(colour);
-        HGDIOBJ previous = SelectObject(dc, brush);
         const POINT corners[] = {{a.left(), a.top()},
                                  {a.left() + a.width(), a.top()},
                                  {a.left() + a.width(), a.top() + a.height()},
@@ -46,8 +38,6 @@ QByteArray drawnEmf(const QRect& frame, const std::vector<EmfShape>& shapes) {
         Polygon(dc, corners, 4);
         EndPath(dc);
         FillPath(dc);
-        SelectObject(dc, previous);
-        DeleteObject(brush);
         break;
       }
       case EmfShape::Kind::Translate: {
@@ -56,6 +46,10 @@ QByteArray drawnEmf(const QRect& frame, const std::vector<EmfShape>& shapes) {
         break;
       }
     }
+    SelectObject(dc, previousBrush);
+    SelectObject(dc, previousFont);
+    DeleteObject(brush);
+    DeleteObject(font);
   }
   DeleteEnhMetaFile(CloseEnhMetaFile(dc));
   QFile file(QString::fromLocal8Bit(path));

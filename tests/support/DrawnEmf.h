@@ -23,5 +23,3 @@ struct EmfShape {
 // left in a font as high as the area, a path around an area filled, a world
 // transform moving what follows.
 QByteArray drawnEmf(const QRect& frame, const std::vector<EmfShape>& shapes);
-
-inline constexpr double EmfDeviceUnitsPerMillimetre = 3.2;

@@ -31,19 +31,13 @@ class WmfBuilder {
   }
   WmfBuilder& windowOrigin(int x, int y) { return record(0x020B, {y, x}); }
   WmfBuilder& windowExtent(int x, int y) { return record(0x020C, {y, x}); }
-  WmfBuilder& nullPen() { return record(0x02FA, {5, 0, 0, 0, 0}); }
-  WmfBuilder& solidBrush(QRgb colour) {
-    return record(0x02FC, {0, qRed(colour) | (qGreen(colour) << 8), qBlue(colour), 0});
-  }
-  WmfBuilder& select(int object) { return record(0x012D, {object}); }
-  WmfBuilder& rectangle(const QRect& r) {
-    return record(0x041B, {r.bottom() + 1, r.right() + 1, r.top(), r.left()});
-  }
-  // A filled rectangle without outline, in its own pen and brush.
+  // A filled rectangle without outline, in its own pen and brush: a null pen,
+  // selected, a solid brush, selected, then the rectangle.
   WmfBuilder& filled(const QRect& r, QRgb colour) {
     const int pen = objects_++, brush = objects_++;
-    nullPen().select(pen).solidBrush(colour).select(brush);
-    return rectangle(r);
+    record(0x02FA, {5, 0, 0, 0, 0}).record(0x012D, {pen});
+    record(0x02FC, {0, qRed(colour) | (qGreen(colour) << 8), qBlue(colour), 0}).record(0x012D, {brush});
+    return record(0x041B, {r.bottom() + 1, r.right() + 1, r.top(), r.left()});
   }
   WmfBuilder& textOut(int x, int y, QByteArray text) {
     const int length = static_cast<int>(text.size());
