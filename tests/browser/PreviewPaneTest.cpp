@@ -65,6 +65,21 @@ TEST_F(PreviewPane, ShowsBitmapsWithAnAlphaMaskInTheirHeader) {
   EXPECT_EQ(shown.pixel(3, 3), browser.grab().toImage().pixel(2, 2));
 }
 
+// Colour indexes past a short palette (as damaged compressed bitmaps leave
+// them) show black, never what lies in memory after the palette.
+TEST_F(PreviewPane, ShowsIndexesPastThePaletteBlack) {
+  QByteArray palette;
+  for (const std::uint32_t colour : {0xFFu, 0xFF0000u}) appendLittle32(palette, colour);  // blue, red
+  QByteArray bitmap = bitmapFile(2, 1, 8, 0, QByteArray("\x01\xC8\0\0", 4), palette);
+  bitmap[46] = 2;  // colours used
+  writeFile(QStringLiteral("short.bmp"), bitmap);
+  FORM_Tavlo& browser = openBrowser();
+  clickRow(browser, QStringLiteral("short.bmp"));
+  const QImage shown = browser.IMAGE_Preview.widget()->grab().toImage();
+  EXPECT_EQ(shown.pixel(2, 2), 0xFFFF0000u);
+  EXPECT_EQ(shown.pixel(3, 2), 0xFF000000u);
+}
+
 // An EMF of 100 by 50 mm, red over the second quarter across and down: the
 // preview draws it at the fitted size; the viewer opens it at its own size
 // and draws each zoom afresh, with sharp edges.

@@ -67,6 +67,21 @@ QImage readLargestIcon(QImageReader& reader) {
   return best;
 }
 
+// A picture of colour indexes whose colour table is shorter than its
+// indexes reach (a bitmap with a short palette, or damaged compressed data)
+// gets opaque black for every index past the table, as Qt's own conversion
+// gives them: drawing it would otherwise read past the table.
+QImage withEveryIndexColoured(QImage image) {
+  const int indexes = image.format() == QImage::Format_Indexed8 ? 256
+                      : image.format() == QImage::Format_Mono || image.format() == QImage::Format_MonoLSB ? 2
+                                                                                                          : 0;
+  if (image.colorCount() >= indexes) return image;
+  QList<QRgb> colours = image.colorTable();
+  colours.resize(indexes, qRgb(0, 0, 0));
+  image.setColorTable(colours);
+  return image;
+}
+
 // As the file says the picture is turned (a photo's orientation), the way
 // the decoder turns the pixels it reads.
 QImage turned(QImage image, QImageIOHandler::Transformations turn) {
@@ -146,6 +161,7 @@ QImage decodeWholeRaster(const ReadableFile& file, const BackgroundWork* work) {
   else
     reader.read(&image);
   if (image.isNull() || (work && work->cancelled())) raise(errors::InvalidPicture);
+  image = withEveryIndexColoured(std::move(image));
   // A JPEG whose decoder found no end marker before the file ended is cut.
   if (format == "jpeg" && device.readPastTheEnd()) raise(errors::InvalidPicture);
   return image;
@@ -336,6 +352,7 @@ Picture Picture::open(const ReadableFile& file, QSize box, const BackgroundWork*
     reader.setScaledSize(fillingStored);
     reader.read(&reduced);
     if (reduced.isNull() || (work && work->cancelled())) raise(errors::InvalidPicture);
+    reduced = withEveryIndexColoured(std::move(reduced));
     if (format == "jpeg" && device.readPastTheEnd()) raise(errors::InvalidPicture);
   }
   return Picture(std::make_shared<Pixels>(natural, std::move(reduced), file.path(), file.state()));
