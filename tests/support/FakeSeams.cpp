@@ -36,7 +36,6 @@ QStringList Volumes::mountPaths() {
 }
 
 int Volumes::probe(const QString& mountPath) {
-  probed.append(mountPath);
   const auto failure = failures.find(mountPath);
   return failure == failures.end() ? 0 : failure->second;
 }

@@ -61,7 +61,6 @@ class Volumes final : public platform::VolumesSeam {
   int probe(const QString& mountPath) override;
   QStringList mounts{QStringLiteral("/")};
   std::map<QString, int> failures;
-  QStringList probed;
   // When not 0, listing the volumes raises this run-time error.
   int listingError = 0;
 };
