@@ -371,9 +371,10 @@ TEST_F(Metafiles, ForgedMetafilesAreInvalidPictures) {
        drawnEmf(QRect(0, 0, 10000, 5000), {{EmfShape::Kind::Text, QRect(10, 10, 0, 2'097'152), Red, "Hello"}})},
       {"placeable WMF of 32,767 inches", WmfBuilder().filled(QRect(0, 0, 10, 10), Red).placeable(QRect(0, 0, 32767, 1), 1)},
   };
-  for (const auto& [what, bytes] : forged)
-    EXPECT_EQ(raisedError([&] { Picture::load(writeFile(QStringLiteral("forged.wmf"), bytes)); }),
-              platform::errors::InvalidPicture) << what;
+  for (const auto& [what, bytes] : forged) {
+    const QString path = writeFile(QStringLiteral("forged.wmf"), bytes);
+    EXPECT_EQ(raisedError([&] { Picture::load(path); }), platform::errors::InvalidPicture) << what;
+  }
 }
 
 }  // namespace
