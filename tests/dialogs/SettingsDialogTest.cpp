@@ -136,6 +136,7 @@ TEST_F(Settings, RememberedChoicesComeBackInTheNextRun) {
   EXPECT_EQ(browser().Dir1.path(), later);
   EXPECT_EQ(CurrentPath, later + "/");
   EXPECT_EQ(browser().COMBO_Filter.listIndex(), 4);
+  EXPECT_EQ(browser().COMBO_Filter.text(), "*.ico;*.cur");
   EXPECT_EQ(browser().CHECK_Hidden.value(), 1);
 }
 
