@@ -3,6 +3,7 @@
 #include "browser/BrowserDriver.h"
 #include "dialogs/FORM_About.h"
 #include "dialogs/FORM_Settings.h"
+#include "startup/MODULE_Public.h"
 #include "support/TestDesktop.h"
 
 #include <QMenu>
@@ -84,21 +85,27 @@ TEST_F(Routing, EveryRouteReachesTheCommandForTheCurrentRow) {
   EXPECT_TRUE(seams.messageBox->calls.empty());
 }
 
-// Enter opens the settings (no button has the focus); a double-click on the
-// window's free background, not on a control, opens the about box, which
-// closes by Esc, Enter or a double-click on its icon; Esc closes the browser.
+// Enter opens the settings (no button has the focus), and there applies them
+// from a check box; a double-click on the window's free background, not on a
+// control, opens the about box, which closes by Esc, Enter or a double-click
+// on its icon; Esc closes the browser.
 TEST_F(Routing, EnterOpensTheSettingsTheBackgroundTheAboutBoxAndEscEndsTheProgram) {
   FORM_Tavlo& browser = openBrowser();
   browser.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&browser));
-  bool settingsShown = false;
+  bool settingsShown = false, applied = false;
   QTimer::singleShot(0, [&] {
-    settingsShown = DefaultInstance<FORM_Settings>::get().isVisible();
-    DefaultInstance<FORM_Settings>::get().BUTTON_Apply.press();
+    FORM_Settings& settings = DefaultInstance<FORM_Settings>::get();
+    settingsShown = settings.isVisible();
+    settings.CHECK_ConfirmRename.setValue(0);
+    QTest::keyClick(settings.CHECK_ConfirmRename.widget(), Qt::Key_Return);
+    applied = !settings.isVisible();
+    if (!applied) settings.hideForm();
   });
   browser.File1.setFocus();
   QTest::keyClick(browser.File1.listWidget(), Qt::Key_Return);
-  EXPECT_TRUE(settingsShown);
+  EXPECT_TRUE(settingsShown && applied);
+  EXPECT_EQ(MODULE_Public::ConfirmRename, 0);
 
   QTest::mouseDClick(browser.LABEL_FileSize.widget(), Qt::LeftButton);
   EXPECT_FALSE(DefaultInstance<FORM_About>::exists()) << "not on a control";

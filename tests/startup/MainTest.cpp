@@ -42,10 +42,8 @@ TEST_P(MainStart, OpensTheBrowserAfterLoadingTheSettings) {
   MODULE_Command::Main();
 
   EXPECT_FALSE(DefaultInstance<FORM_MiniTavlo>::exists());
-  ASSERT_TRUE(DefaultInstance<FORM_Tavlo>::exists());
-  FORM_Tavlo& browser = DefaultInstance<FORM_Tavlo>::get();
-  EXPECT_TRUE(browser.isVisible());
-  EXPECT_EQ(browser.Dir1.path(), folder.path());
+  ASSERT_TRUE(DefaultInstance<FORM_Tavlo>::exists() && DefaultInstance<FORM_Tavlo>::get().isVisible());
+  EXPECT_EQ(DefaultInstance<FORM_Tavlo>::get().Dir1.path(), folder.path());
   EXPECT_TRUE(DefaultInstance<FORM_Settings>::exists() && DefaultInstance<FORM_Settings>::get().isLoaded());
   EXPECT_TRUE(seams.messageBox->calls.empty());
   EXPECT_TRUE(seams.processExit->exits.empty());
@@ -59,9 +57,8 @@ INSTANTIATE_TEST_SUITE_P(CommandLine, MainStart,
 TEST_F(FreshProgram, APictureOnTheCommandLineOpensAloneInTheViewer) {
   platform::setCommandLine(writePicture("with blank.bmp", 300, 150));
   MODULE_Command::Main();
-  ASSERT_TRUE(DefaultInstance<FORM_MiniTavlo>::exists());
+  ASSERT_TRUE(DefaultInstance<FORM_MiniTavlo>::exists() && DefaultInstance<FORM_MiniTavlo>::get().isVisible());
   FORM_MiniTavlo& viewer = DefaultInstance<FORM_MiniTavlo>::get();
-  EXPECT_TRUE(viewer.isVisible());
   EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.width(), 300 * 15) << "at its own size by default";
 
   // A left click closes it and ends the run; the browser never existed.
