@@ -35,10 +35,4 @@ struct ReplacedStart {
 // data, none.
 std::optional<ReplacedStart> bitmapHeadersQtReads(const QByteArray& first, std::int64_t fileSize);
 
-// Qt's bitmap reader does not know the 52- and 56-byte information headers
-// (colour masks, and an alpha mask, in the header) that photo editors write;
-// such a bitmap is given the 108-byte header it knows, with the same masks.
-// Other data comes back as it is.
-QByteArray withBitmapHeaderQtReads(const QByteArray& bytes);
-
 }  // namespace platform
