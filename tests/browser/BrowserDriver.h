@@ -49,6 +49,7 @@ class BrowserTest : public FreshProgram {
   static FORM_Tavlo& openBrowser() {
     FORM_Tavlo& browser = platform::DefaultInstance<FORM_Tavlo>::get();
     browser.showForm();
+    settle();
     return browser;
   }
 
@@ -57,6 +58,7 @@ class BrowserTest : public FreshProgram {
     FORM_Tavlo& browser = openBrowser();
     chooseFilter(browser, filter);
     browser.File1.refresh();
+    settle();
     clickRow(browser, name);
     return browser;
   }
@@ -92,6 +94,7 @@ class BrowserTest : public FreshProgram {
     ASSERT_TRUE(row.isValid()) << "no row " << name.toStdString();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.center());
     ASSERT_EQ(browser.File1.list(browser.File1.listIndex()), name);
+    settle();
   }
 
   // A double-click on the folder list's entry for the folder, or the key on it.
@@ -100,9 +103,13 @@ class BrowserTest : public FreshProgram {
     QTreeWidgetItemIterator entry(tree);
     while (*entry && (*entry)->data(0, Qt::UserRole).toString() != folder) ++entry;
     ASSERT_TRUE(*entry) << "no folder entry " << folder.toStdString();
-    if (key == Qt::Key_unknown) return QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(*entry).center());
-    tree->setCurrentItem(*entry);
-    QTest::keyClick(tree, key);
+    if (key == Qt::Key_unknown) {
+      QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(*entry).center());
+    } else {
+      tree->setCurrentItem(*entry);
+      QTest::keyClick(tree, key);
+    }
+    settle();
   }
 
   // Opens the drop-down list and clicks the item.
@@ -111,6 +118,7 @@ class BrowserTest : public FreshProgram {
     QAbstractItemView* view = combo->view();
     const QRect item = view->visualRect(view->model()->index(index, combo->modelColumn()));
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, item.center());
+    settle();
   }
 
   static void chooseFilter(FORM_Tavlo& browser, int index) { chooseItem(browser.COMBO_Filter.comboBox(), index); }

@@ -3,7 +3,7 @@
 #include "platform/desktop/CommandLine.h"
 #include "platform/desktop/RuntimeError.h"
 #include "platform/desktop/SettingsStore.h"
-#include "startup/MODULE_Command.h"
+#include "app/MODULE_Command.h"
 #include "startup/MODULE_Public.h"
 #include "support/FreshProgram.h"
 

@@ -1,5 +1,6 @@
 #include "support/FreshProgram.h"
 
+#include "platform/desktop/BackgroundWork.h"
 #include "platform/desktop/Screen.h"
 #include "platform/desktop/SettingsStore.h"
 #include "platform/desktop/Volumes.h"
@@ -12,6 +13,7 @@
 #include <QFile>
 #include <QImage>
 #include <QPainter>
+#include <QTest>
 
 void FreshProgram::SetUp() {
   platform::discardAllForms();
@@ -33,6 +35,8 @@ QString FreshProgram::settingsFile() const { return settingsHome.filePath(QStrin
 
 void FreshProgram::TearDown() {
   platform::discardAllForms();
+  // What the test's windows left running ends before the next test.
+  QTest::qWaitFor([] { return platform::pendingContinuations() == 0; }, 20000);
   QDir::setCurrent(previousCurrentPath_);
 }
 
@@ -58,6 +62,12 @@ QString FreshProgram::writePicture(const QString& name, int width, int height) c
 QString FreshProgram::makeFolder(const QString& name) const {
   EXPECT_TRUE(folder.mkpath(name));
   return pathOf(name);
+}
+
+void settle() {
+  EXPECT_TRUE(QTest::qWaitFor([] { return platform::pendingContinuations() == 0; }, 20000))
+      << platform::pendingContinuations() << " continuations still due";
+  QCoreApplication::processEvents();
 }
 
 QString withSeparator(const QString& folder) { return MODULE_Public::folderWithSeparator(folder); }

@@ -47,6 +47,10 @@ class FreshProgram : public ::testing::Test {
   QString previousCurrentPath_;
 };
 
+// Lets the program finish what it started in the background: events run
+// until no continuation is due, then the paints they asked for.
+void settle();
+
 // The folder with the separator, as the browser keeps it.
 QString withSeparator(const QString& folder);
 // The test pictures shipped with the tests.

@@ -2,7 +2,6 @@
 // can fail to give a picture, and what the loader itself makes of the
 // formats: colour masks, icons, turned photos decoded small, damaged files;
 // and the checks on raw picture bytes that catch damage the decoders let through.
-#include "platform/forms/LoadPicture.h"
 #include "platform/pictures/Picture.h"
 #include "platform/pictures/PictureFile.h"
 #include "support/FileKinds.h"
@@ -45,7 +44,7 @@ QByteArray encoded(const QImage& image, const char* format, bool progressive = f
 }
 
 TEST_F(PictureLoad, HandleIsNonZeroExactlyWhileAPictureIsHeldAndSizeIsInTwipsOfEachAxis) {
-  const Picture none = platform::LoadPicture();  // no path: the empty picture
+  const Picture none = Picture::load(QString());  // no path: the empty picture
   EXPECT_TRUE(none.isEmpty());
   EXPECT_EQ(none.handle(), 0u);
   EXPECT_EQ(QSizeF(none.width(), none.height()), QSizeF(0, 0));

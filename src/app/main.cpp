@@ -1,11 +1,11 @@
+#include "app/MODULE_Command.h"
+#include "platform/desktop/BackgroundWork.h"
 #include "platform/desktop/CommandLine.h"
-#include "startup/MODULE_Command.h"
 #include "startup/ProgramIdentity.h"
 
 #include <QApplication>
-#include <QWidget>
 
-#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
@@ -46,9 +46,12 @@ int main(int argc, char** argv) {
 
   platform::setCommandLine(commandLine);
   MODULE_Command::Main();
-  // Nothing to show (start-up failed and said so): the run is over.
-  const QWidgetList windows = QApplication::topLevelWidgets();
-  if (std::none_of(windows.begin(), windows.end(), [](const QWidget* w) { return w->isVisible(); }))
-    return EXIT_SUCCESS;
-  return application.exec();
+  const int code = application.exec();
+  // Work still going is cancelled; work stuck on a volume that does not
+  // answer would keep the process alive for good: it is left behind.
+  if (!platform::endBackgroundWork(std::chrono::milliseconds(100))) {
+    std::fflush(nullptr);
+    std::_Exit(code);
+  }
+  return code;
 }

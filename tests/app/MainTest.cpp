@@ -5,7 +5,7 @@
 #include "dialogs/FORM_Settings.h"
 #include "platform/desktop/CommandLine.h"
 #include "platform/forms/Form.h"
-#include "startup/MODULE_Command.h"
+#include "app/MODULE_Command.h"
 #include "startup/MODULE_Public.h"
 #include "support/FileKinds.h"
 #include "support/FreshProgram.h"
