@@ -89,6 +89,7 @@ class BrowserTest : public FreshProgram {
 
   // A left click on the file list's row that shows the name.
   static void clickRow(FORM_Tavlo& browser, const QString& name) {
+    settle();  // a listing in progress
     QListView* list = browser.File1.listWidget();
     const QRect row = rowRect(browser, name);
     ASSERT_TRUE(row.isValid()) << "no row " << name.toStdString();

@@ -70,6 +70,7 @@ TEST_F(FileCommands, EveryKindOfDesktopEntryGetsTheFileWholeAndNeverRunsIt) {
       browser.File1.refresh();
       clickRow(browser, file);
       QTest::mouseClick(browser.BUTTON_Open.widget(), Qt::LeftButton);
+      settle();
       ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(received); }, 20000)) << "the program did not run";
       const QByteArrayList arguments = contentsOf(received).split('\0');
       const qsizetype at = e.before.size();
@@ -128,6 +129,7 @@ TEST_F(FileCommands, RenameMovesTheFileWhereTypedOrSaysWhyNot) {
     if (c.meanwhile) c.meanwhile();
     const auto before = snapshot();
     QTest::mouseClick(browser.BUTTON_Rename.widget(), Qt::LeftButton);
+    settle();
     QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
     ASSERT_EQ(seams.inputBox->calls.size(), 1u);
@@ -215,6 +217,7 @@ TEST_F(FileCommands, DeleteMovesTheFileToTheTrashOrAsksBeforeDeletingForGood) {
     seams.messageBox->calls.clear();
     seams.messageBox->answers = {c.answer};
     QTest::mouseClick(browser.BUTTON_Delete.widget(), Qt::LeftButton);
+    settle();
 
     EXPECT_EQ(messagesShown(), c.shown);
     EXPECT_EQ(QFile::exists(path), there && c.end == Kept);
@@ -295,6 +298,7 @@ TEST_F(SaveAsBitmap, WritesTheBitmapWhereChosenOrSaysWhyAndChangesNothing) {
     seams.fileDialog->requests.clear();
     seams.fileDialog->answers = {c.target.isEmpty() ? QString() : "  " + pathOf(c.target) + "  "};  // blanks trimmed
     browser.SaveAsBitmap();
+    settle();
     QFile::setPermissions(pathOf("elsewhere"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
     ASSERT_EQ(seams.fileDialog->requests.size(), c.suggested ? 1u : 0u);

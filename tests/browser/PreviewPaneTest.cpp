@@ -108,7 +108,12 @@ TEST_F(PreviewPane, AMetafileIsDrawnAfreshAtEverySize) {
     FORM_MiniTavlo& viewer = platform::DefaultInstance<FORM_MiniTavlo>::get();
     shownWidth = viewer.IMAGE_MiniPreview.width();
     for (int click = 0; click < 3; ++click) QTest::mouseClick(viewer.IMAGE_MiniPreview.widget(), Qt::RightButton);
-    zoomed = viewer.IMAGE_MiniPreview.widget()->grab().toImage();  // eight times larger, as the viewer paints it
+    // Eight times larger, as the viewer paints it once the tiles its first
+    // paint lacked are drawn.
+    const QImage first = viewer.IMAGE_MiniPreview.widget()->grab().toImage();
+    EXPECT_EQ(first.pixel(first.width() * 3 / 8, first.height() * 3 / 8) | 0xFF000000, White) << "not drawn yet";
+    settle();
+    zoomed = viewer.IMAGE_MiniPreview.widget()->grab().toImage();
     viewer.unload();
   });
   QTest::mouseClick(browser.IMAGE_Preview.widget(), Qt::RightButton, {}, QPoint(3, 3));

@@ -86,6 +86,7 @@ TEST_F(Forms, LoadOnceShowModallyUnloadAndEnd) {
   shown->showForm();
   EXPECT_EQ(RecordingForm::loads, 2);
   EXPECT_FALSE(shown->visibleWhileLoading);
+  settle();
   platform::Screen::setMousePointer(platform::Screen::Hourglass);
   platform::endProgram();
   EXPECT_EQ(RecordingForm::unloads, 1);
@@ -104,6 +105,7 @@ TEST_F(Forms, KeyPreviewAndEnterPressingTheDefaultButtonOrTheButtonWithTheFocus)
   form.showForm();
   form.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  settle();
   form.combo.setFocus();
   QTest::keyClicks(form.combo.comboBox(), QStringLiteral("ab"));
   EXPECT_EQ(form.combo.text(), QStringLiteral("ab"));
@@ -114,6 +116,7 @@ TEST_F(Forms, KeyPreviewAndEnterPressingTheDefaultButtonOrTheButtonWithTheFocus)
   form.folders.setFocus();
   form.folders.tree()->setCurrentItem(form.folders.tree()->findItems("sub", Qt::MatchRecursive)[0]);
   QTest::keyClick(form.folders.tree(), Qt::Key_Return);
+  settle();
   EXPECT_EQ(form.folders.path(), pathOf(QStringLiteral("sub")));
   EXPECT_EQ(form.okClicks, 1);
   EXPECT_EQ(form.otherClicks, 1);

@@ -220,7 +220,9 @@ TEST_F(Metafiles, TileCacheStaysBoundedWhileScrollingAHugeZoom) {
     for (int left = 0; left < whole.width(); left += 8'000) {
       QPainter painter(&window);
       painter.translate(-left, -top);
-      picture->draw(painter, whole, QRect(left, top, 1000, 700));
+      // The tiles a paint lacks are made in the background before the next paint.
+      picture->prepare(whole.size(), QRect(left, top, 1000, 700), nullptr);
+      EXPECT_TRUE(picture->draw(painter, whole, QRect(left, top, 1000, 700)));
       ASSERT_LE(picture->cachedPixels(), platform::VectorPicture::CachedPixelsLimit);
     }
   EXPECT_GT(picture->cachedPixels(), 0);
@@ -229,6 +231,8 @@ TEST_F(Metafiles, TileCacheStaysBoundedWhileScrollingAHugeZoom) {
   // below and right of the corner and white elsewhere.
   QPainter painter(&window);
   painter.translate(-23'500, -11'500);
+  EXPECT_FALSE(picture->draw(painter, whole, QRect(23'500, 11'500, 1000, 700))) << "white until its tiles are made";
+  picture->prepare(whole.size(), QRect(23'500, 11'500, 1000, 700), nullptr);
   picture->draw(painter, whole, QRect(23'500, 11'500, 1000, 700));
   painter.end();
   EXPECT_EQ(window.pixel(600, 600), Red);
@@ -236,10 +240,12 @@ TEST_F(Metafiles, TileCacheStaysBoundedWhileScrollingAHugeZoom) {
   EXPECT_EQ(window.pixel(600, 400), White);
 }
 
-// The picture drawn to fill a canvas of this size.
+// The picture drawn to fill a canvas of this size, once its drawing at that
+// size is made.
 QImage shownAt(const Picture& picture, QSize size) {
   QImage canvas(size, QImage::Format_RGB32);
   canvas.fill(Unpainted);
+  picture.prepareDrawing(size);
   QPainter painter(&canvas);
   picture.draw(painter, canvas.rect(), canvas.rect());
   return canvas;

@@ -213,6 +213,7 @@ TEST_F(PictureLoad, AReducedDecodeMatchesTheWholePictureScaledDown) {
     ASSERT_EQ(reduced.pixelSize(), natural);
     const QSize shown = natural.scaled(105, 105, Qt::KeepAspectRatio);
     QImage canvas(shown, QImage::Format_RGB32);
+    reduced.prepareDrawing(shown);
     QPainter painter(&canvas);
     reduced.draw(painter, canvas.rect(), canvas.rect());
     painter.end();
