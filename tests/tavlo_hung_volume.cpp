@@ -12,7 +12,6 @@
 
 #include <csignal>
 #include <cstdio>
-#include <map>
 #include <pthread.h>
 
 int main(int argc, char** argv) {
@@ -23,11 +22,7 @@ int main(int argc, char** argv) {
   sigaddset(&stop, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &stop, nullptr);
 
-  const std::map<QString, HungVolume::Call> kinds = {{"stat", HungVolume::Call::Stat},
-                                                     {"open", HungVolume::Call::Open},
-                                                     {"read", HungVolume::Call::Read},
-                                                     {"list", HungVolume::Call::List},
-                                                     {"statfs", HungVolume::Call::StatFs}};
+  const QStringList kinds = {"stat", "open", "read", "list", "statfs"};  // in the order of HungVolume::Call
   HungVolume volume;
   QString mountPoint, wrong;
   for (int i = 1; i < argc && wrong.isEmpty(); ++i) {
@@ -36,7 +31,7 @@ int main(int argc, char** argv) {
     if (argument == "--hold" && !value.isEmpty()) {
       for (const QString& kind : value.split(',')) {
         if (kinds.contains(kind))
-          volume.hold(kinds.at(kind));
+          volume.hold(static_cast<HungVolume::Call>(kinds.indexOf(kind)));
         else
           wrong = "no such call: " + kind;
       }
