@@ -44,9 +44,11 @@ class Viewer : public FreshProgram {
     EXPECT_TRUE(image.save(path, "PNG", 90));  // quickly, with little compression
     platform::discardAllForms();
     MODULE_Public::CommandFullSize = commandFullSize;
-    platform::setCommandLine(path);
     FORM_MiniTavlo& viewer = DefaultInstance<FORM_MiniTavlo>::get();
+    viewer.PicturePath = path;
     viewer.showForm();
+    EXPECT_FALSE(viewer.isVisible()) << "shown once the picture is in";
+    settle();
     return viewer;
   }
 
@@ -203,12 +205,15 @@ TEST_F(Viewer, OpenedByTheRightButtonOnAPreviewedPictureItShowsItAtItsOwnSizeAnd
   FORM_Tavlo& browser = DefaultInstance<FORM_Tavlo>::get();
   browser.showForm();
   browser.COMBO_Filter.setListIndex(6);
+  settle();
   QWidget* preview = browser.IMAGE_Preview.widget();
   browser.File1.setListIndex(0);
+  settle();
   QTest::mousePress(preview, Qt::RightButton, {}, QPoint(3, 3));
   EXPECT_FALSE(DefaultInstance<FORM_MiniTavlo>::exists()) << "no previewed picture";
 
   browser.File1.setListIndex(1);
+  settle();
   QTest::mousePress(preview, Qt::LeftButton, {}, QPoint(3, 3));
   EXPECT_FALSE(DefaultInstance<FORM_MiniTavlo>::exists()) << "not by the left button";
 
