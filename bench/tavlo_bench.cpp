@@ -10,7 +10,6 @@
 // readdir, pattern match and sort in C++ of the same folder.
 #include "browser/FORM_Tavlo.h"
 #include "platform/desktop/Screen.h"
-#include "platform/forms/DoEvents.h"
 #include "platform/forms/FileListBox.h"
 #include "platform/forms/ImageControl.h"
 #include "platform/pictures/Picture.h"
@@ -270,7 +269,9 @@ class Browser {
   FORM_Tavlo& window() { return browser_; }
   LoopProbe& probe() { return probe_; }
 
-  void waitUntil(const std::function<bool()>& done) { platform::DoEventsUntil(done); }
+  void waitUntil(const std::function<bool()>& done) {
+    while (!done()) QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  }
   void settle() {
     for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
   }
