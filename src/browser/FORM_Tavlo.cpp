@@ -145,14 +145,11 @@ void FORM_Tavlo::Form_Unload(std::int16_t& /*cancel*/) {
   endProgram();
 }
 
-// The volume is checked, and its folder read, off the window's thread.
+// The volume is checked, and its folder read, off the window's thread, under
+// the folder list's hourglass.
 void FORM_Tavlo::Drive1_Change() {
-  Screen::setMousePointer(Screen::Hourglass);
   Dir1.changeToDrive(Drive1.drive(), [this](const std::optional<RuntimeError>& error) {
-    if (error)
-      driveFailed(*error);
-    else
-      Screen::setMousePointer(Screen::DefaultPointer);
+    if (error) driveFailed(*error);
   });
 }
 

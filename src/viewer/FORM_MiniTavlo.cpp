@@ -201,7 +201,7 @@ void FORM_MiniTavlo::Form_KeyPress(std::int16_t& keyAscii) {
 
 void FORM_MiniTavlo::Form_Unload(std::int16_t& /*cancel*/) {
   // Closed while its picture loads: the load comes to nothing.
-  loading_.supersede();
+  if (loading_.supersede()) Screen::setMousePointer(Screen::DefaultPointer);
   // A picture named on the command line was the whole run.
   if (IMAGE_MiniPreview.picture().handle() != 0 && !ViewerFromBrowser) endProgram();
 }

@@ -89,7 +89,6 @@ class BrowserTest : public FreshProgram {
 
   // A left click on the file list's row that shows the name.
   static void clickRow(FORM_Tavlo& browser, const QString& name) {
-    settle();  // a listing in progress
     QListView* list = browser.File1.listWidget();
     const QRect row = rowRect(browser, name);
     ASSERT_TRUE(row.isValid()) << "no row " << name.toStdString();
@@ -113,22 +112,23 @@ class BrowserTest : public FreshProgram {
     settle();
   }
 
-  // Opens the drop-down list and clicks the item.
-  static void chooseItem(QComboBox* combo, int index) {
+  // Opens the drop-down list and clicks the item; then, unless told not to,
+  // waits for what that starts.
+  static void chooseItem(QComboBox* combo, int index, bool settled = true) {
     combo->showPopup();
     QAbstractItemView* view = combo->view();
     const QRect item = view->visualRect(view->model()->index(index, combo->modelColumn()));
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, item.center());
-    settle();
+    if (settled) settle();
   }
 
   static void chooseFilter(FORM_Tavlo& browser, int index) { chooseItem(browser.COMBO_Filter.comboBox(), index); }
 
-  static void chooseDrive(FORM_Tavlo& browser, const QString& mountPath) {
+  static void chooseDrive(FORM_Tavlo& browser, const QString& mountPath, bool settled = true) {
     auto* combo = static_cast<QComboBox*>(browser.Drive1.widget());
     const int index = combo->findData(mountPath);
     ASSERT_GE(index, 0) << "no drive " << mountPath.toStdString();
-    chooseItem(combo, index);
+    chooseItem(combo, index, settled);
   }
 
   // The pane with no picture: the image control back on the whole box, the

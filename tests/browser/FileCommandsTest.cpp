@@ -68,6 +68,7 @@ TEST_F(FileCommands, EveryKindOfDesktopEntryGetsTheFileWholeAndNeverRunsIt) {
       const QString received = logs.filePath(file);
       qputenv("TAVLO_TEST_RECEIVED", QFile::encodeName(received));
       browser.File1.refresh();
+      settle();
       clickRow(browser, file);
       QTest::mouseClick(browser.BUTTON_Open.widget(), Qt::LeftButton);
       settle();
@@ -209,6 +210,7 @@ TEST_F(FileCommands, DeleteMovesTheFileToTheTrashOrAsksBeforeDeletingForGood) {
     FORM_Tavlo& browser = openBrowser();
     if (browser.Dir1.path() != in) openFolder(browser, in);
     browser.File1.refresh();
+    settle();
     clickRow(browser, "photo.jpg");
     const QByteArray bytes = contentsOf(path);
     if (c.prepare) c.prepare(path);

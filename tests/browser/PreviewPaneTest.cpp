@@ -8,6 +8,7 @@
 #include "support/PictureBytes.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QImageWriter>
 #include <QKeyEvent>
 
@@ -199,10 +200,15 @@ struct PaintLog : QObject {
   std::vector<Paint> paints;
 };
 
+// Open files of the process.
+int openFiles() { return static_cast<int>(QDir(QStringLiteral("/proc/self/fd")).count()); }
+
 // Holding Down: the keys come faster than the pictures decode and queue up.
 // Each newer row supersedes the preview in progress, its size shown under
 // the hourglass before its picture is decoded; at rest the last row is
 // highlighted, current and previewed, and no superseded picture ever showed.
+// Each key's handler returns before the next runs (none runs inside
+// another, however many keys wait), and superseded previews keep no file open.
 TEST_F(PreviewPane, ABurstOfKeysEndsOnTheLastRowWithNoSupersededPictureShown) {
   QStringList names;
   for (int i = 0; i < 10; ++i) names.append(writePicture(QStringLiteral("p0%1.jpg").arg(i), 1600, 1200));
@@ -214,6 +220,15 @@ TEST_F(PreviewPane, ABurstOfKeysEndsOnTheLastRowWithNoSupersededPictureShown) {
   const int last = static_cast<int>(names.size()) - 1;
 
   PaintLog log(browser);
+  int depth = 0, deepest = 0, mostFiles = 0;
+  const int filesBefore = openFiles();
+  const platform::Event click = browser.File1.Click;
+  browser.File1.Click = [&] {
+    deepest = std::max(deepest, ++depth);
+    mostFiles = std::max(mostFiles, openFiles());
+    click();
+    --depth;
+  };
   for (int key = 0; key < last; ++key) {
     QCoreApplication::postEvent(browser.File1.listWidget(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier));
     QCoreApplication::postEvent(browser.File1.listWidget(), new QKeyEvent(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier));
@@ -221,6 +236,8 @@ TEST_F(PreviewPane, ABurstOfKeysEndsOnTheLastRowWithNoSupersededPictureShown) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return browser.LABEL_PixSize.caption() == QStringLiteral("1200 x 300 pixels"); }));
   QCoreApplication::processEvents();
 
+  EXPECT_EQ(deepest, 1);
+  EXPECT_LE(mostFiles - filesBefore, 4);
   EXPECT_EQ(browser.File1.listIndex(), last);
   for (int row = 0; row <= last; ++row) EXPECT_EQ(browser.File1.selected(row), row == last) << row;
   EXPECT_EQ(browser.LABEL_FileSize.caption(), bytesText(names.back()));

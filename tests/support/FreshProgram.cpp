@@ -65,7 +65,7 @@ QString FreshProgram::makeFolder(const QString& name) const {
 }
 
 void settle() {
-  EXPECT_TRUE(QTest::qWaitFor([] { return platform::pendingContinuations() == 0; }, 20000))
+  EXPECT_TRUE(QTest::qWaitFor([] { return platform::pendingContinuations() == 0; }, 10000))
       << platform::pendingContinuations() << " continuations still due";
   QCoreApplication::processEvents();
 }

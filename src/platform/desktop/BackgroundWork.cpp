@@ -120,9 +120,21 @@ Threads& threads() {
 
 bool BackgroundWork::cancelled() const { return cancelled_ || programEnding; }
 
+void BackgroundWork::cancel() {
+  cancelled_ = true;
+  noLongerAwaited();
+}
+
+void BackgroundWork::noLongerAwaited() {
+  if (awaited_.exchange(false)) --continuationsDue;
+}
+
 void BackgroundWork::start(std::shared_ptr<BackgroundWork> work, std::function<void()> body,
                            std::function<void()> continuation) {
-  if (continuation) ++continuationsDue;
+  if (continuation) {
+    work->awaited_ = true;
+    ++continuationsDue;
+  }
   threads().start([work = std::move(work), body = std::move(body), continuation = std::move(continuation)]() mutable {
     body();
     work->finished_ = true;
@@ -131,9 +143,9 @@ void BackgroundWork::start(std::shared_ptr<BackgroundWork> work, std::function<v
     if (!application) return;
     QMetaObject::invokeMethod(
         application,
-        [continuation = std::move(continuation)] {
+        [work = std::move(work), continuation = std::move(continuation)] {
           // Due no more: a step that starts the next one counts that one.
-          --continuationsDue;
+          work->noLongerAwaited();
           continuation();
         },
         Qt::QueuedConnection);

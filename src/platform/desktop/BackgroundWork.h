@@ -20,8 +20,8 @@ class BackgroundWork {
   virtual ~BackgroundWork() = default;
 
   // Nobody will take the result: the work stops at its next check, or does
-  // not start at all.
-  void cancel() { cancelled_ = true; }
+  // not start at all, and its continuation, if any, is no longer awaited.
+  void cancel();
   // Whether the work should stop: it was cancelled, or the program is ending.
   virtual bool cancelled() const;
   bool finished() const { return finished_; }
@@ -33,8 +33,12 @@ class BackgroundWork {
                     std::function<void()> continuation);
 
  private:
+  // Whether the continuation still counts among those due.
+  void noLongerAwaited();
+
   std::atomic<bool> cancelled_{false};
   std::atomic<bool> finished_{false};
+  std::atomic<bool> awaited_{false};
 };
 
 // Work with a result of type Result (or none, for void).
@@ -93,7 +97,8 @@ auto startInBackground(Body body) {
   return Background<BackgroundResult<Body>>::start(std::move(body));
 }
 
-// Works started with a continuation whose continuation has not run yet.
+// Continuations due: of works started with one, not cancelled, whose
+// continuation has not run yet.
 int pendingContinuations();
 
 // Ends the background work as the program ends: every work is cancelled, and

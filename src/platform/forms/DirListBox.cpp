@@ -23,7 +23,8 @@ constexpr int FolderRole = Qt::UserRole;
 
 QStringList subfoldersOf(const QString& folder, const BackgroundWork* work) {
   QStringList names;
-  for (const FolderEntry& entry : *readFolder(folder, work))
+  const auto entries = readFolder(folder, work);
+  for (const FolderEntry& entry : *entries)
     if (entry.kind == EntryKind::Folder && entry.name[0] != '.')
       names.append(QFile::decodeName(QByteArray::fromStdString(entry.name)));
   std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {

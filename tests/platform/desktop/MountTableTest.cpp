@@ -1,13 +1,19 @@
 // The volumes listed from the kernel's mount table, and what the kernel
 // already knows of a mount point.
 #include "platform/desktop/MountTable.h"
+#include "platform/desktop/Seams.h"
+#include "support/HungVolume.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+
+#include <chrono>
+#include <future>
 
 namespace {
 
@@ -82,6 +88,22 @@ TEST(MountTable, KnowsWhatIsNoFolderWithoutOpeningIt) {
     SCOPED_TRACE(c.path.toStdString());
     EXPECT_EQ(platform::knownNotFolder(c.path), c.notFolder);
   }
+}
+
+// A volume whose statfs and stat never come back is listed all the same,
+// at once: the list is made without asking any volume anything.
+TEST(MountTable, ListsAVolumeThatDoesNotAnswerWithoutWaitingForIt) {
+  QTemporaryDir temporary;
+  HungVolume volume;
+  if (!volume.mount(temporary.path())) GTEST_SKIP() << volume.whyNot().toStdString();
+  volume.hold(HungVolume::Call::StatFs);
+  volume.hold(HungVolume::Call::Stat);
+  auto listed = std::async(std::launch::async, [] { return platform::qtSeams().volumes->mountPaths(); });
+  const bool answered = listed.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+  volume.release(HungVolume::Call::StatFs);
+  volume.release(HungVolume::Call::Stat);
+  ASSERT_TRUE(answered);
+  EXPECT_TRUE(listed.get().contains(QDir(temporary.path()).absolutePath()));
 }
 
 }  // namespace
