@@ -32,10 +32,8 @@ class Threads {
   void start(std::function<void()> task) {
     const std::lock_guard lock(mutex_);
     queue_.push_back(std::move(task));
-    if (idle_ > 0)
-      wake_.notify_one();
-    else
-      growIfStuck();
+    wake_.notify_one();
+    growIfStuck();
     watching_.notify_one();
   }
 
@@ -45,12 +43,13 @@ class Threads {
   }
 
  private:
-  // With the lock held: another thread when work waits and fewer than
-  // Working threads are busy with work that still moves.
+  // With the lock held: another thread when more work waits than idle
+  // threads will take, and fewer than Working threads are busy with work
+  // that still moves or about to be.
   void growIfStuck() {
-    if (queue_.empty() || idle_ > 0 || threads_ >= MostThreads) return;
+    if (queue_.size() <= static_cast<std::size_t>(idle_) || threads_ >= MostThreads) return;
     const Clock::time_point now = Clock::now();
-    int moving = 0;
+    int moving = idle_;
     for (const Clock::time_point since : busySince_) moving += now - since < StuckAfter;
     if (moving >= Working) return;
     ++threads_;
