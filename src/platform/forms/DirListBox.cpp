@@ -110,8 +110,6 @@ void DirListBox::refresh() {
   go([folder = path_] { return folder; }, false, {});
 }
 
-bool DirListBox::listing() const { return listing_->inProgress(); }
-
 void DirListBox::go(std::function<QString()> choose, bool mustBeFolder, Outcome outcome) {
   listing_->run(
       [choose = std::move(choose), mustBeFolder](const BackgroundWork& work) {

@@ -43,8 +43,6 @@ class DirListBox : public Control {
   void changeToDrive(const QString& drive, Outcome outcome = {});
   // Lists the folder again.
   void refresh();
-  // Whether a folder is being checked or read.
-  bool listing() const;
 
   QTreeWidget* tree() const { return tree_; }
 

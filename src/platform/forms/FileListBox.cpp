@@ -1,8 +1,8 @@
 #include "platform/forms/FileListBox.h"
 
 #include "platform/desktop/ErrorHandling.h"
-#include "platform/desktop/LatestRequest.h"
 #include "platform/desktop/FolderEntries.h"
+#include "platform/desktop/LatestRequest.h"
 #include "platform/desktop/RuntimeError.h"
 #include "platform/desktop/Screen.h"
 #include "platform/desktop/Volumes.h"
@@ -168,13 +168,13 @@ FileListBox::FileListBox(QWidget* parent)
   view_->setModel(rows_);
   path_ = QDir::cleanPath(QDir::currentPath());
   QObject::connect(view_->selectionModel(), &QItemSelectionModel::currentRowChanged, view_,
-                   [this](const QModelIndex& current) { currentRowChanged(current.isValid() ? current.row() : -1); });
+                   [this] { currentRowChanged(); });
   refresh();
 }
 
 FileListBox::~FileListBox() = default;
 
-void FileListBox::currentRowChanged(int /*row*/) {
+void FileListBox::currentRowChanged() {
   if (quiet_) return;
   highlightCurrentRow();
   asUserAction([&] { raiseEvent(Click); });
@@ -250,8 +250,6 @@ void FileListBox::refresh() {
       },
       [this](Background<QStringList>& listed) { show(listed.take()); });
 }
-
-bool FileListBox::listing() const { return listing_->inProgress(); }
 
 void FileListBox::show(QStringList names) {
   quiet_ = true;

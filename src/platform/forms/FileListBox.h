@@ -72,8 +72,6 @@ class FileListBox : public Control {
   bool selected(int index) const;
   // Lists the folder again.
   void refresh();
-  // Whether the folder is being read.
-  bool listing() const;
 
   // The widget that shows the rows.
   QListView* listWidget() const { return view_; }
@@ -85,7 +83,7 @@ class FileListBox : public Control {
  private:
   class Widget;
   void show(QStringList names);
-  void currentRowChanged(int row);
+  void currentRowChanged();
   void highlightCurrentRow();
 
   QListView* view_;
