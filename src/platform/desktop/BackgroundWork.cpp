@@ -6,6 +6,7 @@
 #include <deque>
 #include <list>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace platform {
@@ -52,11 +53,15 @@ class Threads {
     int moving = idle_;
     for (const Clock::time_point since : busySince_) moving += now - since < StuckAfter;
     if (moving >= Working) return;
-    ++threads_;
-    std::thread([this] { serve(); }).detach();
-    if (!watcher_) {
-      watcher_ = true;
-      std::thread([this] { watch(); }).detach();
+    // Where the system gives no more threads, the work waits for one.
+    try {
+      std::thread([this] { serve(); }).detach();
+      ++threads_;
+      if (!watcher_) {
+        std::thread([this] { watch(); }).detach();
+        watcher_ = true;
+      }
+    } catch (const std::system_error&) {
     }
   }
 
