@@ -11,8 +11,9 @@
 // standard input, a line each, "hold|release|waiting KIND [PATH]" (KIND a
 // number, in the order of HungVolume::Call; no path: every path), answering
 // each on its standard output with the number of calls of that kind held
-// then. It serves until that input ends too, and fails a call held for 30
-// seconds, so that a test whose own thread waits in one goes on to fail.
+// then. It serves until that input ends too, or until the test process is
+// being killed, and fails a call held for 30 seconds, so that a test whose
+// own thread waits in one goes on to fail.
 //
 // One thread serves it all. A held call is not answered: its request waits,
 // with what answers it, until released, so any number of calls can wait.
@@ -206,6 +207,17 @@ bool answer() {
   return c == '\n';
 }
 
+// Whether the test process is being killed, which shows as SIGKILL pending in
+// its first thread, the one that started this (any fatal signal turns into
+// SIGKILL for every thread). Waiting in a held call, that thread keeps the
+// process from going, and this from being killed with it; the kernel asks to
+// interrupt the call, which wakes the loop below.
+bool testKilled() {
+  QFile status(QString("/proc/%1/status").arg(::getppid()));
+  const QByteArray all = status.open(QIODevice::ReadOnly) ? status.readAll() : QByteArray();
+  return all.mid(all.indexOf("\nSigPnd:") + 8, 17).trimmed().toULongLong(nullptr, 16) & (1ULL << (SIGKILL - 1));
+}
+
 // Serves until stopped or unmounted, or, asked by a test, until it goes; then
 // ends the held calls and what the kernel has queued, and unmounts.
 void serve(bool asked) {
@@ -213,7 +225,7 @@ void serve(bool asked) {
   ::fcntl(device, F_SETFL, ::fcntl(device, F_GETFL) | O_NONBLOCK);  // a request may be gone before it is read
   pollfd waits[2] = {{device, POLLIN, 0}, {asked ? STDIN_FILENO : -1, POLLIN, 0}};
   fuse_buf buffer{};
-  while (!stopped && !fuse_session_exited(session)) {
+  while (!stopped && !fuse_session_exited(session) && !(asked && testKilled())) {
     if (::poll(waits, 2, 1000) > 0) {  // at least once a second, for the calls held too long
       if (waits[0].revents && fuse_session_receive_buf(session, &buffer) > 0) fuse_session_process_buf(session, &buffer);
       if (waits[1].revents && !answer()) break;

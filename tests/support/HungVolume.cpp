@@ -5,11 +5,11 @@
 // threads of its own, dead by then, would leave it hanging for good. The
 // server, tavlo_hung_volume, ends when the test process goes, however that
 // goes: it is killed when the thread that started it ends, and it stops when
-// its standard input ends; and it fails a call held for 30 seconds, which
-// frees also a thread that started it and waits in one. It is started as a
-// program, not forked off the test process to go on serving: a fork of a
-// process with threads, Qt's among them, may safely do little more than
-// start a program.
+// its standard input ends, or when it finds the test process being killed
+// while that thread waits in a held call; and it fails a call held for 30
+// seconds. It is started as a program, not forked off the test process to go
+// on serving: a fork of a process with threads, Qt's among them, may safely
+// do little more than start a program.
 #include "support/HungVolume.h"
 
 #include <QDir>
