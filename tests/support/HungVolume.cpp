@@ -42,8 +42,7 @@ struct HungVolume::Served {
 
   // The number of calls of the kind that wait afterwards.
   int ask(const char* what, Call call, const QString& path) {
-    server.write(what + (" " + QByteArray::number(static_cast<int>(call))) +
-                 (path.isEmpty() ? QByteArray() : " " + QFile::encodeName(path)) + "\n");
+    server.write(QString("%1 %2 %3\n").arg(what, QString::number(static_cast<int>(call)), path).toLocal8Bit());
     return answer().toInt();
   }
 };
@@ -53,12 +52,11 @@ HungVolume::HungVolume() : served_(std::make_unique<Served>()) {}
 // Its input ended, the server fails the held calls, unmounts and ends; one
 // that was killed leaves a mount with nobody behind it.
 HungVolume::~HungVolume() {
-  QProcess& server = served_->server;
-  const QByteArray at = QFile::encodeName(server.arguments().value(0));
+  const QByteArray at = QFile::encodeName(served_->server.arguments().value(0));
   struct statfs found {};
-  server.closeWriteChannel();
-  server.waitForFinished(-1);
-  if (!at.isEmpty() && ::statfs(at.constData(), &found) != 0 && errno == ENOTCONN) ::umount2(at.constData(), MNT_DETACH);
+  served_->server.closeWriteChannel();
+  served_->server.waitForFinished(-1);
+  if (::statfs(at.constData(), &found) != 0 && errno == ENOTCONN) ::umount2(at.constData(), MNT_DETACH);
 }
 
 void HungVolume::keepMountsInThisProcess() {
@@ -82,12 +80,10 @@ void HungVolume::addFile(const QString& path, const QByteArray& bytes) {
 
 bool HungVolume::mount(const QString& mountPoint) {
   Served& s = *served_;
-  if (s.server.state() != QProcess::NotRunning)
-    s.whyNot = "it is mounted already";
-  else if (noMountsOfItsOwn && !noMountsOfItsOwn->empty())
-    s.whyNot = QString::fromStdString("this process has no mounts of its own: " + *noMountsOfItsOwn);
-  else
-    s.whyNot.clear();
+  s.whyNot = s.server.state() != QProcess::NotRunning ? "it is mounted already"
+             : noMountsOfItsOwn && !noMountsOfItsOwn->empty()
+                 ? QString::fromStdString("this process has no mounts of its own: " + *noMountsOfItsOwn)
+                 : QString();
   if (!s.whyNot.isEmpty()) return false;
   s.server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
   s.server.start(QFileInfo(QFile::symLinkTarget("/proc/self/exe")).dir().filePath("tavlo_hung_volume"),
