@@ -2,9 +2,12 @@
 
 // A FUSE volume mounted on a folder for one test, its files and folders held
 // in memory, read-only. Each kind of call into it can be held: while held,
-// such calls wait until released or until the volume goes. The kernel keeps
-// nothing of it, so every look-up, stat, open, read, listing and statfs
-// reaches it, also for a file read before. Mounting needs root and /dev/fuse.
+// such calls wait until released, until the volume goes, or for 30 seconds,
+// after which they fail. The kernel keeps nothing of it, so every look-up,
+// stat, open, read, listing and statfs reaches it, also for a file read
+// before. Mounting needs root and /dev/fuse. It is served by a process of its
+// own, tavlo_hung_volume beside the test program, which goes with the test
+// process however that goes. For the test's main thread only.
 
 #include <QByteArray>
 #include <QString>
@@ -27,14 +30,17 @@ class HungVolume {
   // where that fails, mount() says so. Without it, volumes join the caller's mounts.
   static void keepMountsInThisProcess();
 
-  // Paths are relative to the volume's root ("a/b"); the folders above are made too.
+  // Before mount(). Paths are relative to the volume's root ("a/b"); the folders above are made too.
   void addFolder(const QString& path);
   void addFile(const QString& path, const QByteArray& bytes);
 
-  bool mount(const QString& mountPoint);  // false, with whyNot(), when it cannot be mounted
+  // False, with whyNot(), when it cannot be mounted. The serving process is
+  // killed when the thread that started it ends.
+  bool mount(const QString& mountPoint);
   QString whyNot() const;
+  int server() const;  // the serving process, once mounted
 
-  // Holds this kind of call for the path ("." is the root), or for every path.
+  // Once mounted, holds this kind of call for the path ("." is the root), or for every path.
   void hold(Call call, const QString& path = {});
   // Lets the calls that hold kept (waiting and later) through; without a
   // path, every hold of the kind ends.

@@ -1,19 +1,19 @@
 // Each kind of call into a hung volume waits while held, also where the
 // kernel has answered it before, and other calls go on meanwhile; released,
-// it comes back with what it came for. A volume that goes ends the calls it
-// holds with an error, and with it any use of a file on it left open.
+// it comes back with what it came for. A volume that goes, or whose server
+// is killed, ends the calls it holds with an error, and with it any use of a
+// file on it left open.
 #include "support/HungVolume.h"
 
-#include <QFile>
+#include <QDir>
 #include <QTemporaryDir>
 
 #include <atomic>
 #include <chrono>
-#include <dirent.h>
+#include <csignal>
 #include <fcntl.h>
 #include <functional>
 #include <linux/magic.h>
-#include <set>
 #include <string>
 #include <sys/stat.h>
 #include <sys/vfs.h>
@@ -66,16 +66,10 @@ const struct HeldCallCase {
      photoBytes},
     {"listing of a folder", Call::List, "a",
      [](const std::string& root, int) -> std::string {
-       DIR* folder = ::opendir((root + "/a").c_str());
-       if (!folder) return "failed";
-       std::set<std::string> names;
-       while (const dirent* entry = ::readdir(folder)) names.insert(entry->d_name);
-       ::closedir(folder);
-       std::string all;
-       for (const std::string& name : names) all += name + " ";
-       return all;
+       const QStringList names = QDir(QString::fromStdString(root + "/a")).entryList(QDir::AllEntries | QDir::Hidden);
+       return names.isEmpty() ? "failed" : names.join(' ').toStdString();
      },
-     ". .. b photo.jpg "},
+     ". .. b photo.jpg"},
     {"statfs", Call::StatFs, "", [](const std::string& root, int) -> std::string { return isHungVolume(root) ? "hung volume" : "failed"; },
      "hung volume"},
 };
@@ -85,9 +79,12 @@ bool within10s(const std::function<bool()>& condition) {
   return condition();
 }
 
-// Makes each call once, then again on a thread of its own while held; ends
-// the hold by releasing it or by destroying the volume.
-void holdEachCall(bool destroy) {
+// How a hold ends.
+enum class End { Release, Destroy, KillServer };
+
+// Makes each call once, then again on a thread of its own while held, and
+// ends the hold.
+void holdEachCall(End end) {
   for (const HeldCallCase& c : heldCalls) {
     SCOPED_TRACE(c.label);
     QTemporaryDir folder;
@@ -110,14 +107,13 @@ void holdEachCall(bool destroy) {
     EXPECT_TRUE(within10s([&] { return volume->waiting(c.call) == 1; }));
     EXPECT_FALSE(done);
     EXPECT_EQ(statOf(root + "/other.txt"), "file of 5 bytes");
-    if (destroy)
-      volume.reset();
-    else
-      volume->release(c.call, c.heldPath);
+    if (end == End::Release) volume->release(c.call, c.heldPath);
+    if (end == End::Destroy) volume.reset();
+    if (end == End::KillServer) ::kill(volume->server(), volume->server() > 0 ? SIGKILL : 0);  // not the process group
     EXPECT_TRUE(within10s([&] { return done.load(); }));
     volume.reset();  // which would end the call, were it still held
     caller.join();
-    EXPECT_EQ(found, destroy ? "failed" : c.found);
+    EXPECT_EQ(found, end == End::Release ? c.found : "failed");
 
     char byte = 0;
     EXPECT_EQ(::pread(photo, &byte, 1, 0), -1);
@@ -126,8 +122,10 @@ void holdEachCall(bool destroy) {
   }
 }
 
-TEST(HungVolumeCalls, WaitWhileHeldAsOthersGoOnAndComeBackWhenReleased) { holdEachCall(false); }
+TEST(HungVolumeCalls, WaitWhileHeldAsOthersGoOnAndComeBackWhenReleased) { holdEachCall(End::Release); }
 
-TEST(HungVolumeCalls, HeldWhenTheVolumeGoesFailInsteadOfHanging) { holdEachCall(true); }
+TEST(HungVolumeCalls, HeldWhenTheVolumeGoesFailInsteadOfHanging) { holdEachCall(End::Destroy); }
+
+TEST(HungVolumeCalls, HeldWhenItsServerIsKilledFailInsteadOfHanging) { holdEachCall(End::KillServer); }
 
 }  // namespace
