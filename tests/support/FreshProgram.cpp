@@ -36,7 +36,7 @@ QString FreshProgram::settingsFile() const { return settingsHome.filePath(QStrin
 void FreshProgram::TearDown() {
   platform::discardAllForms();
   // What the test's windows left running ends before the next test.
-  QTest::qWaitFor([] { return platform::pendingContinuations() == 0; }, 20000);
+  settle();
   QDir::setCurrent(previousCurrentPath_);
 }
 
