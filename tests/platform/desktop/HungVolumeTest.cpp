@@ -1,11 +1,13 @@
-// Each kind of call into a hung volume waits while held, also where the
-// kernel has answered it before, and other calls go on meanwhile; released,
-// it comes back with what it came for. A volume that goes, or whose server
-// is killed, ends the calls it holds with an error, and with it any use of a
-// file on it left open.
+// The hung volume that the liveness tests hold calls on. They see their
+// stats, opens, reads and listings wait (HungVolume::waiting), and release
+// them; the mount table's test holds the root's stat and statfs, which it
+// cannot see wait, so those are shown held here. A held call comes back
+// once released; when the volume goes, or its server is killed, it fails at
+// once instead of hanging the test, and so does any use of a file on it left
+// open.
 #include "support/HungVolume.h"
 
-#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <atomic>
@@ -14,7 +16,6 @@
 #include <fcntl.h>
 #include <functional>
 #include <linux/magic.h>
-#include <string>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <thread>
@@ -25,107 +26,50 @@
 namespace {
 
 using Call = HungVolume::Call;
-const std::string photoBytes = "the photo's bytes";
-
-std::string statOf(const std::string& path) {
-  struct stat found {};
-  if (::stat(path.c_str(), &found) != 0) return "failed";
-  return S_ISDIR(found.st_mode) ? "folder" : "file of " + std::to_string(found.st_size) + " bytes";
-}
-
-bool isHungVolume(const std::string& path) {
-  struct statfs found {};
-  return ::statfs(path.c_str(), &found) == 0 && found.f_type == FUSE_SUPER_MAGIC;
-}
-
-// A call into the volume at root, with its photo open as photo: what it found, or "failed".
-using VolumeCall = std::string (*)(const std::string& root, int photo);
-
-const struct HeldCallCase {
-  const char* label;
-  Call call;
-  const char* heldPath;  // empty: every path
-  VolumeCall run;
-  std::string found;
-} heldCalls[] = {
-    {"stat of a file", Call::Stat, "a/photo.jpg", [](const std::string& root, int) { return statOf(root + "/a/photo.jpg"); },
-     "file of 17 bytes"},
-    {"stat of the root", Call::Stat, ".", [](const std::string& root, int) { return statOf(root); }, "folder"},
-    {"open", Call::Open, "a/photo.jpg",
-     [](const std::string& root, int) -> std::string {
-       const int fd = ::open((root + "/a/photo.jpg").c_str(), O_RDONLY | O_CLOEXEC);
-       return fd >= 0 && ::close(fd) == 0 ? "opened" : "failed";
-     },
-     "opened"},
-    {"read of bytes read before", Call::Read, "a/photo.jpg",
-     [](const std::string&, int photo) -> std::string {
-       char bytes[64];
-       const ssize_t count = ::pread(photo, bytes, sizeof bytes, 0);
-       return count < 0 ? "failed" : std::string(bytes, static_cast<size_t>(count));
-     },
-     photoBytes},
-    {"listing of a folder", Call::List, "a",
-     [](const std::string& root, int) -> std::string {
-       const QStringList names = QDir(QString::fromStdString(root + "/a")).entryList(QDir::AllEntries | QDir::Hidden);
-       return names.isEmpty() ? "failed" : names.join(' ').toStdString();
-     },
-     ". .. b photo.jpg"},
-    {"statfs", Call::StatFs, "", [](const std::string& root, int) -> std::string { return isHungVolume(root) ? "hung volume" : "failed"; },
-     "hung volume"},
-};
 
 bool within10s(const std::function<bool()>& condition) {
   for (int i = 0; i < 10000 && !condition(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   return condition();
 }
 
-// How a hold ends.
-enum class End { Release, Destroy, KillServer };
+TEST(HungVolume, AHeldCallWaitsUntilReleasedAndFailsAtOnceWhenTheVolumeOrItsServerGoes) {
+  enum class End { Release, Destroy, KillServer };
+  // Whether the call on the volume's root found what it came for.
+  const std::pair<Call, bool (*)(const char*)> calls[] = {
+      {Call::Stat, [](const char* root) { struct stat found {}; return ::stat(root, &found) == 0 && S_ISDIR(found.st_mode); }},
+      {Call::StatFs, [](const char* root) { struct statfs got {}; return ::statfs(root, &got) == 0 && got.f_type == FUSE_SUPER_MAGIC; }},
+  };
+  for (const End end : {End::Release, End::Destroy, End::KillServer}) {
+    for (const auto& [call, run] : calls) {
+      SCOPED_TRACE(testing::Message() << "call " << static_cast<int>(call) << ", end " << static_cast<int>(end));
+      QTemporaryDir folder;
+      const QByteArray root = QFile::encodeName(folder.path()), photo = root + "/photo.jpg";
+      auto volume = std::make_unique<HungVolume>();
+      volume->addFile("photo.jpg", "the photo's bytes");
+      if (!volume->mount(folder.path())) GTEST_SKIP() << "No FUSE volume to hold calls on: " << volume->whyNot().toStdString();
+      const int open = ::open(photo.constData(), O_RDONLY | O_CLOEXEC);
+      ASSERT_TRUE(run(root.constData()));
 
-// Makes each call once, then again on a thread of its own while held, and
-// ends the hold.
-void holdEachCall(End end) {
-  for (const HeldCallCase& c : heldCalls) {
-    SCOPED_TRACE(c.label);
-    QTemporaryDir folder;
-    const std::string root = QFile::encodeName(folder.path()).toStdString();
-    auto volume = std::make_unique<HungVolume>();
-    volume->addFile("a/photo.jpg", QByteArray::fromStdString(photoBytes));
-    volume->addFolder("a/b");
-    volume->addFile("other.txt", "other");
-    if (!volume->mount(folder.path())) GTEST_SKIP() << "No FUSE volume to hold calls on: " << volume->whyNot().toStdString();
-    const int photo = ::open((root + "/a/photo.jpg").c_str(), O_RDONLY | O_CLOEXEC);
-    EXPECT_EQ(c.run(root, photo), c.found);
+      volume->hold(call, ".");
+      std::atomic<int> found = -1;
+      std::thread caller([&] { found = run(root.constData()); });
+      EXPECT_TRUE(within10s([&] { return volume->waiting(call) == 1; }));
+      EXPECT_EQ(found.load(), -1);
+      struct stat other {};
+      EXPECT_EQ(::stat(photo.constData(), &other), 0) << "other calls go on";
+      if (end == End::Release) volume->release(call, ".");
+      if (end == End::Destroy) volume.reset();
+      if (end == End::KillServer) ::kill(volume->server(), volume->server() > 0 ? SIGKILL : 0);  // not the process group
+      EXPECT_TRUE(within10s([&] { return found.load() != -1; }));
+      volume.reset();  // which would end the call, were it still held
+      caller.join();
+      EXPECT_EQ(found.load(), end == End::Release ? 1 : 0);
 
-    volume->hold(c.call, c.heldPath);
-    std::atomic<bool> done = false;
-    std::string found;
-    std::thread caller([&] {
-      found = c.run(root, photo);
-      done = true;
-    });
-    EXPECT_TRUE(within10s([&] { return volume->waiting(c.call) == 1; }));
-    EXPECT_FALSE(done);
-    EXPECT_EQ(statOf(root + "/other.txt"), "file of 5 bytes");
-    if (end == End::Release) volume->release(c.call, c.heldPath);
-    if (end == End::Destroy) volume.reset();
-    if (end == End::KillServer) ::kill(volume->server(), volume->server() > 0 ? SIGKILL : 0);  // not the process group
-    EXPECT_TRUE(within10s([&] { return done.load(); }));
-    volume.reset();  // which would end the call, were it still held
-    caller.join();
-    EXPECT_EQ(found, end == End::Release ? c.found : "failed");
-
-    char byte = 0;
-    EXPECT_EQ(::pread(photo, &byte, 1, 0), -1);
-    EXPECT_FALSE(isHungVolume(root));
-    ::close(photo);
+      char byte = 0;
+      EXPECT_EQ(::pread(open, &byte, 1, 0), -1);
+      ::close(open);
+    }
   }
 }
-
-TEST(HungVolumeCalls, WaitWhileHeldAsOthersGoOnAndComeBackWhenReleased) { holdEachCall(End::Release); }
-
-TEST(HungVolumeCalls, HeldWhenTheVolumeGoesFailInsteadOfHanging) { holdEachCall(End::Destroy); }
-
-TEST(HungVolumeCalls, HeldWhenItsServerIsKilledFailInsteadOfHanging) { holdEachCall(End::KillServer); }
 
 }  // namespace
