@@ -136,7 +136,7 @@ TEST_F(PictureLoad, AHugeFileThatIsNoPictureIsJudgedByItsFirstBytes) {
 
 // Colour masks in a 56-byte header, with the alpha mask, as photo editors
 // write them, and in a 52-byte one, without: two by two, bottom row first.
-TEST_F(PictureLoad, BitmapColourMasksInTheHeaderGiveTheColours) {
+TEST_F(PictureLoad, BitmapColourMasksAndShortPalettesGiveTheColoursMeant) {
   QByteArray pixels, masks;
   for (const std::uint32_t pixel : {0xFFFF0000u, 0x8000FF00u, 0xFF0000FFu, 0u}) appendLittle32(pixels, pixel);
   for (const std::uint32_t mask : {0xFF0000u, 0xFF00u, 0xFFu, 0xFF000000u}) appendLittle32(masks, mask);
@@ -149,6 +149,15 @@ TEST_F(PictureLoad, BitmapColourMasksInTheHeaderGiveTheColours) {
     const QRgb topDown[] = {0xFF0000FF, 0, 0xFFFF0000, 0x8000FF00}, opaque = maskBytes == 12 ? 0xFF000000 : 0;
     for (int i = 0; i < 4; ++i) EXPECT_EQ(image.pixel(i % 2, i / 2), topDown[i] | opaque) << i;
   }
+  // Colour indexes past a short palette (as damaged compressed bitmaps leave
+  // them) are black, never what lies in memory after the palette.
+  QByteArray palette;
+  for (const std::uint32_t colour : {0xFFu, 0xFF0000u}) appendLittle32(palette, colour);  // blue, red
+  QByteArray shortPalette = bitmapFile(2, 1, 8, 0, QByteArray("\x01\xC8\0\0", 4), palette);
+  shortPalette[46] = 2;  // colours used
+  const QImage indexed = Picture::load(writeFile(QStringLiteral("short.bmp"), shortPalette)).image();
+  EXPECT_EQ(indexed.pixel(0, 0), 0xFFFF0000u);
+  EXPECT_EQ(indexed.pixel(1, 0), 0xFF000000u);
 }
 
 TEST_F(PictureLoad, IconShowsItsLargestEntryWhereverItStands) {
