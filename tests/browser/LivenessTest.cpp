@@ -8,7 +8,6 @@
 #include "startup/MODULE_Public.h"
 #include "support/HungVolume.h"
 
-#include <QBuffer>
 #include <QGuiApplication>
 
 #include <functional>
@@ -20,21 +19,13 @@ namespace {
 
 using Call = HungVolume::Call;
 
-QByteArray jpegOf(int width, int height) {
-  QImage image(width, height, QImage::Format_RGB32);
-  image.fill(Qt::darkGreen);
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  image.save(&buffer, "JPEG");
-  return bytes;
-}
-
 class Liveness : public BrowserTest {
  protected:
   void SetUp() override {
     BrowserTest::SetUp();
-    volume.addFile("pictures/slow.jpg", jpegOf(1200, 900));
-    volume.addFile("pictures/quick.jpg", jpegOf(60, 40));
+    makeFolder("served");
+    volume.addFile("pictures/slow.jpg", contentsOf(writePicture("served/slow.jpg", 1200, 900)));
+    volume.addFile("pictures/quick.jpg", contentsOf(writePicture("served/quick.jpg", 60, 40)));
     writePicture("local.jpg", 30, 20);
     if (!volume.mount(makeFolder("hung"))) GTEST_SKIP() << volume.whyNot().toStdString();
     hungFolder = pathOf("hung/pictures");
