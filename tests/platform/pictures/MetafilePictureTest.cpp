@@ -181,26 +181,6 @@ TEST_F(Metafiles, AHelperThatFailsToStartGivesNothing) {
   EXPECT_EQ(MetafileHelper::start(redQuarter(), pathOf(QStringLiteral("no such helper"))), nullptr);
 }
 
-TEST_F(Metafiles, AHelperThatDiesAfterReadingThePictureLeavesItWhite) {
-  // Ready, an extent of 100 by 50 units, then gone.
-  const QString helperPath = fakeHelper(
-      "head -c 8 >/dev/null; printf '\\001\\000\\000\\000\\000\\000\\000\\131\\100"
-      "\\000\\000\\000\\000\\000\\000\\111\\100'; exit 0");
-  auto helper = MetafileHelper::start(QByteArray(8, 'x'), helperPath, {2000, 500});
-  ASSERT_NE(helper, nullptr);
-  EXPECT_EQ(helper->drawingExtent(), QSizeF(100, 50));
-  EXPECT_TRUE(helper->render(QSize(100, 50), QRect(0, 0, 100, 50)).isNull());
-
-  platform::VectorPicture picture(std::move(helper));
-  QImage canvas(100, 50, QImage::Format_RGB32);
-  canvas.fill(Qt::black);
-  QPainter painter(&canvas);
-  picture.draw(painter, canvas.rect(), canvas.rect());
-  painter.end();
-  EXPECT_EQ(canvas.pixel(50, 25), White);
-  EXPECT_TRUE(picture.render(QSize(100, 50), QRect(0, 0, 100, 50)).isNull());
-}
-
 // A picture is shared by whoever shows it: a drawing given up while the
 // helper draws it is waited for all the same, so that the helper, which the
 // others still need, goes on drawing.
