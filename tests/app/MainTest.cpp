@@ -69,9 +69,4 @@ TEST_F(FreshProgram, APictureOnTheCommandLineOpensAloneInTheViewer) {
   EXPECT_FALSE(DefaultInstance<FORM_Tavlo>::exists());
 }
 
-TEST(JoinArguments, JoinsWithSingleBlanksAndKeepsEverythingElse) {
-  EXPECT_EQ(platform::joinArguments({}), QString());
-  EXPECT_EQ(platform::joinArguments({"\"quoted path\"", " padded ", "", "x"}), QString("\"quoted path\"  padded   x"));
-}
-
 }  // namespace
