@@ -120,19 +120,15 @@ TEST_F(Routing, EnterOpensTheSettingsTheBackgroundTheAboutBoxAndEscEndsTheProgra
       [](FORM_About& a) { QTest::mouseDClick(a.PICTURE_AboutIcon.widget(), Qt::LeftButton); },
   };
   for (const auto& close : ways) {
-    QStringList texts;
     bool closed = false;
     onceShown([] { return &DefaultInstance<FORM_About>::get(); }, [&] {
       FORM_About& about = DefaultInstance<FORM_About>::get();
-      texts = {about.caption(), about.LABEL_AboutName.caption(), about.LABEL_AboutProduct.caption(),
-               about.LABEL_AboutAuthor.caption()};
       about.BUTTON_AboutClose.setFocus();
       close(about);
       closed = !DefaultInstance<FORM_About>::exists();
       if (!closed) about.unload();
     });
     QTest::mouseDClick(&browser, Qt::LeftButton, {}, QPoint(5, 200));
-    EXPECT_EQ(texts, QStringList({"About Tavlo", "Tavlo 2.0.0", "Tavloer and Manager.", "Written by the Tavlo developers."}));
     EXPECT_TRUE(closed) << "way " << &close - ways;
   }
 
