@@ -31,21 +31,11 @@ void FreshProgram::SetUp() {
   platform::setSettingsFolder(settingsHome.path());
 }
 
-QString FreshProgram::settingsFile() const { return settingsHome.filePath(QStringLiteral("Tavlo/Tavlo.ini")); }
-
 void FreshProgram::TearDown() {
   platform::discardAllForms();
   // What the test's windows left running ends before the next test.
   settle();
   QDir::setCurrent(previousCurrentPath_);
-}
-
-QString FreshProgram::writeFile(const QString& name, const QByteArray& bytes) const {
-  const QString path = pathOf(name);
-  QFile file(path);
-  EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
-  file.write(bytes);
-  return path;
 }
 
 QString FreshProgram::writePicture(const QString& name, int width, int height) const {
@@ -59,11 +49,6 @@ QString FreshProgram::writePicture(const QString& name, int width, int height) c
   return path;
 }
 
-QString FreshProgram::makeFolder(const QString& name) const {
-  EXPECT_TRUE(folder.mkpath(name));
-  return pathOf(name);
-}
-
 void settle() {
   EXPECT_TRUE(QTest::qWaitFor([] { return platform::pendingContinuations() == 0; }, 10000))
       << platform::pendingContinuations() << " continuations still due";
@@ -71,8 +56,6 @@ void settle() {
 }
 
 QString withSeparator(const QString& folder) { return MODULE_Public::folderWithSeparator(folder); }
-
-QString testData(const QString& name) { return QStringLiteral(TAVLO_TEST_DATA "/") + name; }
 
 std::map<QString, QByteArray> FreshProgram::snapshot() const {
   std::map<QString, QByteArray> found;
@@ -83,9 +66,4 @@ std::map<QString, QByteArray> FreshProgram::snapshot() const {
     found[folder.relativeFilePath(path)] = it.fileInfo().isDir() ? QByteArray("(folder)") : contentsOf(path);
   }
   return found;
-}
-
-QByteArray contentsOf(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
