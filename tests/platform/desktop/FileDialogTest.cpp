@@ -5,9 +5,7 @@
 #include "support/FreshProgram.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QDialogButtonBox>
-#include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -91,21 +89,17 @@ class RealFileDialog : public FreshProgram {
   }
 };
 
-// Shown as asked; a name in a missing folder is refused; the extension is
-// added to a typed name before the question whether to replace the file.
-TEST_F(RealFileDialog, OpensAsAskedRefusesAMissingFolderAndAsksBeforeReplacing) {
+// Shown over its owner; a name in a missing folder is refused; the extension
+// is added to a typed name before the question whether to replace the file.
+// (What it shows is what Qt's dialog is given: Save As BMP checks the request.)
+TEST_F(RealFileDialog, OpensOverItsOwnerRefusesAMissingFolderAndAsksBeforeReplacing) {
   writeFile("old.bmp", "kept");
-  QStringList shown;
   const QWidget* parent = nullptr;
   QString missingText, replaceText;
   const QString chosen = run({
       {"QFileDialog",
        [&](QWidget* window) {
-         auto* dialog = static_cast<QFileDialog*>(window);
-         parent = dialog->parentWidget();
-         shown = {dialog->windowTitle(), dialog->directory().path(), dialog->findChild<QLineEdit*>("fileNameEdit")->text()};
-         auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
-         for (int i = 0; i < types->count(); ++i) shown.append(types->itemText(i));
+         parent = window->parentWidget();
          save(window, "missing/copy");
        }},
       {"QMessageBox", answer(QMessageBox::Ok, &missingText)},
@@ -114,7 +108,6 @@ TEST_F(RealFileDialog, OpensAsAskedRefusesAMissingFolderAndAsksBeforeReplacing) 
   });
   EXPECT_EQ(chosen, pathOf("old.bmp"));
   EXPECT_EQ(parent, &owner);
-  EXPECT_EQ(shown, QStringList({"Save As BMP", folder.path(), "photo.bmp", "Bitmap (*.BMP)"}));
   EXPECT_TRUE(missingText.contains(pathOf("missing"))) << missingText.toStdString();
   EXPECT_TRUE(replaceText.contains("old.bmp already exists")) << replaceText.toStdString();
 }
