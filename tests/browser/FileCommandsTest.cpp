@@ -15,7 +15,6 @@
 
 #include <functional>
 #include <grp.h>
-#include <sys/mount.h>
 #include <unistd.h>
 #include <vector>
 
@@ -173,9 +172,8 @@ TEST_F(FileCommands, DeleteMovesTheFileToTheTrashOrAsksBeforeDeletingForGood) {
     ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadGroup | QFile::WriteGroup));
   };
   const auto readOnly = [](const QString& path) { QFile::setPermissions(path, QFile::ReadOwner); };
-  const QByteArray noTrash = QFile::encodeName(makeFolder("tmpfs"));
-  const bool mounted = ::mount("tmpfs", noTrash.constData(), "tmpfs", 0, "size=4m") == 0;
-  const auto unmount = qScopeGuard([&] { ::umount2(noTrash.constData(), MNT_DETACH); });
+  const FullDisk noTrash(makeFolder("tmpfs"));  // a small tmpfs, not filled
+  const bool mounted = noTrash.mounted();
   const QString asked = message("Are you sure you wish to delete this file : photo.jpg", 36, "Tavlo : Confirm Delete");
   const QString forGood =
       message("This file cannot be moved to the trash. Delete it for good? : photo.jpg", 36, "Tavlo : Confirm Delete");
