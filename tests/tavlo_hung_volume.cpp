@@ -1,16 +1,19 @@
-// Serves a hung volume for a test (support/HungVolume.h): a FUSE volume,
-// read-only, its files kept in memory, whose kinds of call can be held. The
-// kernel keeps nothing of it, so every look-up, stat, open, read, listing and
-// statfs reaches it, also for a file read before.
-//   tavlo_hung_volume MOUNTPOINT [--file NAME=SOURCEFILE]...
-// prints "mounted" once it serves, or why not. It is killed when the thread
-// that started it ends, and takes requests on its standard input, a line
-// each, "hold|release|waiting KIND [PATH]" (KIND a number, in the order of
-// HungVolume::Call; no path: every path), answering each on its standard
-// output with the number of calls of that kind held then. It serves until
-// that input ends, or until the test process is being killed, and fails a
-// call held for 30 seconds, so that a test whose own thread waits in one
-// goes on to fail.
+// Serves a hung volume: a FUSE volume, read-only, its files and folders kept
+// in memory, whose kinds of call can be held. The kernel keeps nothing of it,
+// so every look-up, stat, open, read, listing and statfs reaches it, also for
+// a file read before. By hand, to run the program against it:
+//   tavlo_hung_volume MOUNTPOINT [--hold stat,open,read,list,statfs]
+//                     [--file NAME=SOURCEFILE]... [--folder NAME]...
+// holds the named kinds of call for every path, prints "mounted" once it
+// serves, and serves until SIGINT or SIGTERM; then held calls fail, and it
+// unmounts. For a test (support/HungVolume.h), with --asked-on-stdin, it is
+// killed when the thread that started it ends, and takes requests on its
+// standard input, a line each, "hold|release|waiting KIND [PATH]" (KIND a
+// number, in the order of HungVolume::Call; no path: every path), answering
+// each on its standard output with the number of calls of that kind held
+// then. It serves until that input ends too, or until the test process is
+// being killed, and fails a call held for 30 seconds, so that a test whose
+// own thread waits in one goes on to fail.
 //
 // One thread serves it all. A held call is not answered: its request waits,
 // with what answers it, until released, so any number of calls can wait.
@@ -23,6 +26,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringList>
 
 #include <fuse_lowlevel.h>
 
@@ -51,9 +55,10 @@ struct Held { Call call; std::string path; fuse_req_t request; std::function<voi
 std::vector<Node> nodes{{"", true, {}}};  // inode i + 1, for good
 std::vector<std::pair<Call, std::optional<std::string>>> holds;  // no path: every path
 std::vector<Held> held;
-Clock::duration heldAtMost = std::chrono::seconds(30);
+std::optional<Clock::duration> heldAtMost;  // none: for good
 const time_t made = std::time(nullptr);
 fuse_session* session = nullptr;
+volatile std::sig_atomic_t stopped = 0;  // by SIGINT or SIGTERM
 
 std::string relative(const QString& path) {
   const QString clean = QDir::cleanPath(path);
@@ -108,7 +113,7 @@ void serve(fuse_req_t request, Call call, const std::string& path, const std::fu
 // Answers, in the order they came, the calls no hold keeps any more; fails
 // those held too long.
 void answerFreed() {
-  const auto kept = [&](const Held& h) { return Clock::now() - h.since < heldAtMost; };
+  const auto kept = [&](const Held& h) { return !heldAtMost || Clock::now() - h.since < *heldAtMost; };
   const auto freed = std::stable_partition(held.begin(), held.end(), [&](const Held& h) { return isHeld(h.call, h.path) && kept(h); });
   for (auto h = freed; h != held.end(); ++h) kept(*h) ? h->answer() : void(fuse_reply_err(h->request, EIO));
   held.erase(freed, held.end());
@@ -213,14 +218,14 @@ bool testKilled() {
   return all.mid(all.indexOf("\nSigPnd:") + 8, 17).trimmed().toULongLong(nullptr, 16) & (1ULL << (SIGKILL - 1));
 }
 
-// Serves until unmounted or the test goes; then ends the held calls and
-// what the kernel has queued, and unmounts.
-void serve() {
+// Serves until stopped or unmounted, or, asked by a test, until it goes; then
+// ends the held calls and what the kernel has queued, and unmounts.
+void serve(bool asked) {
   const int device = fuse_session_fd(session);
   ::fcntl(device, F_SETFL, ::fcntl(device, F_GETFL) | O_NONBLOCK);  // a request may be gone before it is read
-  pollfd waits[2] = {{device, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
+  pollfd waits[2] = {{device, POLLIN, 0}, {asked ? STDIN_FILENO : -1, POLLIN, 0}};
   fuse_buf buffer{};
-  while (!fuse_session_exited(session) && !testKilled()) {
+  while (!stopped && !fuse_session_exited(session) && !(asked && testKilled())) {
     if (::poll(waits, 2, 1000) > 0) {  // at least once a second, for the calls held too long
       if (waits[0].revents && fuse_session_receive_buf(session, &buffer) > 0) fuse_session_process_buf(session, &buffer);
       if (waits[1].revents && !answer()) break;
@@ -237,23 +242,49 @@ void serve() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // when the thread that started it ends
-  std::string why = argc < 2 ? "usage: tavlo_hung_volume MOUNTPOINT [--file NAME=SOURCEFILE]..." : "";
-  for (int i = 2; i < argc && why.empty(); i += 2) {
-    const QString value = i + 1 < argc && argv[i] == std::string_view("--file") ? QString::fromLocal8Bit(argv[i + 1]) : "";
+  const QStringList kinds = {"stat", "open", "read", "list", "statfs"};  // in the order of HungVolume::Call
+  QString mountPoint, wrong;
+  bool asked = false;
+  for (int i = 1; i < argc && wrong.isEmpty(); ++i) {
+    const QString argument = QString::fromLocal8Bit(argv[i]);
+    const bool valued = QStringList({"--hold", "--file", "--folder"}).contains(argument) && i + 1 < argc;
+    const QString value = valued ? QString::fromLocal8Bit(argv[++i]) : QString();
     QFile source(value.section('=', 1));
-    if (value.contains('=') && source.open(QIODevice::ReadOnly))
+    if (argument == "--asked-on-stdin") {
+      asked = true;
+    } else if (mountPoint.isEmpty() && !argument.startsWith('-')) {
+      mountPoint = argument;
+    } else if (argument == "--folder" && valued) {
+      add(relative(value), true, {});
+    } else if (argument == "--file" && value.contains('=') && source.open(QIODevice::ReadOnly)) {
       add(relative(value.section('=', 0, 0)), false, source.readAll().toStdString());
-    else
-      why = "cannot use " + std::string(argv[i]) + (value.isEmpty() ? "" : " " + value.toStdString());
+    } else if (argument == "--hold" && valued) {
+      for (const QString& kind : value.split(',')) {
+        if (kinds.contains(kind))
+          ask("hold", static_cast<Call>(kinds.indexOf(kind)), {});
+        else
+          wrong = "no such call: " + kind;
+      }
+    } else {
+      wrong = "cannot use " + (argument + " " + value).trimmed() + (source.fileName().isEmpty() ? "" : ": " + source.errorString());
+    }
   }
-  if (why.empty()) why = mount(QString::fromLocal8Bit(argv[1]));
-  if (!why.empty()) {
-    std::printf("tavlo_hung_volume: %s\n", why.c_str());  // the test reads it as its reason
+  if (mountPoint.isEmpty() || !wrong.isEmpty()) {
+    std::fprintf(stderr,
+                 "%s\nusage: tavlo_hung_volume MOUNTPOINT [--hold stat,open,read,list,statfs] "
+                 "[--file NAME=SOURCEFILE]... [--folder NAME]...\n",
+                 qPrintable(wrong.isEmpty() ? "no mount point" : wrong));
+    return 2;
+  }
+  for (const int signal : {SIGINT, SIGTERM}) std::signal(signal, [](int) { stopped = 1; });
+  if (asked) ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // when the thread that started it ends
+  if (const std::string why = mount(mountPoint); !why.empty()) {
+    std::fprintf(asked ? stdout : stderr, "tavlo_hung_volume: %s\n", why.c_str());  // a test reads it as its reason
     return 1;
   }
   std::puts("mounted");
   std::fflush(stdout);
-  serve();
+  if (asked) heldAtMost = std::chrono::seconds(30);
+  serve(asked);
   return 0;
 }

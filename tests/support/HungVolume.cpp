@@ -70,6 +70,8 @@ void HungVolume::keepMountsInThisProcess() {
     failed("making them private");
 }
 
+void HungVolume::addFolder(const QString& path) { served_->arguments << "--folder" << path; }
+
 void HungVolume::addFile(const QString& path, const QByteArray& bytes) {
   QFile source(served_->files.filePath(QString::number(served_->arguments.size())));
   if (source.open(QIODevice::WriteOnly)) source.write(bytes);  // else the server says it is missing
@@ -85,7 +87,7 @@ bool HungVolume::mount(const QString& mountPoint) {
   if (!s.whyNot.isEmpty()) return false;
   s.server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
   s.server.start(QFileInfo(QFile::symLinkTarget("/proc/self/exe")).dir().filePath("tavlo_hung_volume"),
-                 QStringList{mountPoint} + s.arguments);
+                 QStringList{mountPoint, "--asked-on-stdin"} + s.arguments);
   const QByteArray mounted = s.answer();
   s.whyNot = mounted == "mounted" ? QString()
              : mounted.isEmpty()  ? s.server.program() + " did not serve: " + s.server.errorString()
