@@ -72,7 +72,7 @@ finish() {
 trap finish EXIT
 
 # The volume: one folder with a photo in it; every kind of call held.
-mkdir "$work/volume"
+mkdir "$work/volume" && : >"$work/volume.out"
 "$build/tavlo_hung_volume" "$work/volume" --hold stat,open,read,list,statfs --folder pictures \
   --file "pictures/photo.jpg=$(cd "$(dirname "$0")/.." && pwd)/tests/data/pillow_hopper.jpg" \
   >"$work/volume.out" 2>&1 &
