@@ -88,12 +88,21 @@ for _ in $(seq 200); do [[ -s "$work/display" ]] && break; sleep 0.05; done
 export DISPLAY=":$(head -n1 "$work/display")"
 unset WAYLAND_DISPLAY
 export QT_QPA_PLATFORM=xcb
-openbox --sm-disable >/dev/null 2>&1 &
-started+=($!)
-for _ in $(seq 200); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-  sleep 0.05
+# The server may say its number a moment before it lets clients in: a
+# window manager that could not connect is started again.
+managed() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+for _ in $(seq 5); do
+  openbox --sm-disable >/dev/null 2>&1 &
+  started+=($!)
+  for _ in $(seq 200); do
+    managed && break
+    kill -0 "${started[-1]}" 2>/dev/null || break
+    sleep 0.05
+  done
+  managed && break
+  sleep 0.2
 done
+managed || fail "openbox did not start"
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work/runtime"
 mkdir -p "$XDG_CONFIG_HOME/Tavlo" && mkdir -m 0700 "$XDG_RUNTIME_DIR"
 

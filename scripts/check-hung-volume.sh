@@ -98,13 +98,23 @@ for _ in $(seq 200); do [[ -s "$work/display" ]] && break; sleep 0.05; done
 export DISPLAY=":$(head -n1 "$work/display")"
 unset WAYLAND_DISPLAY
 export QT_QPA_PLATFORM=xcb
-openbox --sm-disable >/dev/null 2>&1 &
-window_manager=$!
-for _ in $(seq 200); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-  sleep 0.05
+# The server may say its number a moment before it lets clients in: a
+# window manager that could not connect is started again.
+managed() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+for _ in $(seq 5); do
+  openbox --sm-disable >"$work/openbox.out" 2>&1 &
+  window_manager=$!
+  for _ in $(seq 200); do
+    managed && break
+    kill -0 "$window_manager" 2>/dev/null || break
+    sleep 0.05
+  done
+  managed && break
+  end "$window_manager"
+  window_manager=""
+  sleep 0.2
 done
-xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' || fail "openbox did not start within 10 s"
+managed || fail "openbox did not start on $DISPLAY: $(cat "$work/openbox.out")"
 
 # A home of our own, whose settings start the browser in the volume's folder.
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work/runtime"
