@@ -681,8 +681,8 @@ void VolumeThatDoesNotAnswer(benchmark::State& state) {
   FORM_Tavlo& window = session.window();
   const QString local = photosFolder(), name = QStringLiteral("a24.jpg");
   const auto pause = [&](int milliseconds) { session.waitUntil([] { return false; }, milliseconds); };
-  std::vector<double> alone;
-  double frozen = 0, previewed = 0;
+  std::vector<double> alone, previewed;
+  double frozen = 0;
   int waiting = 0;
   std::string failed;
   for (auto _ : state) {
@@ -704,25 +704,36 @@ void VolumeThatDoesNotAnswer(benchmark::State& state) {
     window.Dir1.setPath(local);
     if (!session.waitUntil([&] { return window.File1.path() == local && window.File1.listCount() > 60; }, 10'000))
       failed = "the local folder was not listed";
-    QElapsedTimer timer;
-    timer.start();
-    session.click(name);
-    if (!session.waitUntil([&] { return session.shows(name); }, 30'000)) failed = "the local photo was not painted";
-    previewed = seconds(timer);
+    // The first click right away, the others after the pane is cleared,
+    // all with the calls still stuck (the settling clear() does would wait
+    // for them).
+    for (int round = 0; round < rounds() && failed.empty(); ++round) {
+      if (round > 0) {
+        window.File1.setListIndex(-1);
+        window.ClearPreview();
+        pause(100);
+      }
+      QElapsedTimer timer;
+      timer.start();
+      session.click(name);
+      if (!session.waitUntil([&] { return session.shows(name); }, 30'000)) failed = "the local photo was not painted";
+      previewed.push_back(seconds(timer));
+    }
     frozen = session.probe().disarm();
   }
   endStuckVolumes();
   session.waitUntil([] { return platform::pendingContinuations() == 0; }, 10'000);
   state.counters["frozen_ms"] = frozen * 1000;
-  state.counters["local_preview_s"] = previewed;
+  state.counters["local_preview_s"] = median(previewed);
   state.counters["alone_s"] = median(alone);
   table().push_back({"A volume that does not answer: enter a folder on it, click a file, choose it as the drive, "
                      "back to a local folder",
                      "longest block " + number("%.0f ms", frozen * 1000) + ", " + std::to_string(waiting) +
                          " threads stuck on it" + (failed.empty() ? "" : "; " + failed),
                      "", ""});
-  table().push_back({"Then click a local 24 MP photo, until the preview is painted", number("%.3f s", previewed),
-                     "nothing stuck " + number("%.3f s", median(alone)), number("%.2fx", previewed / median(alone))});
+  table().push_back({"Then click a local 24 MP photo, until the preview is painted", number("%.3f s", median(previewed)),
+                     "nothing stuck " + number("%.3f s", median(alone)),
+                     number("%.2fx", median(previewed) / median(alone))});
 }
 BENCHMARK(VolumeThatDoesNotAnswer)->Iterations(1)->Unit(benchmark::kMillisecond);
 
