@@ -87,6 +87,8 @@ DirListBox::DirListBox(QWidget* parent)
   tree_ = static_cast<QTreeWidget*>(widget());
   path_ = QDir::cleanPath(QDir::currentPath());
   Volumes::rememberFolder(path_);
+  // Where it is shows at once; the subfolders come when the folder is read.
+  show({});
   refresh();
 }
 
