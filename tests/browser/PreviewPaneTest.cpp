@@ -2,6 +2,7 @@
 // drawn afresh at every size, files that are no picture, and a burst of keys.
 
 #include "browser/BrowserDriver.h"
+#include "startup/MODULE_Public.h"
 #include "support/DrawnEmf.h"
 #include "support/FileKinds.h"
 #include "support/MetafileBytes.h"
@@ -51,8 +52,9 @@ TEST_F(PreviewPane, FitsAndCentresPicturesAsInTheWorkedExample) {
 }
 
 // An EMF of 100 by 50 mm, red over the second quarter across and down: the
-// preview draws it at the fitted size; the viewer opens it at its own size
-// and draws each zoom afresh, with sharp edges.
+// preview draws it at the fitted size; the right button (not the left) opens
+// the viewer at its own size, drawing each zoom afresh with sharp edges, and
+// closing it returns to the browser.
 TEST_F(PreviewPane, AMetafileIsDrawnAfreshAtEverySize) {
   constexpr QRgb Red = 0xFFFF0000, White = 0xFFFFFFFF;
   writeFile("drawn.emf", drawnEmf(QRect(0, 0, 10000, 5000), {{EmfShape::Kind::Rectangle, QRect(0, 0, 320, 160), White},
@@ -68,11 +70,15 @@ TEST_F(PreviewPane, AMetafileIsDrawnAfreshAtEverySize) {
   EXPECT_EQ(shownAt(0.6, 0.375) | 0xFF000000, White);
   EXPECT_EQ(shownAt(0.375, 0.7) | 0xFF000000, White);
 
+  QTest::mouseClick(browser.IMAGE_Preview.widget(), Qt::LeftButton, {}, QPoint(3, 3));
+  EXPECT_EQ(shownViewer(), nullptr) << "not by the left button";
   float shownWidth = 0;
+  std::int16_t flagWhileOpen = 0;
   QImage zoomed;
   onceShown(shownViewer, [&] {
     FORM_MiniTavlo& viewer = platform::DefaultInstance<FORM_MiniTavlo>::get();
     shownWidth = viewer.IMAGE_MiniPreview.width();
+    flagWhileOpen = MODULE_Public::ViewerFromBrowser;
     for (int click = 0; click < 3; ++click) QTest::mouseClick(viewer.IMAGE_MiniPreview.widget(), Qt::RightButton);
     // Eight times larger, as the viewer paints it once the tiles its first
     // paint lacked are drawn.
@@ -84,6 +90,9 @@ TEST_F(PreviewPane, AMetafileIsDrawnAfreshAtEverySize) {
   });
   QTest::mouseClick(browser.IMAGE_Preview.widget(), Qt::RightButton, {}, QPoint(3, 3));
   EXPECT_NEAR(shownWidth, 100 / 25.4 * 1440, 0.5);
+  EXPECT_EQ(flagWhileOpen, -1);
+  EXPECT_EQ(MODULE_Public::ViewerFromBrowser, 0);
+  EXPECT_TRUE(seams.processExit->exits.empty()) << "closing the viewer ends no program";
   const int row = zoomed.height() * 3 / 8;
   int blendedPixels = 0;
   for (int x = 0; x < zoomed.width(); ++x) {

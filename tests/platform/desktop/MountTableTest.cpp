@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <future>
+#include <tuple>
 
 namespace {
 
@@ -25,27 +26,20 @@ QByteArray mountLine(const char* mountPoint, const char* type, const char* optio
 TEST(MountTable, ListsTheBrowsableMountsRootFirstAndEachOnce) {
   const QStringList files = {"/etc/resolv.conf", "/etc/hostname"};
   const auto knownNotFolder = [&](const QString& path) { return files.contains(path); };
-  const struct {
-    const char* what;
-    QByteArray table;
-    QStringList expected;
-  } cases[] = {
+  const std::tuple<const char*, QByteArray, QStringList> cases[] = {
       {"pseudo file systems and system trees left out, media and network volumes kept",
        mountLine("/", "ext4") + mountLine("/proc", "proc") + mountLine("/sys/fs/cgroup", "cgroup2") +
-           mountLine("/dev/shm", "tmpfs") + mountLine("/run", "tmpfs") +
-           mountLine("/run/user/1000/gvfs", "fuse.gvfsd-fuse") + mountLine("/run/media/ann/USB", "vfat") +
-           mountLine("/boot/efi", "vfat") + mountLine("/snap/core/17", "squashfs") +
-           mountLine("/var/lib/docker", "ext4") + mountLine("/var/run/user", "tmpfs") +
-           mountLine("/mnt/ram", "ramfs") + mountLine("/mnt/cache", "tmpfs") + mountLine("/srv", "nfs4") +
-           mountLine("/home", "ext4"),
+           mountLine("/dev/shm", "tmpfs") + mountLine("/run", "tmpfs") + mountLine("/run/user/1000/gvfs", "fuse.gvfsd-fuse") +
+           mountLine("/run/media/ann/USB", "vfat") + mountLine("/boot/efi", "vfat") + mountLine("/snap/core/17", "squashfs") +
+           mountLine("/var/lib/docker", "ext4") + mountLine("/var/run/user", "tmpfs") + mountLine("/mnt/ram", "ramfs") +
+           mountLine("/mnt/cache", "tmpfs") + mountLine("/srv", "nfs4") + mountLine("/home", "ext4"),
        {"/", "/home", "/mnt/cache", "/run/media/ann/USB", "/srv"}},
       {"escapes decoded once; no root in the table",
        mountLine("/media/Photo\\040Disk", "ext4") + mountLine("/mnt/a\\011b\\012c\\134d", "ext4") +
            mountLine("/mnt/x\\134040", "ext4") + mountLine("/media/Gr\xc3\xbc\xc3\x9f" "e", "ext4"),
        {"/media/Grüße", "/media/Photo Disk", "/mnt/a\tb\nc\\d", "/mnt/x\\040"}},
       {"root first and mounts over mounts once, whatever the order",
-       mountLine("/data", "ext4") + mountLine("/", "overlay") + mountLine("/data", "xfs") +
-           mountLine("/Archive", "ext4"),
+       mountLine("/data", "ext4") + mountLine("/", "overlay") + mountLine("/data", "xfs") + mountLine("/Archive", "ext4"),
        {"/", "/Archive", "/data"}},
       {"files bind-mounted into a container",
        mountLine("/", "overlay") + mountLine("/etc/resolv.conf", "ext4") + mountLine("/etc/hostname", "ext4") +
@@ -56,15 +50,12 @@ TEST(MountTable, ListsTheBrowsableMountsRootFirstAndEachOnce) {
            "36 25 8:1 / /c rw,relatime -\n" + "36 25 8:1 / /d rw,relatime - \n" +
            "36 25 8:1 / /e rw,relatime shared:1 ext4 /dev/sda1 rw\n" + mountLine("relative", "ext4") + "\n",
        {"/a", "/b"}},
-      {"the first root an image leaves beside the real one", mountLine("/", "rootfs") + mountLine("/srv", "ext4"),
-       {"/srv"}},
+      {"the first root an image leaves beside the real one", mountLine("/", "rootfs") + mountLine("/srv", "ext4"), {"/srv"}},
       {"only pseudo file systems", mountLine("/proc", "proc") + mountLine("/sys", "sysfs"), {"/"}},
       {"no table", QByteArray(), {"/"}},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    EXPECT_EQ(platform::browsableMounts(c.table, knownNotFolder), c.expected);
-  }
+  for (const auto& [what, table, expected] : cases)
+    EXPECT_EQ(platform::browsableMounts(table, knownNotFolder), expected) << what;
 }
 
 // Only what is known not to be a folder; a FIFO is not opened.
@@ -74,20 +65,10 @@ TEST(MountTable, KnowsWhatIsNoFolderWithoutOpeningIt) {
   QFile file(temporary.filePath("hostname"));
   ASSERT_TRUE(file.open(QIODevice::WriteOnly));
   ASSERT_EQ(::mkfifo(QFile::encodeName(temporary.filePath("fifo")).constData(), 0600), 0);
-  const struct {
-    QString path;
-    bool notFolder;
-  } cases[] = {
-      {temporary.path(), false},
-      {file.fileName(), true},
-      {temporary.filePath("fifo"), true},
-      {temporary.filePath("gone"), true},
-      {file.fileName() + "/below", true},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.path.toStdString());
-    EXPECT_EQ(platform::knownNotFolder(c.path), c.notFolder);
-  }
+  const std::pair<QString, bool> cases[] = {{temporary.path(), false},           {file.fileName(), true},
+                                            {temporary.filePath("fifo"), true}, {temporary.filePath("gone"), true},
+                                            {file.fileName() + "/below", true}};
+  for (const auto& [path, notFolder] : cases) EXPECT_EQ(platform::knownNotFolder(path), notFolder) << path.toStdString();
 }
 
 // A volume whose statfs and stat never come back is listed all the same,

@@ -31,12 +31,10 @@ void waitFor(const std::atomic<bool>& flag) {
 }
 
 TEST(SharedWork, DoneOnceForEveryoneWhoAsksAndGivenUpOnlyWhenAllHave) {
-  const struct {
-    bool firstGivesUp, secondGivesUp;
-    bool givenUp;
-  } cases[] = {{false, false, false}, {true, false, false}, {false, true, false}, {true, true, true}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.firstGivesUp << c.secondGivesUp);
+  const std::pair<bool, bool> cases[] = {{false, false}, {true, false}, {false, true}, {true, true}};
+  for (const auto& [firstGivesUp, secondGivesUp] : cases) {
+    SCOPED_TRACE(testing::Message() << firstGivesUp << secondGivesUp);
+    const bool givenUp = firstGivesUp && secondGivesUp;
     platform::SharedWork<int, int> shared;
     std::atomic<int> made{0};
     std::atomic<bool> started{false}, finish{false}, sawGivenUp{false};
@@ -55,18 +53,18 @@ TEST(SharedWork, DoneOnceForEveryoneWhoAsksAndGivenUpOnlyWhenAllHave) {
     waitFor(started);
     std::thread waiting = ask(second);
     waitFor(second.joined);
-    if (c.firstGivesUp) first.cancel();
-    if (c.secondGivesUp) {
+    if (firstGivesUp) first.cancel();
+    if (secondGivesUp) {
       second.cancel();
       waiting.join();  // it leaves without waiting for the work
     }
-    if (!c.givenUp) finish = true;
+    if (!givenUp) finish = true;
     making.join();
     if (waiting.joinable()) waiting.join();
     EXPECT_EQ(made, 1);
-    EXPECT_EQ(sawGivenUp, c.givenUp);
-    EXPECT_EQ(second.got != nullptr, !c.secondGivesUp);
-    EXPECT_EQ(first.got != nullptr, !c.givenUp) << "the one who made it has it, unless it was given up";
+    EXPECT_EQ(sawGivenUp, givenUp);
+    EXPECT_EQ(second.got != nullptr, !secondGivesUp);
+    EXPECT_EQ(first.got != nullptr, !givenUp) << "the one who made it has it, unless it was given up";
   }
 }
 
