@@ -97,8 +97,6 @@ bool HungVolume::mount(const QString& mountPoint) {
 
 QString HungVolume::whyNot() const { return served_->whyNot; }
 
-int HungVolume::server() const { return static_cast<int>(served_->server.processId()); }
-
 void HungVolume::hold(Call call, const QString& path) { served_->ask("hold", call, path); }
 
 void HungVolume::release(Call call, const QString& path) { served_->ask("release", call, path); }

@@ -38,7 +38,6 @@ class HungVolume {
   // killed when the thread that started it ends.
   bool mount(const QString& mountPoint);
   QString whyNot() const;
-  int server() const;  // the serving process, once mounted
 
   // Once mounted, holds this kind of call for the path ("." is the root), or for every path.
   void hold(Call call, const QString& path = {});

@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <future>
+#include <thread>
 #include <tuple>
 
 namespace {
@@ -79,10 +80,15 @@ TEST(MountTable, ListsAVolumeThatDoesNotAnswerWithoutWaitingForIt) {
   if (!volume.mount(temporary.path())) GTEST_SKIP() << volume.whyNot().toStdString();
   volume.hold(HungVolume::Call::StatFs);
   volume.hold(HungVolume::Call::Stat);
+  const QByteArray root = QFile::encodeName(temporary.path());
+  auto held = std::async(std::launch::async, [&] { struct stat found {}; return ::stat(root.constData(), &found); });
+  for (int i = 0; i < 1000 && volume.waiting(HungVolume::Call::Stat) == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(volume.waiting(HungVolume::Call::Stat), 1) << "the volume holds the root's stat";
   auto listed = std::async(std::launch::async, [] { return platform::qtSeams().volumes->mountPaths(); });
   const bool answered = listed.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
   volume.release(HungVolume::Call::StatFs);
   volume.release(HungVolume::Call::Stat);
+  EXPECT_EQ(held.get(), 0);
   ASSERT_TRUE(answered);
   EXPECT_TRUE(listed.get().contains(QDir(temporary.path()).absolutePath()));
 }
