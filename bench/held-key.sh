@@ -65,6 +65,8 @@ fi
 
 work=$(mktemp -d)
 started=()
+# shellcheck source=../scripts/own-display.sh
+source "$(dirname "$0")/../scripts/own-display.sh"
 finish() {
   for ((i = ${#started[@]} - 1; i >= 0; i--)); do
     kill "${started[i]}" 2>/dev/null || continue
@@ -79,30 +81,8 @@ fail() {
   exit 1
 }
 
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-started+=($!)
-exec 3>&-
-for _ in $(seq 200); do [[ -s "$work/display" ]] && break; sleep 0.05; done
-[[ -s "$work/display" ]] || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$work/display")"
-unset WAYLAND_DISPLAY
-export QT_QPA_PLATFORM=xcb
-# The server may say its number a moment before it lets clients in: a
-# window manager that could not connect is started again.
-managed() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
-for _ in $(seq 5); do
-  openbox --sm-disable >/dev/null 2>&1 &
-  started+=($!)
-  for _ in $(seq 200); do
-    managed && break
-    kill -0 "${started[-1]}" 2>/dev/null || break
-    sleep 0.05
-  done
-  managed && break
-  sleep 0.2
-done
-managed || fail "openbox did not start"
+own_display "$work" || fail "$own_display_failure"
+started+=("${display_processes[@]}")
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work/runtime"
 mkdir -p "$XDG_CONFIG_HOME/Tavlo" && mkdir -m 0700 "$XDG_RUNTIME_DIR"
 

@@ -44,7 +44,9 @@ fi
 now() { echo $(($(date +%s%N) / 1000000)); }
 
 work=$(mktemp -d)
-volume_server="" program="" window_manager="" display_server=""
+volume_server="" program=""
+# shellcheck source=own-display.sh
+source "$(dirname "$0")/own-display.sh"
 # Ends one process: TERM, then KILL after 5 s. Only for processes that wait
 # on no held call: those are freed by ending the volume's server first.
 end() {
@@ -65,8 +67,7 @@ finish() {
   end "$volume_server"
   mountpoint -q "$work/volume" 2>/dev/null && umount -l "$work/volume" 2>/dev/null
   end "$program"
-  end "$window_manager"
-  end "$display_server"
+  for ((i = ${#display_processes[@]} - 1; i >= 0; i--)); do end "${display_processes[i]}"; done
   rm -rf --one-file-system "$work"
 }
 trap finish EXIT
@@ -89,32 +90,7 @@ if ! grep -q '^mounted$' "$work/volume.out"; then
 fi
 
 # A display of our own, with a window manager on it.
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-display_server=$!
-exec 3>&-
-for _ in $(seq 200); do [[ -s "$work/display" ]] && break; sleep 0.05; done
-[[ -s "$work/display" ]] || fail "Xvfb did not start within 10 s"
-export DISPLAY=":$(head -n1 "$work/display")"
-unset WAYLAND_DISPLAY
-export QT_QPA_PLATFORM=xcb
-# The server may say its number a moment before it lets clients in: a
-# window manager that could not connect is started again.
-managed() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
-for _ in $(seq 5); do
-  openbox --sm-disable >"$work/openbox.out" 2>&1 &
-  window_manager=$!
-  for _ in $(seq 200); do
-    managed && break
-    kill -0 "$window_manager" 2>/dev/null || break
-    sleep 0.05
-  done
-  managed && break
-  end "$window_manager"
-  window_manager=""
-  sleep 0.2
-done
-managed || fail "openbox did not start on $DISPLAY: $(cat "$work/openbox.out")"
+own_display "$work" || fail "$own_display_failure"
 
 # A home of our own, whose settings start the browser in the volume's folder.
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work/runtime"
