@@ -83,7 +83,7 @@ package: deps
 # UndefinedBehaviorSanitizer: the test programs and what they start (the
 # program itself for the install check), at -O1 with line tables. Any report
 # fails, also one from the metafile helper.
-SANITIZED_TARGETS = tavlo manual platform_tests startup_tests browser_tests dialogs_tests viewer_tests \
+SANITIZED_TARGETS = tavlo manual platform_tests startup_tests browser_tests dialogs_tests viewer_tests app_tests \
   tavlo-metafile-helper metafile_fuzzer raster_fuzzer
 test-sanitized: deps
 	@scripts/ensure-packages.sh clang-14 libclang-rt-14-dev
@@ -99,6 +99,16 @@ bench: deps
 	@cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DTAVLO_BUILD_TESTS=OFF -DTAVLO_BUILD_BENCHMARKS=ON >/dev/null
 	@cmake --build $(BUILD)-bench -j $(JOBS)
 	QT_QPA_PLATFORM=offscreen $(BUILD)-bench/tavlo_bench
+
+# Down held over 2,000 large photos in the real window on a virtual display,
+# against feh paging through the same folder; the photos are made once into
+# $(BUILD)-bench/held-key-pictures. Run it on a quiet machine.
+.PHONY: bench-held-key
+bench-held-key: deps
+	@scripts/ensure-packages.sh imagemagick feh openbox xdotool python3-xlib
+	@cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DTAVLO_BUILD_TESTS=OFF -DTAVLO_BUILD_BENCHMARKS=ON >/dev/null
+	@cmake --build $(BUILD)-bench -j $(JOBS) --target tavlo tavlo-metafile-helper
+	bench/held-key.sh $(BUILD)-bench
 
 # Fuzzes metafile loading, then raster picture loading, drawing and saving,
 # each with libFuzzer under AddressSanitizer and UndefinedBehaviorSanitizer

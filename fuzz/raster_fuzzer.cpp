@@ -43,13 +43,16 @@ QTemporaryDir& workFolder() {
 }
 
 // The part of the picture, shown in target, that a paint exposes: drawn on a
-// canvas the size of that part, as a widget's paint would.
+// canvas the size of that part, as a widget's paint would; and, when the
+// paint lacked a scaled copy, again once that is made.
 void paint(const Picture& picture, const QRect& target, const QRect& exposed) {
   QImage canvas(exposed.size(), QImage::Format_RGB32);
   canvas.fill(Qt::white);
   QPainter painter(&canvas);
   painter.translate(-exposed.topLeft());
   painter.setClipRect(exposed);
+  if (picture.draw(painter, target, exposed)) return;
+  picture.prepareDrawing(target.size(), exposed.translated(-target.topLeft()));
   picture.draw(painter, target, exposed);
 }
 

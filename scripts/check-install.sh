@@ -92,9 +92,11 @@ cp "$source/tests/data/metafiles/libgdiplus_test.wmf" "$work/drawing.wmf"
 "$usr/bin/tavlo" "$work/drawing.wmf" &
 started+=($!)
 viewer_window
-[[ -n $window && "$(process_of "$window")" == "${started[-1]}" ]] ||
+# The run goes on in a child of the started process (see LeavingProcess).
+run=$(process_of "$window")
+[[ -n $window && "$(ps -o ppid= -p "$run" 2>/dev/null | tr -d ' ')" == "${started[-1]}" ]] ||
   fail "the installed program did not open the viewer on a metafile"
-helper=$(for child in $(pgrep -P "${started[-1]}"); do readlink "/proc/$child/exe"; done)
+helper=$(for child in $(pgrep -P "$run"); do readlink "/proc/$child/exe"; done)
 [[ $helper == "$usr/libexec/tavlo/tavlo-metafile-helper" ]] || fail "the metafile was not drawn by the installed helper"
 # _NET_WM_ICON holds width, height and the pixels of each size in turn.
 icons=$(xprop -id "$window" -len 1000000 -f _NET_WM_ICON 32c _NET_WM_ICON | sed 's/.*= //' | tr -d ' ' | tr ',' '\n' |

@@ -12,6 +12,10 @@ packages=(
   libwmf-dev libemf2svg-dev libuemf-dev librsvg2-dev libemf-dev fonts-urw-base35
   # Installing, packaging and checking the installed program on a desktop.
   desktop-file-utils appstream dpkg-dev groff-base libglib2.0-bin xvfb x11-utils procps
+  # The FUSE volume whose calls the tests can hold.
+  libfuse3-dev fuse3
+  # A window manager and typed keys, for the program on such a volume.
+  openbox xdotool
 )
 # More packages, for a task that needs them, may be named as arguments.
 packages+=("$@")

@@ -5,6 +5,7 @@
 #include "ProgramInfo.h"
 #include "platform/desktop/ErrorHandling.h"
 #include "platform/desktop/FileOperations.h"
+#include "platform/desktop/LatestRequest.h"
 #include "platform/desktop/Screen.h"
 #include "platform/desktop/Seams.h"
 #include "startup/MODULE_Public.h"
@@ -28,25 +29,36 @@ void FORM_Tavlo::DeleteSelectedFile() {
   }
 
   QString path;
-  bool inTrash = false;
   step([&] { path = CurrentPath + File1.list(File1.listIndex()); });
-  step([&] { inTrash = MoveToTrash(path); });
-  if (!inTrash && !step.lastError()) {
-    // The file's volume has no trash: it goes for good only when the user says so.
-    int forGood = msgbox::No;
-    step([&] {
-      forGood = MsgBox(QStringLiteral("This file cannot be moved to the trash. Delete it for good? : ") + name,
-                       msgbox::YesNo + msgbox::Question, ProgramInfo::Name + QStringLiteral(" : Confirm Delete"));
-    });
-    if (forGood != msgbox::Yes) return;
-    step([&] { Kill(path); });
-  }
-  if (step.lastError()) {
+  // Into the trash off the window's thread; where the file's volume has no
+  // trash, it goes for good only when the user says so.
+  runInBackground(this, [path](const BackgroundWork&) { return MoveToTrash(path); },
+                  [this, path, name](Background<bool>& trashed) {
+                    bool inTrash = false;
+                    const auto error = runCatchingErrors([&] { inTrash = trashed.take(); });
+                    if (inTrash || error) return deleteDone(error);
+                    int forGood = msgbox::No;
+                    SkipFailingSteps asking;
+                    asking([&] {
+                      forGood = MsgBox(
+                          QStringLiteral("This file cannot be moved to the trash. Delete it for good? : ") + name,
+                          msgbox::YesNo + msgbox::Question, ProgramInfo::Name + QStringLiteral(" : Confirm Delete"));
+                    });
+                    if (forGood != msgbox::Yes) return;
+                    runInBackground(this, [path](const BackgroundWork&) { Kill(path); },
+                                    [this](Background<void>& killed) {
+                                      deleteDone(runCatchingErrors([&] { killed.take(); }));
+                                    });
+                  });
+}
+
+void FORM_Tavlo::deleteDone(const std::optional<RuntimeError>& error) {
+  if (error) {
     MsgBox(QStringLiteral("Could not delete file, the file may have READ/SYSTEM attributes."), msgbox::Critical,
            QStringLiteral("Error Deleting"));
     return;
   }
-
+  SkipFailingSteps step;
   step([&] { Screen::setMousePointer(Screen::Hourglass); });
   step([&] { repaint(); });
   step([&] { ClearPreview(); });

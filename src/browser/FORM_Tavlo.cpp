@@ -145,35 +145,28 @@ void FORM_Tavlo::Form_Unload(std::int16_t& /*cancel*/) {
   endProgram();
 }
 
+// The volume is checked, and its folder read, off the window's thread, under
+// the folder list's hourglass.
 void FORM_Tavlo::Drive1_Change() {
-  for (bool retry = true; retry;) {
-    retry = false;
-    withErrorHandler(
-        [&] {
-          Screen::setMousePointer(Screen::Hourglass);
-          Dir1.changeToDrive(Drive1.drive());
-          Screen::setMousePointer(Screen::DefaultPointer);
-        },
-        [&](const RuntimeError& error) {
-          if (error.number() == errors::DeviceUnavailable) {
-            const int answer = MsgBox(QStringLiteral("Drive ") + driveTextForMessage(Drive1.drive()) +
-                                          QStringLiteral(" not ready.  Please insert disk in drive."),
-                                      msgbox::RetryCancel + msgbox::Exclamation, QStringLiteral("Drive Error"));
-            if (answer == msgbox::Retry) {
-              retry = true;
-              return;
-            }
-          } else {
-            MsgBox(QStringLiteral("Error changing drive."), msgbox::OkOnly + msgbox::Exclamation,
-                   QStringLiteral("Drive Error"));
-          }
-          // Back to the drive of the folder still shown; that change runs
-          // this handler again, for a drive that works.
-          SkipFailingSteps step;
-          step([&] { Drive1.setDrive(Dir1.path()); });
-          Screen::setMousePointer(Screen::DefaultPointer);
-        });
+  Dir1.changeToDrive(Drive1.drive(), [this](const std::optional<RuntimeError>& error) {
+    if (error) driveFailed(*error);
+  });
+}
+
+void FORM_Tavlo::driveFailed(const RuntimeError& error) {
+  if (error.number() == errors::DeviceUnavailable) {
+    const int answer = MsgBox(QStringLiteral("Drive ") + driveTextForMessage(Drive1.drive()) +
+                                  QStringLiteral(" not ready.  Please insert disk in drive."),
+                              msgbox::RetryCancel + msgbox::Exclamation, QStringLiteral("Drive Error"));
+    if (answer == msgbox::Retry) return Drive1_Change();
+  } else {
+    MsgBox(QStringLiteral("Error changing drive."), msgbox::OkOnly + msgbox::Exclamation, QStringLiteral("Drive Error"));
   }
+  // Back to the drive of the folder still shown; that change runs
+  // Drive1_Change again, for a drive that works.
+  SkipFailingSteps step;
+  step([&] { Drive1.setDrive(Dir1.path()); });
+  Screen::setMousePointer(Screen::DefaultPointer);
 }
 
 void FORM_Tavlo::Dir1_Change() {
@@ -227,14 +220,20 @@ void FORM_Tavlo::File1_MouseDown(std::int16_t button, std::int16_t /*shift*/, fl
 
   QString path;
   step([&] { path = CurrentPath + File1.list(File1.listIndex()); });
-  step([&] { MENUOPT_Open.setEnabled(!MODULE_Win32Api::FindAssociatedProgram(path).isEmpty()); });
-  step([&] {
-    const bool previewed = IMAGE_Preview.picture().handle() != 0;
-    MENUOPT_FullSize.setEnabled(previewed);
-    MENUOPT_SaveBMP.setEnabled(previewed);
-  });
-  step([&] { MENU_FileListPopup.popup(); });
-  step([&] { repaint(); });
+  // Looking up the program may read the file's first bytes: off the window's
+  // thread. The menu shows once it is known.
+  popupLookup_.run([path](const BackgroundWork&) { return MODULE_Win32Api::FindAssociatedProgram(path); },
+                   [this](Background<QString>& program) {
+                     SkipFailingSteps menuStep;
+                     menuStep([&] { MENUOPT_Open.setEnabled(!program.take().isEmpty()); });
+                     menuStep([&] {
+                       const bool previewed = IMAGE_Preview.picture().handle() != 0;
+                       MENUOPT_FullSize.setEnabled(previewed);
+                       MENUOPT_SaveBMP.setEnabled(previewed);
+                     });
+                     menuStep([&] { MENU_FileListPopup.popup(); });
+                     menuStep([&] { repaint(); });
+                   });
 }
 
 void FORM_Tavlo::Form_KeyPress(std::int16_t& keyAscii) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/desktop/LatestRequest.h"
 #include "platform/forms/CheckBox.h"
 #include "platform/forms/ComboBox.h"
 #include "platform/forms/CommandButton.h"
@@ -12,11 +13,7 @@
 #include "platform/forms/PopupMenu.h"
 
 #include <cstdint>
-#include <memory>
-
-namespace platform {
-class BackgroundWork;
-}
+#include <optional>
 
 // The browser: drives, folders and the filtered files of a folder on the
 // left, the preview of the chosen file and the file commands on the right.
@@ -96,11 +93,22 @@ class FORM_Tavlo : public platform::Form {
   void layOutControls();
   void connectHandlers();
 
+  // The preview's steps after each read of the file, and its failure.
+  void previewMeasured(const QString& path, QSize box, std::int64_t length);
+  void previewLoaded(platform::Picture picture);
+  void previewDrawn(std::int32_t pixelWidth, std::int32_t pixelHeight);
+  void previewFailed();
+  template <class Step>
+  void previewStep(Step step);
   // A newer preview, or clearing the pane, supersedes the one in progress:
   // its work is cancelled and its result never reaches the controls.
-  std::uint64_t supersedePreview();
-  template <class Body>
-  auto previewStep(std::uint64_t request, Body body);
-  std::uint64_t previewRequest_ = 0;
-  std::shared_ptr<platform::BackgroundWork> previewWork_;
+  void supersedePreview();
+  platform::LatestRequest previewing_;
+
+  // The ends of the file commands, once their work on the disk is done.
+  void driveFailed(const platform::RuntimeError& error);
+  void fileCommandDone(const std::optional<platform::RuntimeError>& error, const QString& failed,
+                       const QString& title);
+  void deleteDone(const std::optional<platform::RuntimeError>& error);
+  platform::LatestRequest popupLookup_;
 };

@@ -4,6 +4,7 @@
 #include "browser/FORM_Tavlo.h"
 
 #include "platform/desktop/ErrorHandling.h"
+#include "platform/desktop/LatestRequest.h"
 #include "platform/desktop/MODULE_Win32Api.h"
 #include "startup/MODULE_Public.h"
 
@@ -20,11 +21,17 @@ void FORM_Tavlo::OpenSelectedFile() {
   if (!anySelected) return;
 
   QString file;
-  QString program;
   step([&] { file = MODULE_Public::CurrentPath + File1.list(File1.listIndex()); });
-  step([&] { program = FindAssociatedProgram(file); });
-  // No program for this type: nothing to do, and nothing to tell.
-  if (program.isEmpty()) return;
-  // The program gets the file, whatever its name holds, as its desktop entry says.
-  step([&] { ShellOpen(program, file); });
+  // Looking up the program may read the file's first bytes: off the window's thread.
+  platform::runInBackground(
+      this, [file](const platform::BackgroundWork&) { return FindAssociatedProgram(file); },
+      [file](platform::Background<QString>& found) {
+        platform::SkipFailingSteps opening;
+        QString program;
+        opening([&] { program = found.take(); });
+        // No program for this type: nothing to do, and nothing to tell.
+        if (program.isEmpty()) return;
+        // The program gets the file, whatever its name holds, as its desktop entry says.
+        opening([&] { ShellOpen(program, file); });
+      });
 }

@@ -5,6 +5,7 @@
 #include "ProgramInfo.h"
 #include "platform/desktop/ErrorHandling.h"
 #include "platform/desktop/FileOperations.h"
+#include "platform/desktop/LatestRequest.h"
 #include "platform/desktop/Screen.h"
 #include "platform/desktop/Seams.h"
 #include "platform/forms/Conversions.h"
@@ -44,13 +45,25 @@ void FORM_Tavlo::RenameSelectedFile() {
 
   step([&] { Screen::setMousePointer(Screen::Hourglass); });
   step([&] { repaint(); });
-  // An existing file of that name is never replaced. A refusal is told.
-  if (!step([&] { Name(CurrentPath + name, newPath); })) {
-    const QString reason = step.lastError()->reason();
+  // Renamed off the window's thread; an existing file of that name is never
+  // replaced, and a refusal is told.
+  runInBackground(
+      this, [oldPath = CurrentPath + name, newPath](const BackgroundWork&) { Name(oldPath, newPath); },
+      [this, name](Background<void>& renamed) {
+        fileCommandDone(runCatchingErrors([&] { renamed.take(); }), QStringLiteral("Could not rename file : ") + name,
+                        QStringLiteral("Error Renaming"));
+      });
+}
+
+// The end of a rename or a save: a refusal is told with the system's reason,
+// then the pane is cleared and the folder listed anew.
+void FORM_Tavlo::fileCommandDone(const std::optional<RuntimeError>& error, const QString& failed,
+                                 const QString& title) {
+  SkipFailingSteps step;
+  if (error) {
     step([&] {
       Screen::setMousePointer(Screen::DefaultPointer);
-      MsgBox(QStringLiteral("Could not rename file : ") + name + QStringLiteral("\n\n") + reason, msgbox::Critical,
-             QStringLiteral("Error Renaming"));
+      MsgBox(failed + QStringLiteral("\n\n") + error->reason(), msgbox::Critical, title);
     });
   }
   step([&] { ClearPreview(); });

@@ -4,27 +4,16 @@
 #include "browser/FORM_Tavlo.h"
 
 #include "platform/desktop/ErrorHandling.h"
+#include "platform/desktop/LatestRequest.h"
 #include "platform/desktop/MODULE_Dialog32.h"
 #include "platform/desktop/SafeWrite.h"
 #include "platform/desktop/Screen.h"
 #include "platform/desktop/Seams.h"
 #include "platform/forms/Conversions.h"
-#include "platform/forms/DoEvents.h"
 #include "platform/pictures/Picture.h"
 #include "startup/MODULE_Public.h"
 
 using namespace platform;
-
-namespace {
-
-// The preview may hold only a reduced copy: the whole picture is decoded off
-// the window's thread, which repaints and takes input meanwhile.
-void saveWholePicture(Picture picture, const QString& path) {
-  waitInBackground([picture](const BackgroundWork& work) { picture.decodeWhole(&work); });
-  picture.saveAsBitmap(path);
-}
-
-}  // namespace
 
 void FORM_Tavlo::SaveAsBitmap() {
   // A step that fails is skipped; the next one runs.
@@ -50,25 +39,23 @@ void FORM_Tavlo::SaveAsBitmap() {
   step([&] { Screen::setMousePointer(Screen::Hourglass); });
   step([&] { repaint(); });
 
-  // A bitmap file is copied as it is; any other picture is written anew. A
-  // write the system refuses is told.
-  const bool saved = step([&] {
+  // A bitmap file is copied as it is; any other picture is written anew,
+  // decoded whole first where the preview holds a reduced copy. Both off the
+  // window's thread; a write the system refuses is told.
+  std::function<void(const BackgroundWork&)> save;
+  const auto rowError = runCatchingErrors([&] {
     name = File1.list(File1.listIndex());
     if (name.right(3).toUpper() == QStringLiteral("BMP"))
-      FileCopy(MODULE_Public::CurrentPath + name, chosen);
+      save = [source = MODULE_Public::CurrentPath + name, chosen](const BackgroundWork&) { FileCopy(source, chosen); };
     else
-      saveWholePicture(IMAGE_Preview.picture(), chosen);
+      save = [picture = IMAGE_Preview.picture(), chosen](const BackgroundWork& work) {
+        picture.decodeWhole(&work);
+        picture.saveAsBitmap(chosen);
+      };
   });
-  if (!saved) {
-    const QString reason = step.lastError()->reason();
-    step([&] {
-      Screen::setMousePointer(Screen::DefaultPointer);
-      MsgBox(QStringLiteral("Could not save file : ") + chosen + QStringLiteral("\n\n") + reason, msgbox::Critical,
-             QStringLiteral("Error Saving"));
-    });
-  }
-
-  step([&] { ClearPreview(); });
-  step([&] { File1.refresh(); });
-  step([&] { Screen::setMousePointer(Screen::DefaultPointer); });
+  const QString failed = QStringLiteral("Could not save file : ") + chosen;
+  if (rowError) return fileCommandDone(rowError, failed, QStringLiteral("Error Saving"));
+  runInBackground(this, std::move(save), [this, failed](Background<void>& saved) {
+    fileCommandDone(runCatchingErrors([&] { saved.take(); }), failed, QStringLiteral("Error Saving"));
+  });
 }

@@ -9,10 +9,12 @@
 void FORM_Tavlo::ShowFullSize() {
   // Nothing to view while the preview holds no picture.
   if (IMAGE_Preview.picture().handle() == 0) return;
-  // Nor while the viewer is opening: it loads its picture letting events run.
+  // Nor while the viewer is open already.
   if (MODULE_Public::ViewerFromBrowser != 0) return;
   MODULE_Public::ViewerFromBrowser = -1;
-  platform::DefaultInstance<FORM_MiniTavlo>::get().showForm(platform::Form::Modality::Modal);
+  FORM_MiniTavlo& viewer = platform::DefaultInstance<FORM_MiniTavlo>::get();
+  viewer.PicturePath = MODULE_Public::CurrentPath + File1.list(File1.listIndex());
+  viewer.showForm(platform::Form::Modality::Modal);
   platform::DoEvents();
   MODULE_Public::ViewerFromBrowser = 0;
 }

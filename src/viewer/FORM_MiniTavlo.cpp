@@ -1,12 +1,10 @@
 #include "viewer/FORM_MiniTavlo.h"
 
-#include "browser/FORM_Tavlo.h"
-#include "platform/desktop/CommandLine.h"
 #include "platform/desktop/ErrorHandling.h"
 #include "platform/desktop/Screen.h"
 #include "platform/forms/Conversions.h"
 #include "platform/forms/DoEvents.h"
-#include "platform/forms/LoadPicture.h"
+#include "platform/pictures/Picture.h"
 #include "startup/MODULE_Public.h"
 
 using namespace platform;
@@ -34,47 +32,27 @@ FORM_MiniTavlo::FORM_MiniTavlo() {
   };
 }
 
-void FORM_MiniTavlo::Form_Load() {
-  const std::int32_t fitSize = toInt32(IMAGE_MiniPreview.width());
-  SkipFailingSteps step;
+// Opened from the browser, or for a command-line picture at its own size:
+// the picture at its own size; else fitted into the design square.
+bool FORM_MiniTavlo::fitView() const { return !ViewerFromBrowser && CommandFullSize != 1; }
 
-  if (ViewerFromBrowser) {
-    // The browser's current file, at its own size.
-    step([&] { Screen::setMousePointer(Screen::Hourglass); });
-    step([&] { IMAGE_MiniPreview.setStretch(false); });
-    step([&] {
-      const FORM_Tavlo& browser = DefaultInstance<FORM_Tavlo>::get();
-      IMAGE_MiniPreview.setPicture(LoadPicture(CurrentPath + browser.File1.list(browser.File1.listIndex())));
-    });
-    step([&] { DoEvents(); });
-  } else if (CommandFullSize == 1) {
-    // The command-line file, at its own size.
-    step([&] { Screen::setMousePointer(Screen::Hourglass); });
-    step([&] { IMAGE_MiniPreview.setStretch(false); });
-    step([&] { IMAGE_MiniPreview.setPicture(LoadPicture(Command())); });
-    step([&] { DoEvents(); });
-  } else {
-    // The command-line file, fitted into the design square.
-    SkipFailingSteps loading;
-    loading([&] { Screen::setMousePointer(Screen::Hourglass); });
-    loading([&] { IMAGE_MiniPreview.setPicture(LoadPicture(Command())); });
-    loading([&] { DoEvents(); });
-    if (!loading.lastError()) {
-      const double width = IMAGE_MiniPreview.width();
-      const double height = IMAGE_MiniPreview.height();
-      if (width <= fitSize && height <= fitSize) {
-        // Small enough: its own size.
-      } else if (width > height) {
-        step([&] { IMAGE_MiniPreview.setHeight(static_cast<float>(toInt32(height * fitSize / width))); });
-        step([&] { IMAGE_MiniPreview.setWidth(static_cast<float>(fitSize)); });
-        step([&] { IMAGE_MiniPreview.setStretch(true); });
-      } else {
-        step([&] { IMAGE_MiniPreview.setWidth(static_cast<float>(toInt32(width * fitSize / height))); });
-        step([&] { IMAGE_MiniPreview.setHeight(static_cast<float>(fitSize)); });
-        step([&] { IMAGE_MiniPreview.setStretch(true); });
-      }
-    }
-  }
+void FORM_MiniTavlo::Form_Load() {
+  fitSize_ = toInt32(IMAGE_MiniPreview.width());
+  SkipFailingSteps step;
+  step([&] { Screen::setMousePointer(Screen::Hourglass); });
+  if (!fitView()) step([&] { IMAGE_MiniPreview.setStretch(false); });
+  // The file is opened and decoded off the window's thread; the window
+  // appears once the picture is in.
+  loadingContinues();
+  loading_.run([path = PicturePath](const BackgroundWork& work) { return Picture::load(path, &work); },
+               [this](Background<Picture>& loaded) { pictureLoaded(loaded); });
+}
+
+void FORM_MiniTavlo::pictureLoaded(Background<Picture>& loaded) {
+  SkipFailingSteps step;
+  const bool gotPicture = step([&] { IMAGE_MiniPreview.setPicture(loaded.take()); });
+  step([&] { DoEvents(); });
+  if (fitView() && gotPicture) fitIntoDesignSquare(step);
 
   // Size the window to the picture, or lay out scroll bars when it does not fit.
   if (fitsOnScreen()) {
@@ -85,13 +63,31 @@ void FORM_MiniTavlo::Form_Load() {
     step([&] { ArrangeViewer(); });
   }
   // The picture's first drawing, as the window shows it, is made off the
-  // window's thread (a metafile's drawing can take long).
-  step([&] {
-    const Picture picture = IMAGE_MiniPreview.picture();
-    const QSize size = IMAGE_MiniPreview.pictureDevicePixels();
-    waitInBackground([picture, size](const BackgroundWork& work) { picture.prepareDrawing(size, &work); });
-  });
-  step([&] { Screen::setMousePointer(Screen::DefaultPointer); });
+  // window's thread too (a metafile's drawing can take long).
+  loading_.run(
+      [picture = IMAGE_MiniPreview.picture(), size = IMAGE_MiniPreview.pictureDevicePixels()](
+          const BackgroundWork& work) { picture.prepareDrawing(size, &work); },
+      [this](Background<void>&) {
+        Screen::setMousePointer(Screen::DefaultPointer);
+        loadingFinished();
+      });
+}
+
+// Scaled, keeping its proportions, so that its longer side is the square's.
+void FORM_MiniTavlo::fitIntoDesignSquare(SkipFailingSteps& step) {
+  const double width = IMAGE_MiniPreview.width();
+  const double height = IMAGE_MiniPreview.height();
+  if (width <= fitSize_ && height <= fitSize_) {
+    // Small enough: its own size.
+  } else if (width > height) {
+    step([&] { IMAGE_MiniPreview.setHeight(static_cast<float>(toInt32(height * fitSize_ / width))); });
+    step([&] { IMAGE_MiniPreview.setWidth(static_cast<float>(fitSize_)); });
+    step([&] { IMAGE_MiniPreview.setStretch(true); });
+  } else {
+    step([&] { IMAGE_MiniPreview.setWidth(static_cast<float>(toInt32(width * fitSize_ / height))); });
+    step([&] { IMAGE_MiniPreview.setHeight(static_cast<float>(fitSize_)); });
+    step([&] { IMAGE_MiniPreview.setStretch(true); });
+  }
 }
 
 bool FORM_MiniTavlo::fitsOnScreen() const {
@@ -204,6 +200,8 @@ void FORM_MiniTavlo::Form_KeyPress(std::int16_t& keyAscii) {
 }
 
 void FORM_MiniTavlo::Form_Unload(std::int16_t& /*cancel*/) {
+  // Closed while its picture loads: the load comes to nothing.
+  if (loading_.supersede()) Screen::setMousePointer(Screen::DefaultPointer);
   // A picture named on the command line was the whole run.
   if (IMAGE_MiniPreview.picture().handle() != 0 && !ViewerFromBrowser) endProgram();
 }

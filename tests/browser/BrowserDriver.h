@@ -49,6 +49,7 @@ class BrowserTest : public FreshProgram {
   static FORM_Tavlo& openBrowser() {
     FORM_Tavlo& browser = platform::DefaultInstance<FORM_Tavlo>::get();
     browser.showForm();
+    settle();
     return browser;
   }
 
@@ -57,6 +58,7 @@ class BrowserTest : public FreshProgram {
     FORM_Tavlo& browser = openBrowser();
     chooseFilter(browser, filter);
     browser.File1.refresh();
+    settle();
     clickRow(browser, name);
     return browser;
   }
@@ -92,6 +94,7 @@ class BrowserTest : public FreshProgram {
     ASSERT_TRUE(row.isValid()) << "no row " << name.toStdString();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.center());
     ASSERT_EQ(browser.File1.list(browser.File1.listIndex()), name);
+    settle();
   }
 
   // A double-click on the folder list's entry for the folder, or the key on it.
@@ -100,26 +103,32 @@ class BrowserTest : public FreshProgram {
     QTreeWidgetItemIterator entry(tree);
     while (*entry && (*entry)->data(0, Qt::UserRole).toString() != folder) ++entry;
     ASSERT_TRUE(*entry) << "no folder entry " << folder.toStdString();
-    if (key == Qt::Key_unknown) return QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(*entry).center());
-    tree->setCurrentItem(*entry);
-    QTest::keyClick(tree, key);
+    if (key == Qt::Key_unknown) {
+      QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(*entry).center());
+    } else {
+      tree->setCurrentItem(*entry);
+      QTest::keyClick(tree, key);
+    }
+    settle();
   }
 
-  // Opens the drop-down list and clicks the item.
-  static void chooseItem(QComboBox* combo, int index) {
+  // Opens the drop-down list and clicks the item; then, unless told not to,
+  // waits for what that starts.
+  static void chooseItem(QComboBox* combo, int index, bool settled = true) {
     combo->showPopup();
     QAbstractItemView* view = combo->view();
     const QRect item = view->visualRect(view->model()->index(index, combo->modelColumn()));
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, item.center());
+    if (settled) settle();
   }
 
   static void chooseFilter(FORM_Tavlo& browser, int index) { chooseItem(browser.COMBO_Filter.comboBox(), index); }
 
-  static void chooseDrive(FORM_Tavlo& browser, const QString& mountPath) {
+  static void chooseDrive(FORM_Tavlo& browser, const QString& mountPath, bool settled = true) {
     auto* combo = static_cast<QComboBox*>(browser.Drive1.widget());
     const int index = combo->findData(mountPath);
     ASSERT_GE(index, 0) << "no drive " << mountPath.toStdString();
-    chooseItem(combo, index);
+    chooseItem(combo, index, settled);
   }
 
   // The pane with no picture: the image control back on the whole box, the

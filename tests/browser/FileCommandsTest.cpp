@@ -15,7 +15,6 @@
 
 #include <functional>
 #include <grp.h>
-#include <sys/mount.h>
 #include <unistd.h>
 #include <vector>
 
@@ -68,8 +67,10 @@ TEST_F(FileCommands, EveryKindOfDesktopEntryGetsTheFileWholeAndNeverRunsIt) {
       const QString received = logs.filePath(file);
       qputenv("TAVLO_TEST_RECEIVED", QFile::encodeName(received));
       browser.File1.refresh();
+      settle();
       clickRow(browser, file);
       QTest::mouseClick(browser.BUTTON_Open.widget(), Qt::LeftButton);
+      settle();
       ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(received); }, 20000)) << "the program did not run";
       const QByteArrayList arguments = contentsOf(received).split('\0');
       const qsizetype at = e.before.size();
@@ -128,6 +129,7 @@ TEST_F(FileCommands, RenameMovesTheFileWhereTypedOrSaysWhyNot) {
     if (c.meanwhile) c.meanwhile();
     const auto before = snapshot();
     QTest::mouseClick(browser.BUTTON_Rename.widget(), Qt::LeftButton);
+    settle();
     QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
     ASSERT_EQ(seams.inputBox->calls.size(), 1u);
@@ -170,9 +172,8 @@ TEST_F(FileCommands, DeleteMovesTheFileToTheTrashOrAsksBeforeDeletingForGood) {
     ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadGroup | QFile::WriteGroup));
   };
   const auto readOnly = [](const QString& path) { QFile::setPermissions(path, QFile::ReadOwner); };
-  const QByteArray noTrash = QFile::encodeName(makeFolder("tmpfs"));
-  const bool mounted = ::mount("tmpfs", noTrash.constData(), "tmpfs", 0, "size=4m") == 0;
-  const auto unmount = qScopeGuard([&] { ::umount2(noTrash.constData(), MNT_DETACH); });
+  const FullDisk noTrash(makeFolder("tmpfs"));  // a small tmpfs, not filled
+  const bool mounted = noTrash.mounted();
   const QString asked = message("Are you sure you wish to delete this file : photo.jpg", 36, "Tavlo : Confirm Delete");
   const QString forGood =
       message("This file cannot be moved to the trash. Delete it for good? : photo.jpg", 36, "Tavlo : Confirm Delete");
@@ -207,6 +208,7 @@ TEST_F(FileCommands, DeleteMovesTheFileToTheTrashOrAsksBeforeDeletingForGood) {
     FORM_Tavlo& browser = openBrowser();
     if (browser.Dir1.path() != in) openFolder(browser, in);
     browser.File1.refresh();
+    settle();
     clickRow(browser, "photo.jpg");
     const QByteArray bytes = contentsOf(path);
     if (c.prepare) c.prepare(path);
@@ -215,6 +217,7 @@ TEST_F(FileCommands, DeleteMovesTheFileToTheTrashOrAsksBeforeDeletingForGood) {
     seams.messageBox->calls.clear();
     seams.messageBox->answers = {c.answer};
     QTest::mouseClick(browser.BUTTON_Delete.widget(), Qt::LeftButton);
+    settle();
 
     EXPECT_EQ(messagesShown(), c.shown);
     EXPECT_EQ(QFile::exists(path), there && c.end == Kept);
@@ -295,6 +298,7 @@ TEST_F(SaveAsBitmap, WritesTheBitmapWhereChosenOrSaysWhyAndChangesNothing) {
     seams.fileDialog->requests.clear();
     seams.fileDialog->answers = {c.target.isEmpty() ? QString() : "  " + pathOf(c.target) + "  "};  // blanks trimmed
     browser.SaveAsBitmap();
+    settle();
     QFile::setPermissions(pathOf("elsewhere"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
     ASSERT_EQ(seams.fileDialog->requests.size(), c.suggested ? 1u : 0u);

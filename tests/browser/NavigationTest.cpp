@@ -124,6 +124,7 @@ TEST_F(Navigation, EveryFilterHiddenOrFolderChangeListsAnewAndEmptiesThePreview)
     clickRow(browser, step.shown);
     EXPECT_NE(browser.IMAGE_Preview.picture().handle(), 0u);
     step.change(browser);
+    settle();
     EXPECT_EQ(rows(browser), step.rowsAfter);
     EXPECT_EQ(CurrentPath, browser.File1.path() + "/");
     expectEmptyPreview(browser);

@@ -2,12 +2,14 @@
 // drawn afresh at every size, files that are no picture, and a burst of keys.
 
 #include "browser/BrowserDriver.h"
+#include "startup/MODULE_Public.h"
 #include "support/DrawnEmf.h"
 #include "support/FileKinds.h"
 #include "support/MetafileBytes.h"
 #include "support/PictureBytes.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QImageWriter>
 #include <QKeyEvent>
 
@@ -49,49 +51,15 @@ TEST_F(PreviewPane, FitsAndCentresPicturesAsInTheWorkedExample) {
   }
 }
 
-TEST_F(PreviewPane, ShowsBitmapsWithAnAlphaMaskInTheirHeader) {
-  // A 56-byte header, as photo editors write it: opaque blue, and a
-  // transparent pixel bottom right that shows what lies behind.
-  QByteArray masks, pixels;
-  for (const std::uint32_t mask : {0xFF0000u, 0xFF00u, 0xFFu, 0xFF000000u}) appendLittle32(masks, mask);
-  for (const std::uint32_t pixel : {0xFF0000FFu, 0u, 0xFF0000FFu, 0xFF0000FFu}) appendLittle32(pixels, pixel);
-  writeFile(QStringLiteral("edited.bmp"), bitmapFile(2, 2, 32, 3, pixels, {}, masks));
-  FORM_Tavlo& browser = openBrowser();
-  clickRow(browser, QStringLiteral("edited.bmp"));
-  EXPECT_FALSE(browser.LABEL_NotImage.visible());
-  EXPECT_EQ(browser.LABEL_PixSize.caption(), QStringLiteral("2 x 2 pixels"));
-  const QImage shown = browser.IMAGE_Preview.widget()->grab().toImage();
-  EXPECT_EQ(shown.pixel(2, 2), 0xFF0000FFu);  // inside the border
-  EXPECT_EQ(shown.pixel(3, 3), browser.grab().toImage().pixel(2, 2));
-}
-
-// Colour indexes past a short palette (as damaged compressed bitmaps leave
-// them) show black, never what lies in memory after the palette.
-TEST_F(PreviewPane, ShowsIndexesPastThePaletteBlack) {
-  QByteArray palette;
-  for (const std::uint32_t colour : {0xFFu, 0xFF0000u}) appendLittle32(palette, colour);  // blue, red
-  QByteArray bitmap = bitmapFile(2, 1, 8, 0, QByteArray("\x01\xC8\0\0", 4), palette);
-  bitmap[46] = 2;  // colours used
-  writeFile(QStringLiteral("short.bmp"), bitmap);
-  FORM_Tavlo& browser = openBrowser();
-  clickRow(browser, QStringLiteral("short.bmp"));
-  const QImage shown = browser.IMAGE_Preview.widget()->grab().toImage();
-  EXPECT_EQ(shown.pixel(2, 2), 0xFFFF0000u);
-  EXPECT_EQ(shown.pixel(3, 2), 0xFF000000u);
-}
-
 // An EMF of 100 by 50 mm, red over the second quarter across and down: the
-// preview draws it at the fitted size; the viewer opens it at its own size
-// and draws each zoom afresh, with sharp edges.
+// preview draws it at the fitted size; the right button (not the left) opens
+// the viewer at its own size, drawing each zoom afresh with sharp edges, and
+// closing it returns to the browser.
 TEST_F(PreviewPane, AMetafileIsDrawnAfreshAtEverySize) {
   constexpr QRgb Red = 0xFFFF0000, White = 0xFFFFFFFF;
   writeFile("drawn.emf", drawnEmf(QRect(0, 0, 10000, 5000), {{EmfShape::Kind::Rectangle, QRect(0, 0, 320, 160), White},
                                                              {EmfShape::Kind::Rectangle, QRect(80, 40, 80, 40), Red}}));
-  // The same, with its description right after the header's fixed part.
-  writeFile("described.emf", withDescriptionAfterFixedHeader(contentsOf(pathOf("drawn.emf"))));
-  FORM_Tavlo& browser = browserOn("described.emf", 5);  // "*.wmf;*.emf"
-  EXPECT_EQ(browser.LABEL_PixSize.caption(), "378 x 189 pixels");
-  clickRow(browser, "drawn.emf");
+  FORM_Tavlo& browser = browserOn("drawn.emf", 5);  // "*.wmf;*.emf"
   EXPECT_EQ(browser.LABEL_PixSize.caption(), "378 x 189 pixels");
   EXPECT_EQ(browser.LABEL_FileSize.caption(), bytesText(pathOf("drawn.emf")));
   const QImage preview = browser.IMAGE_Preview.widget()->grab().toImage();
@@ -102,17 +70,29 @@ TEST_F(PreviewPane, AMetafileIsDrawnAfreshAtEverySize) {
   EXPECT_EQ(shownAt(0.6, 0.375) | 0xFF000000, White);
   EXPECT_EQ(shownAt(0.375, 0.7) | 0xFF000000, White);
 
+  QTest::mouseClick(browser.IMAGE_Preview.widget(), Qt::LeftButton, {}, QPoint(3, 3));
+  EXPECT_EQ(shownViewer(), nullptr) << "not by the left button";
   float shownWidth = 0;
+  std::int16_t flagWhileOpen = 0;
   QImage zoomed;
   onceShown(shownViewer, [&] {
     FORM_MiniTavlo& viewer = platform::DefaultInstance<FORM_MiniTavlo>::get();
     shownWidth = viewer.IMAGE_MiniPreview.width();
+    flagWhileOpen = MODULE_Public::ViewerFromBrowser;
     for (int click = 0; click < 3; ++click) QTest::mouseClick(viewer.IMAGE_MiniPreview.widget(), Qt::RightButton);
-    zoomed = viewer.IMAGE_MiniPreview.widget()->grab().toImage();  // eight times larger, as the viewer paints it
+    // Eight times larger, as the viewer paints it once the tiles its first
+    // paint lacked are drawn.
+    const QImage first = viewer.IMAGE_MiniPreview.widget()->grab().toImage();
+    EXPECT_EQ(first.pixel(first.width() * 3 / 8, first.height() * 3 / 8) | 0xFF000000, White) << "not drawn yet";
+    settle();
+    zoomed = viewer.IMAGE_MiniPreview.widget()->grab().toImage();
     viewer.unload();
   });
   QTest::mouseClick(browser.IMAGE_Preview.widget(), Qt::RightButton, {}, QPoint(3, 3));
   EXPECT_NEAR(shownWidth, 100 / 25.4 * 1440, 0.5);
+  EXPECT_EQ(flagWhileOpen, -1);
+  EXPECT_EQ(MODULE_Public::ViewerFromBrowser, 0);
+  EXPECT_TRUE(seams.processExit->exits.empty()) << "closing the viewer ends no program";
   const int row = zoomed.height() * 3 / 8;
   int blendedPixels = 0;
   for (int x = 0; x < zoomed.width(); ++x) {
@@ -194,10 +174,15 @@ struct PaintLog : QObject {
   std::vector<Paint> paints;
 };
 
+// Open files of the process.
+int openFiles() { return static_cast<int>(QDir(QStringLiteral("/proc/self/fd")).count()); }
+
 // Holding Down: the keys come faster than the pictures decode and queue up.
 // Each newer row supersedes the preview in progress, its size shown under
 // the hourglass before its picture is decoded; at rest the last row is
 // highlighted, current and previewed, and no superseded picture ever showed.
+// Each key's handler returns before the next runs (none runs inside
+// another, however many keys wait), and superseded previews keep no file open.
 TEST_F(PreviewPane, ABurstOfKeysEndsOnTheLastRowWithNoSupersededPictureShown) {
   QStringList names;
   for (int i = 0; i < 10; ++i) names.append(writePicture(QStringLiteral("p0%1.jpg").arg(i), 1600, 1200));
@@ -209,6 +194,15 @@ TEST_F(PreviewPane, ABurstOfKeysEndsOnTheLastRowWithNoSupersededPictureShown) {
   const int last = static_cast<int>(names.size()) - 1;
 
   PaintLog log(browser);
+  int depth = 0, deepest = 0, mostFiles = 0;
+  const int filesBefore = openFiles();
+  const platform::Event click = browser.File1.Click;
+  browser.File1.Click = [&] {
+    deepest = std::max(deepest, ++depth);
+    mostFiles = std::max(mostFiles, openFiles());
+    click();
+    --depth;
+  };
   for (int key = 0; key < last; ++key) {
     QCoreApplication::postEvent(browser.File1.listWidget(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier));
     QCoreApplication::postEvent(browser.File1.listWidget(), new QKeyEvent(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier));
@@ -216,6 +210,8 @@ TEST_F(PreviewPane, ABurstOfKeysEndsOnTheLastRowWithNoSupersededPictureShown) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return browser.LABEL_PixSize.caption() == QStringLiteral("1200 x 300 pixels"); }));
   QCoreApplication::processEvents();
 
+  EXPECT_EQ(deepest, 1);
+  EXPECT_LE(mostFiles - filesBefore, 4);
   EXPECT_EQ(browser.File1.listIndex(), last);
   for (int row = 0; row <= last; ++row) EXPECT_EQ(browser.File1.selected(row), row == last) << row;
   EXPECT_EQ(browser.LABEL_FileSize.caption(), bytesText(names.back()));

@@ -22,17 +22,21 @@ class Routing : public BrowserTest {
   static QString popupOn(FORM_Tavlo& browser, const QString& row, Qt::MouseButton button,
                          platform::PopupMenu::Item* choose = nullptr) {
     QString items;
-    QTimer::singleShot(0, [&] {
+    QTimer menuShown;
+    QObject::connect(&menuShown, &QTimer::timeout, [&] {
       QMenu* menu = browser.MENU_FileListPopup.menu();
+      if (!menu->isVisible()) return;
+      menuShown.stop();
       const platform::PopupMenu::Item* all[] = {&browser.MENUOPT_Open, &browser.MENUOPT_FullSize, &browser.MENUOPT_Rename,
                                                 &browser.MENUOPT_Delete, &browser.MENUOPT_SaveBMP};
-      for (int i = 0; i < 5 && menu->isVisible(); ++i) items += all[i]->enabled() ? QLatin1Char("OFRDS"[i]) : QLatin1Char('-');
+      for (int i = 0; i < 5; ++i) items += all[i]->enabled() ? QLatin1Char("OFRDS"[i]) : QLatin1Char('-');
       menu->close();
       if (choose) choose->choose();
     });
+    menuShown.start(0);
     QTest::mouseClick(browser.File1.listWidget()->viewport(), button, {},
                       row.isEmpty() ? QPoint(5, 5) : rowRect(browser, row).center());
-    QCoreApplication::processEvents();
+    settle();
     return items;
   }
 };
@@ -66,6 +70,7 @@ TEST_F(Routing, EveryRouteReachesTheCommandForTheCurrentRow) {
     SCOPED_TRACE(&open - opens);
     seams.programStart->starts.clear();
     open();
+    settle();
     ASSERT_EQ(seams.programStart->starts.size(), 1u);
     EXPECT_EQ(seams.programStart->starts[0].program, testDesktop().viewer);
     EXPECT_EQ(seams.programStart->starts[0].parameters, pathOf("photo.jpg"));
@@ -115,19 +120,15 @@ TEST_F(Routing, EnterOpensTheSettingsTheBackgroundTheAboutBoxAndEscEndsTheProgra
       [](FORM_About& a) { QTest::mouseDClick(a.PICTURE_AboutIcon.widget(), Qt::LeftButton); },
   };
   for (const auto& close : ways) {
-    QStringList texts;
     bool closed = false;
     onceShown([] { return &DefaultInstance<FORM_About>::get(); }, [&] {
       FORM_About& about = DefaultInstance<FORM_About>::get();
-      texts = {about.caption(), about.LABEL_AboutName.caption(), about.LABEL_AboutProduct.caption(),
-               about.LABEL_AboutAuthor.caption()};
       about.BUTTON_AboutClose.setFocus();
       close(about);
       closed = !DefaultInstance<FORM_About>::exists();
       if (!closed) about.unload();
     });
     QTest::mouseDClick(&browser, Qt::LeftButton, {}, QPoint(5, 200));
-    EXPECT_EQ(texts, QStringList({"About Tavlo", "Tavlo 2.0.0", "Tavloer and Manager.", "Written by the Tavlo developers."}));
     EXPECT_TRUE(closed) << "way " << &close - ways;
   }
 

@@ -3,7 +3,7 @@
 #include "platform/desktop/CommandLine.h"
 #include "platform/desktop/RuntimeError.h"
 #include "platform/desktop/SettingsStore.h"
-#include "startup/MODULE_Command.h"
+#include "app/MODULE_Command.h"
 #include "startup/MODULE_Public.h"
 #include "support/FreshProgram.h"
 
@@ -37,6 +37,7 @@ class Settings : public FreshProgram {
     resetToProcessStart();
     platform::setCommandLine(QString());
     MODULE_Command::Main();
+    settle();
   }
 
   FORM_Tavlo& browser() { return DefaultInstance<FORM_Tavlo>::get(); }
@@ -116,6 +117,7 @@ TEST_F(Settings, WhatIsReadDependsOnRememberAndStopsAtTheFirstBadValue) {
 TEST_F(Settings, RememberedChoicesComeBackInTheNextRun) {
   startRun();
   browser().Dir1.setPath(makeFolder("pictures"));
+  settle();
   applyInDialog([](FORM_Settings& d) {
     d.CHECK_ConfirmDelete.setValue(0);
     d.CHECK_CommandFullSize.setValue(0);
@@ -127,6 +129,7 @@ TEST_F(Settings, RememberedChoicesComeBackInTheNextRun) {
 
   const QString later = makeFolder("later");
   browser().Dir1.setPath(later);
+  settle();
   browser().COMBO_Filter.setListIndex(4);
   browser().CHECK_Hidden.setValue(1);
   browser().close();

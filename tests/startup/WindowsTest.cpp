@@ -1,15 +1,12 @@
-// What the windows give the person: captions whole in their controls, and
-// names a screen reader announces. (Their icon is checked on the installed
-// program's window, by scripts/check-install.sh.)
+// Captions whole in their controls. (The windows' icon is checked on the
+// installed program's window, by scripts/check-install.sh.)
 
 #include "browser/FORM_Tavlo.h"
 #include "dialogs/FORM_About.h"
 #include "dialogs/FORM_Settings.h"
 #include "support/FreshProgram.h"
 
-#include <QAccessible>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QLabel>
 #include <QRadioButton>
 #include <QStyleOptionButton>
@@ -54,21 +51,6 @@ TEST_F(FreshProgram, EveryCaptionFitsItsControlAtTheProgramsFont) {
   }
   // The browser's (its size labels are empty until a preview), the settings dialog's, the about box's.
   EXPECT_EQ(measured, 3 + 7 + 4);
-}
-
-TEST_F(FreshProgram, ScreenReadersAnnounceTheBrowsersPictureButtonsListsAndPreview) {
-  FORM_Tavlo& b = DefaultInstance<FORM_Tavlo>::get();
-  const std::pair<const platform::Control*, const char*> named[] = {
-      {&b.BUTTON_Open, "Open"},   {&b.BUTTON_Fullsize, "Full Size"}, {&b.BUTTON_Rename, "Rename"},
-      {&b.BUTTON_Delete, "Delete"}, {&b.Drive1, "Volumes"},          {&b.Dir1, "Folders"},
-      {&b.COMBO_Filter, "File Types"}, {&b.File1, "Files"},         {&b.IMAGE_Preview, "Preview"}};
-  for (const auto& [control, name] : named) {
-    const QAccessibleInterface* announced = QAccessible::queryAccessibleInterface(control->widget());
-    ASSERT_NE(announced, nullptr) << name;
-    // Qt names a combo box on Linux by its text; its description says what it is.
-    const auto said = qobject_cast<QComboBox*>(control->widget()) ? QAccessible::Description : QAccessible::Name;
-    EXPECT_EQ(announced->text(said), QString::fromLatin1(name));
-  }
 }
 
 }  // namespace

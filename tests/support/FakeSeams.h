@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/desktop/RuntimeError.h"
 #include "platform/desktop/Seams.h"
 
 #include <QString>
@@ -9,11 +10,21 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <utility>
 #include <vector>
 
 // Scripted stand-ins for the seams: each records what it was asked and
 // answers from a script, so that tests assert the exact texts.
 namespace fakes {
+
+// The next scripted answer; once they are used up, the given one.
+template <class Answer>
+Answer next(std::deque<Answer>& answers, Answer whenUsedUp) {
+  if (answers.empty()) return whenUsedUp;
+  Answer answer = std::move(answers.front());
+  answers.pop_front();
+  return answer;
+}
 
 struct MessageBoxCall {
   QString prompt;
@@ -23,7 +34,11 @@ struct MessageBoxCall {
 
 class MessageBox final : public platform::MessageBoxSeam {
  public:
-  int show(const QString& prompt, int style, const QString& title) override;
+  int show(const QString& prompt, int style, const QString& title) override {
+    calls.push_back({prompt, style, title});
+    if (meanwhile) meanwhile();
+    return next(answers, int{platform::msgbox::Ok});
+  }
   // Answers given in turn; once used up, every box answers 1 (OK).
   std::deque<int> answers;
   std::vector<MessageBoxCall> calls;
@@ -37,7 +52,10 @@ struct InputBoxCall {
 
 class InputBox final : public platform::InputBoxSeam {
  public:
-  QString ask(const QString& prompt, const QString& title, const QString& defaultText) override;
+  QString ask(const QString& prompt, const QString& title, const QString& defaultText) override {
+    calls.push_back({prompt, title, defaultText});
+    return next(answers, QString());
+  }
   // Texts typed in turn; once used up, the box is cancelled (empty text).
   std::deque<QString> answers;
   std::vector<InputBoxCall> calls;
@@ -57,8 +75,11 @@ class ScreenMetrics final : public platform::ScreenMetricsSeam {
 // Volumes by mount path; a volume can be made to fail with an errno.
 class Volumes final : public platform::VolumesSeam {
  public:
-  QStringList mountPaths() override;
-  int probe(const QString& mountPath) override;
+  QStringList mountPaths() override {
+    if (listingError != 0) platform::raise(listingError);
+    return mounts;
+  }
+  int probe(const QString& mountPath) override { return failures.contains(mountPath) ? failures.at(mountPath) : 0; }
   QStringList mounts{QStringLiteral("/")};
   std::map<QString, int> failures;
   // When not 0, listing the volumes raises this run-time error.
@@ -86,7 +107,10 @@ class ProgramStart final : public platform::ProgramStartSeam {
 
 class FileDialog final : public platform::FileDialogSeam {
  public:
-  QString show(const platform::FileDialogRequest& request) override;
+  QString show(const platform::FileDialogRequest& request) override {
+    requests.push_back(request);
+    return next(answers, QString());
+  }
   // Paths chosen in turn; once used up, the dialog is cancelled (empty text).
   std::deque<QString> answers;
   std::vector<platform::FileDialogRequest> requests;
@@ -103,6 +127,11 @@ struct Installed {
 };
 
 // Installs a fresh set of fakes and returns them.
-Installed install();
+inline Installed install() {
+  Installed fakes;
+  platform::installSeams(platform::Seams{fakes.messageBox, fakes.inputBox, fakes.screen, fakes.volumes,
+                                         fakes.processExit, fakes.programStart, fakes.fileDialog});
+  return fakes;
+}
 
 }  // namespace fakes

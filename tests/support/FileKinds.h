@@ -6,7 +6,11 @@
 #include <QFile>
 #include <QString>
 
+#include <atomic>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/capability.h>
 #include <sched.h>
@@ -31,14 +35,14 @@ inline bool makeSocket(const QString& path) {
   return fd >= 0 && ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
 }
 
-// While alive, a tiny tmpfs on the folder, in a mount namespace of this
-// thread's own so that nothing outlives the test. Mounting needs root's
-// rights; without them nothing is mounted.
+// While alive, a tiny tmpfs on the folder, where every thread of the
+// process sees it (the tests run in a mount namespace of their own, so
+// nothing outlives them). Mounting needs root's rights; without them
+// nothing is mounted.
 class FullDisk {
  public:
   explicit FullDisk(const QString& folder) : at_(QFile::encodeName(folder)) {
-    mounted_ = ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
-               ::mount("tavlo-test", at_.constData(), "tmpfs", 0, "size=16k") == 0;
+    mounted_ = ::mount("tavlo-test", at_.constData(), "tmpfs", 0, "size=16k") == 0;
   }
   ~FullDisk() {
     if (mounted_) ::umount2(at_.constData(), MNT_DETACH);
@@ -61,9 +65,12 @@ class FullDisk {
   bool mounted_ = false;
 };
 
-// While alive, file permission bits apply to this thread as to an ordinary
-// user: root's right to override them is dropped from the effective set and
-// given back at the end.
+// While alive, file permission bits apply to the process as to an ordinary
+// user: root's right to override them is dropped from the effective set of
+// every thread (the program reads and writes files on threads of its own),
+// and given back at the end. Capabilities belong to each thread, so each is
+// told by a signal to change its own; threads started meanwhile take them
+// from the thread that starts them.
 class PermissionBitsApply {
  public:
   PermissionBitsApply() {
@@ -71,14 +78,13 @@ class PermissionBitsApply {
       active_ = true;
       return;
     }
-    if (::syscall(SYS_capget, &header_, saved_) != 0) return;
+    if (::syscall(SYS_capget, &header(), saved_) != 0) return;
     __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
     reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
-    active_ = ::syscall(SYS_capset, &header_, reduced) == 0;
-    dropped_ = active_;
+    active_ = dropped_ = everyThreadTakes(reduced);
   }
   ~PermissionBitsApply() {
-    if (dropped_) ::syscall(SYS_capset, &header_, saved_);
+    if (dropped_) everyThreadTakes(saved_);
   }
   PermissionBitsApply(const PermissionBitsApply&) = delete;
   PermissionBitsApply& operator=(const PermissionBitsApply&) = delete;
@@ -87,7 +93,35 @@ class PermissionBitsApply {
   bool active() const { return active_; }
 
  private:
-  __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
+  static __user_cap_header_struct& header() {
+    static __user_cap_header_struct h{_LINUX_CAPABILITY_VERSION_3, 0};
+    return h;
+  }
+  static inline const __user_cap_data_struct* wanted_ = nullptr;
+  static inline std::atomic<int> failed_{0}, done_{0};
+
+  static bool everyThreadTakes(const __user_cap_data_struct* capabilities) {
+    wanted_ = capabilities;
+    failed_ = done_ = 0;
+    struct sigaction action {}, previous{};
+    action.sa_handler = [](int) {
+      __user_cap_header_struct own{_LINUX_CAPABILITY_VERSION_3, 0};
+      if (::syscall(SYS_capset, &own, wanted_) != 0) ++failed_;
+      ++done_;
+    };
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGRTMIN + 3, &action, &previous);
+    int sent = 0;
+    if (DIR* tasks = ::opendir("/proc/self/task")) {
+      while (const dirent* task = ::readdir(tasks))
+        if (task->d_name[0] != '.') sent += ::syscall(SYS_tgkill, ::getpid(), std::atoi(task->d_name), SIGRTMIN + 3) == 0;
+      ::closedir(tasks);
+    }
+    for (int wait = 0; done_ < sent && wait < 5000; ++wait) ::usleep(1000);
+    ::sigaction(SIGRTMIN + 3, &previous, nullptr);
+    return sent > 0 && done_ == sent && failed_ == 0;
+  }
+
   __user_cap_data_struct saved_[2]{};
   bool active_ = false;
   bool dropped_ = false;

@@ -1,5 +1,6 @@
 #include "support/FreshProgram.h"
 
+#include "platform/desktop/BackgroundWork.h"
 #include "platform/desktop/Screen.h"
 #include "platform/desktop/SettingsStore.h"
 #include "platform/desktop/Volumes.h"
@@ -12,6 +13,7 @@
 #include <QFile>
 #include <QImage>
 #include <QPainter>
+#include <QTest>
 
 void FreshProgram::SetUp() {
   platform::discardAllForms();
@@ -29,19 +31,11 @@ void FreshProgram::SetUp() {
   platform::setSettingsFolder(settingsHome.path());
 }
 
-QString FreshProgram::settingsFile() const { return settingsHome.filePath(QStringLiteral("Tavlo/Tavlo.ini")); }
-
 void FreshProgram::TearDown() {
   platform::discardAllForms();
+  // What the test's windows left running ends before the next test.
+  settle();
   QDir::setCurrent(previousCurrentPath_);
-}
-
-QString FreshProgram::writeFile(const QString& name, const QByteArray& bytes) const {
-  const QString path = pathOf(name);
-  QFile file(path);
-  EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
-  file.write(bytes);
-  return path;
 }
 
 QString FreshProgram::writePicture(const QString& name, int width, int height) const {
@@ -55,14 +49,13 @@ QString FreshProgram::writePicture(const QString& name, int width, int height) c
   return path;
 }
 
-QString FreshProgram::makeFolder(const QString& name) const {
-  EXPECT_TRUE(folder.mkpath(name));
-  return pathOf(name);
+void settle() {
+  EXPECT_TRUE(QTest::qWaitFor([] { return platform::pendingContinuations() == 0; }, 10000))
+      << platform::pendingContinuations() << " continuations still due";
+  QCoreApplication::processEvents();
 }
 
 QString withSeparator(const QString& folder) { return MODULE_Public::folderWithSeparator(folder); }
-
-QString testData(const QString& name) { return QStringLiteral(TAVLO_TEST_DATA "/") + name; }
 
 std::map<QString, QByteArray> FreshProgram::snapshot() const {
   std::map<QString, QByteArray> found;
@@ -73,9 +66,4 @@ std::map<QString, QByteArray> FreshProgram::snapshot() const {
     found[folder.relativeFilePath(path)] = it.fileInfo().isDir() ? QByteArray("(folder)") : contentsOf(path);
   }
   return found;
-}
-
-QByteArray contentsOf(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }

@@ -3,6 +3,7 @@
 #include "support/FakeSeams.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -20,10 +21,18 @@ class FreshProgram : public ::testing::Test {
   // Path of a file or folder inside the test's folder.
   QString pathOf(const QString& name) const { return folder.filePath(name); }
   // Writes a file with the given bytes and returns its path.
-  QString writeFile(const QString& name, const QByteArray& bytes) const;
+  QString writeFile(const QString& name, const QByteArray& bytes) const {
+    QFile file(pathOf(name));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << file.fileName().toStdString();
+    file.write(bytes);
+    return file.fileName();
+  }
   // Writes a picture of the given size in the format its name says.
   QString writePicture(const QString& name, int width, int height) const;
-  QString makeFolder(const QString& name) const;
+  QString makeFolder(const QString& name) const {
+    EXPECT_TRUE(folder.mkpath(name));
+    return pathOf(name);
+  }
   // Every file and folder under the test's folder, with the files' bytes.
   std::map<QString, QByteArray> snapshot() const;
 
@@ -36,7 +45,7 @@ class FreshProgram : public ::testing::Test {
   }
 
   // The settings file the program writes in this run.
-  QString settingsFile() const;
+  QString settingsFile() const { return settingsHome.filePath(QStringLiteral("Tavlo/Tavlo.ini")); }
 
   QTemporaryDir temporary;
   QTemporaryDir settingsHome;
@@ -47,9 +56,16 @@ class FreshProgram : public ::testing::Test {
   QString previousCurrentPath_;
 };
 
+// Lets the program finish what it started in the background: events run
+// until no continuation is due, then the paints they asked for.
+void settle();
+
 // The folder with the separator, as the browser keeps it.
 QString withSeparator(const QString& folder);
 // The test pictures shipped with the tests.
-QString testData(const QString& name);
+inline QString testData(const QString& name) { return QStringLiteral(TAVLO_TEST_DATA "/") + name; }
 // A file's bytes; empty when it cannot be read.
-QByteArray contentsOf(const QString& path);
+inline QByteArray contentsOf(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}

@@ -1,16 +1,19 @@
 // Runs the tests in a headless application with a fixed English locale, a
 // settings store in a temporary folder of its own, and a desktop of the
-// tests' own for looking up the programs that open files.
+// tests' own for looking up the programs that open files; with mounts of its
+// own, so that a volume a test mounts goes with the process.
 #include <QApplication>
 #include <QLocale>
 #include <QTemporaryDir>
 
 #include "startup/ProgramIdentity.h"
+#include "support/HungVolume.h"
 #include "support/TestDesktop.h"
 
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
+  HungVolume::keepMountsInThisProcess();  // before any thread exists
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QTemporaryDir configHome;
   qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());

@@ -1,6 +1,3 @@
-#include "browser/BrowserDriver.h"
-#include "browser/FORM_Tavlo.h"
-#include "platform/desktop/CommandLine.h"
 #include "platform/desktop/Screen.h"
 #include "startup/MODULE_Public.h"
 #include "support/FreshProgram.h"
@@ -10,7 +7,6 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QTest>
-#include <QTimer>
 
 #include <array>
 
@@ -44,9 +40,11 @@ class Viewer : public FreshProgram {
     EXPECT_TRUE(image.save(path, "PNG", 90));  // quickly, with little compression
     platform::discardAllForms();
     MODULE_Public::CommandFullSize = commandFullSize;
-    platform::setCommandLine(path);
     FORM_MiniTavlo& viewer = DefaultInstance<FORM_MiniTavlo>::get();
+    viewer.PicturePath = path;
     viewer.showForm();
+    EXPECT_FALSE(viewer.isVisible()) << "shown once the picture is in";
+    settle();
     return viewer;
   }
 
@@ -194,40 +192,6 @@ TEST_F(Viewer, OnlyEscOfTheKeysClosesAndTheCornerBetweenTheScrollBarsDoesNothing
   QTest::keyClick(&viewer, Qt::Key_Escape);
   EXPECT_FALSE(DefaultInstance<FORM_MiniTavlo>::exists());
   EXPECT_EQ(seams.processExit->exits.size(), 1u);
-}
-
-TEST_F(Viewer, OpenedByTheRightButtonOnAPreviewedPictureItShowsItAtItsOwnSizeAndReturns) {
-  writeFile(QStringLiteral("notes.txt"), "not a picture");
-  writePicture(QStringLiteral("picture.png"), 600, 300);
-  MODULE_Public::CommandFullSize = 0;  // the fit view is for command-line pictures only
-  FORM_Tavlo& browser = DefaultInstance<FORM_Tavlo>::get();
-  browser.showForm();
-  browser.COMBO_Filter.setListIndex(6);
-  QWidget* preview = browser.IMAGE_Preview.widget();
-  browser.File1.setListIndex(0);
-  QTest::mousePress(preview, Qt::RightButton, {}, QPoint(3, 3));
-  EXPECT_FALSE(DefaultInstance<FORM_MiniTavlo>::exists()) << "no previewed picture";
-
-  browser.File1.setListIndex(1);
-  QTest::mousePress(preview, Qt::LeftButton, {}, QPoint(3, 3));
-  EXPECT_FALSE(DefaultInstance<FORM_MiniTavlo>::exists()) << "not by the left button";
-
-  // The preview holds a reduced copy (600 pixels into 323); the viewer shows the whole picture.
-  float shownWidth = 0;
-  std::int16_t flagWhileOpen = 0;
-  onceShown(shownViewer, [&] {
-    FORM_MiniTavlo& viewer = DefaultInstance<FORM_MiniTavlo>::get();
-    shownWidth = viewer.IMAGE_MiniPreview.width();
-    flagWhileOpen = MODULE_Public::ViewerFromBrowser;
-    click(viewer, Qt::LeftButton);
-  });
-  QTest::mousePress(preview, Qt::RightButton, {}, QPoint(3, 3));
-
-  EXPECT_FLOAT_EQ(shownWidth, 3000);
-  EXPECT_EQ(flagWhileOpen, -1);
-  EXPECT_EQ(MODULE_Public::ViewerFromBrowser, 0);
-  EXPECT_TRUE(seams.processExit->exits.empty());
-  EXPECT_FALSE(DefaultInstance<FORM_MiniTavlo>::exists());
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 
@@ -15,7 +16,8 @@ std::int16_t FileExists(const QString& path);
 
 // The code of the last program lookup: above 32 when a program was found,
 // otherwise why not (2 no such file, 31 no program for the file's type).
-inline std::int32_t FindExeResult = 0;
+// Lookups run off the window's thread.
+inline std::atomic<std::int32_t> FindExeResult = 0;
 
 // The program the desktop opens the file with, as the full path of its
 // desktop entry, or empty text when there is none or the lookup fails.

@@ -1,6 +1,7 @@
 #include "platform/desktop/Seams.h"
 
 #include "platform/desktop/DesktopEntryLaunch.h"
+#include "platform/desktop/MountTable.h"
 
 #include <QApplication>
 #include <QDir>
@@ -11,13 +12,11 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
-#include <QStorageInfo>
 
 #include <dirent.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <set>
 
 namespace platform {
 
@@ -111,16 +110,12 @@ class QtScreenMetrics final : public ScreenMetricsSeam {
 
 class StorageVolumes final : public VolumesSeam {
  public:
+  // The list is read while the browser window is built, so it asks no
+  // mounted file system anything: a network or FUSE volume whose server
+  // hangs would keep the window from ever appearing.
   QStringList mountPaths() override {
-    std::set<QString> paths;
-    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
-      if (!volume.isValid() || isPseudo(volume)) continue;
-      paths.insert(volume.rootPath());
-    }
-    QStringList result;
-    if (paths.erase(QStringLiteral("/")) || paths.empty()) result.append(QStringLiteral("/"));
-    for (const QString& path : paths) result.append(path);
-    return result;
+    QFile table(QStringLiteral("/proc/self/mountinfo"));
+    return browsableMounts(table.open(QIODevice::ReadOnly) ? table.readAll() : QByteArray(), knownNotFolder);
   }
 
   int probe(const QString& mountPath) override {
@@ -131,27 +126,6 @@ class StorageVolumes final : public VolumesSeam {
     const int err = errno;
     ::closedir(dir);
     return err;
-  }
-
- private:
-  // File systems that hold no user files, and the system's own trees.
-  static bool isPseudo(const QStorageInfo& volume) {
-    static const std::set<QByteArray> pseudoTypes = {
-        "proc",     "sysfs",      "devtmpfs", "devpts",   "cgroup",    "cgroup2",     "securityfs",
-        "pstore",   "debugfs",    "tracefs",  "configfs", "fusectl",   "mqueue",      "hugetlbfs",
-        "bpf",      "autofs",     "binfmt_misc", "efivarfs", "rpc_pipefs", "nsfs",     "ramfs",
-        "squashfs", "fuse.portal", "fuse.gvfsd-fuse", "selinuxfs", "overlay-ro"};
-    if (pseudoTypes.count(volume.fileSystemType())) return true;
-    const QString root = volume.rootPath();
-    for (const char* systemTree : {"/proc", "/sys", "/dev", "/run", "/snap", "/boot/efi", "/var/lib"}) {
-      const QString tree = QString::fromLatin1(systemTree);
-      if (root == tree || root.startsWith(tree + QLatin1Char('/'))) {
-        // Removable media mounted by the desktop live under /run/media.
-        return !root.startsWith(QStringLiteral("/run/media/"));
-      }
-    }
-    // Single files bind-mounted into containers (resolv.conf, hostname, ...).
-    return !QFileInfo(root).isDir();
   }
 };
 

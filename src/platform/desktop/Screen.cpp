@@ -15,6 +15,18 @@ namespace platform {
 namespace {
 
 int mousePointerInForce = Screen::DefaultPointer;
+// Background work the user waits for (a folder being read) also shows the hourglass.
+int busyHolds = 0;
+
+// The hourglass while the pointer property says so or background work is held.
+void showPointer() {
+  if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return;
+  const bool busy = mousePointerInForce == Screen::Hourglass || busyHolds > 0;
+  const QCursor* shown = QGuiApplication::overrideCursor();
+  if (busy && shown && shown->shape() == Qt::WaitCursor) return;
+  while (QGuiApplication::overrideCursor()) QGuiApplication::restoreOverrideCursor();
+  if (busy) QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+}
 
 float twipsPerPixelFor(double dpi) { return dpi > 0 ? static_cast<float>(1440.0 / dpi) : 15.0f; }
 
@@ -36,12 +48,20 @@ float twipsPerPixelY() { return twipsPerPixelFor(seams().screenMetrics->logicalD
 
 void setMousePointer(int pointer) {
   mousePointerInForce = pointer;
-  if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return;
-  while (QGuiApplication::overrideCursor()) QGuiApplication::restoreOverrideCursor();
-  if (pointer == Hourglass) QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+  showPointer();
 }
 
 int mousePointer() { return mousePointerInForce; }
+
+void holdBusyPointer() {
+  ++busyHolds;
+  showPointer();
+}
+
+void releaseBusyPointer() {
+  busyHolds = std::max(0, busyHolds - 1);
+  showPointer();
+}
 
 }  // namespace Screen
 

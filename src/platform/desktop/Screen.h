@@ -22,6 +22,12 @@ float twipsPerPixelY();
 void setMousePointer(int pointer);
 int mousePointer();
 
+// While background work the user waits for is held (a folder being read),
+// the hourglass shows whatever the pointer property says; mousePointer()
+// still gives the property.
+void holdBusyPointer();
+void releaseBusyPointer();
+
 }  // namespace Screen
 
 // Twips to whole pixels for placing widgets: divide by twips per pixel and

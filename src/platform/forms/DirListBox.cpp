@@ -2,7 +2,7 @@
 
 #include "platform/desktop/ErrorHandling.h"
 #include "platform/desktop/FolderEntries.h"
-#include "platform/forms/DoEvents.h"
+#include "platform/desktop/LatestRequest.h"
 #include "platform/desktop/RuntimeError.h"
 #include "platform/desktop/Volumes.h"
 
@@ -23,7 +23,8 @@ constexpr int FolderRole = Qt::UserRole;
 
 QStringList subfoldersOf(const QString& folder, const BackgroundWork* work) {
   QStringList names;
-  for (const FolderEntry& entry : *readFolder(folder, work))
+  const auto entries = readFolder(folder, work);
+  for (const FolderEntry& entry : *entries)
     if (entry.kind == EntryKind::Folder && entry.name[0] != '.')
       names.append(QFile::decodeName(QByteArray::fromStdString(entry.name)));
   std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
@@ -76,41 +77,66 @@ class DirListBox::Widget final : public QTreeWidget {
   DirListBox* owner_;
 };
 
-DirListBox::DirListBox(QWidget* parent) : Control(new Widget(this, parent)) {
+struct DirListBox::Listing {
+  QString folder;
+  QStringList subfolders;
+};
+
+DirListBox::DirListBox(QWidget* parent)
+    : Control(new Widget(this, parent)), listing_(std::make_unique<LatestRequest>(LatestRequest::Pointer::Busy)) {
   tree_ = static_cast<QTreeWidget*>(widget());
   path_ = QDir::cleanPath(QDir::currentPath());
   Volumes::rememberFolder(path_);
-  // The first listing, as the form is made, is read at once.
-  show(subfoldersOf(path_, nullptr));
+  // Where it is shows at once; the subfolders come when the folder is read.
+  show({});
+  refresh();
 }
 
-void DirListBox::setPath(const QString& path) {
-  const QString absolute = Volumes::absolutePath(path_, path);
-  if (path.isEmpty() || !QFileInfo(absolute).isDir()) raise(errors::PathNotFound);
-  if (absolute == path_) return;
-  path_ = absolute;
+DirListBox::~DirListBox() = default;
+
+void DirListBox::setPath(const QString& path, Outcome outcome) {
+  const QString absolute = path.isEmpty() ? QString() : Volumes::absolutePath(path_, path);
+  go([absolute] { return absolute; }, true, std::move(outcome));
+}
+
+void DirListBox::changeToDrive(const QString& drive, Outcome outcome) {
+  go(
+      [drive] {
+        Volumes::checkReady(drive);
+        return Volumes::currentFolder(drive);
+      },
+      true, std::move(outcome));
+}
+
+void DirListBox::refresh() {
+  go([folder = path_] { return folder; }, false, {});
+}
+
+void DirListBox::go(std::function<QString()> choose, bool mustBeFolder, Outcome outcome) {
+  listing_->run(
+      [choose = std::move(choose), mustBeFolder](const BackgroundWork& work) {
+        const QString folder = choose();
+        if (folder.isEmpty() || (mustBeFolder && !QFileInfo(folder).isDir())) raise(errors::PathNotFound);
+        return Listing{folder, subfoldersOf(folder, &work)};
+      },
+      [this, mustBeFolder, outcome = std::move(outcome)](Background<Listing>& read) {
+        std::optional<Listing> listing;
+        if (const auto error = runCatchingErrors([&] { listing.emplace(read.take()); })) {
+          if (mustBeFolder) refresh();
+          if (outcome) outcome(error);
+          return;
+        }
+        arrive(*listing, outcome);
+      });
+}
+
+void DirListBox::arrive(const Listing& listing, const Outcome& outcome) {
+  const bool changed = listing.folder != path_;
+  path_ = listing.folder;
   Volumes::rememberFolder(path_);
-  if (list()) raiseEvent(Change);
-}
-
-void DirListBox::changeToDrive(const QString& drive) {
-  Volumes::checkReady(drive);
-  setPath(Volumes::currentFolder(drive));
-}
-
-void DirListBox::refresh() { list(); }
-
-bool DirListBox::list() {
-  const std::uint64_t listing = ++listings_;
-  const auto reading = startInBackground(
-      [folder = path_](const BackgroundWork& work) { return subfoldersOf(folder, &work); });
-  DoEventsUntil([&] { return reading->finished() || listings_ != listing; });
-  if (listings_ != listing) {
-    reading->cancel();  // a newer listing supersedes this one
-    return false;
-  }
-  show(reading->take());
-  return true;
+  show(listing.subfolders);
+  if (changed) raiseEvent(Change);
+  if (outcome) outcome(std::nullopt);
 }
 
 void DirListBox::show(const QStringList& subfolders) {
@@ -141,9 +167,7 @@ void DirListBox::show(const QStringList& subfolders) {
   tree_->setCurrentItem(parent);
 }
 
-void DirListBox::activate(const QString& folder) {
-  // A folder that vanished since it was listed: show what is there now.
-  if (runCatchingErrors([&] { setPath(folder); })) refresh();
-}
+// A folder that vanished since it was listed is no longer listed.
+void DirListBox::activate(const QString& folder) { setPath(folder); }
 
 }  // namespace platform

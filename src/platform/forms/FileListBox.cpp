@@ -2,10 +2,10 @@
 
 #include "platform/desktop/ErrorHandling.h"
 #include "platform/desktop/FolderEntries.h"
+#include "platform/desktop/LatestRequest.h"
 #include "platform/desktop/RuntimeError.h"
 #include "platform/desktop/Screen.h"
 #include "platform/desktop/Volumes.h"
-#include "platform/forms/DoEvents.h"
 
 #include <QDir>
 #include <QFile>
@@ -161,25 +161,23 @@ class FileListBox::Widget final : public QListView {
   FileListBox* owner_;
 };
 
-FileListBox::FileListBox(QWidget* parent) : Control(new Widget(this, parent)) {
+FileListBox::FileListBox(QWidget* parent)
+    : Control(new Widget(this, parent)), listing_(std::make_unique<LatestRequest>(LatestRequest::Pointer::Busy)) {
   view_ = static_cast<Widget*>(widget());
   rows_ = new QStringListModel(view_);
   view_->setModel(rows_);
   path_ = QDir::cleanPath(QDir::currentPath());
   QObject::connect(view_->selectionModel(), &QItemSelectionModel::currentRowChanged, view_,
-                   [this](const QModelIndex& current) { currentRowChanged(current.isValid() ? current.row() : -1); });
-  // The first listing, as the form is made, is read at once.
-  show(listFiles(path_, patterns_, hidden_));
+                   [this] { currentRowChanged(); });
+  refresh();
 }
 
-void FileListBox::currentRowChanged(int row) {
+FileListBox::~FileListBox() = default;
+
+void FileListBox::currentRowChanged() {
   if (quiet_) return;
   highlightCurrentRow();
   asUserAction([&] { raiseEvent(Click); });
-  // The handler let events run, and the row moved on meanwhile: the view,
-  // finishing its own handling of this change, highlights this row again.
-  // Once it is done, the current row is the highlighted one again.
-  if (listIndex() != row) QMetaObject::invokeMethod(view_, [this] { highlightCurrentRow(); }, Qt::QueuedConnection);
 }
 
 // Keeps the selection on the current row, as a list of one choice shows it.
@@ -190,8 +188,8 @@ void FileListBox::highlightCurrentRow() {
 }
 
 void FileListBox::setPath(const QString& path) {
+  if (path.isEmpty()) raise(errors::PathNotFound);
   const QString absolute = Volumes::absolutePath(path_, path);
-  if (path.isEmpty() || !QFileInfo(absolute).isDir()) raise(errors::PathNotFound);
   if (absolute == path_) return;
   path_ = absolute;
   refresh();
@@ -242,18 +240,15 @@ bool FileListBox::selected(int index) const {
   return index >= 0 && view_->selectionModel()->isRowSelected(index, QModelIndex());
 }
 
+// The rows go at once: they may be of another folder, and a row chosen now
+// would name a file there. The folder's files come when it has been read.
 void FileListBox::refresh() {
-  const std::uint64_t listing = ++listings_;
-  const auto reading = startInBackground(
+  show({});
+  listing_->run(
       [folder = path_, patterns = patterns_, admitHidden = hidden_](const BackgroundWork& work) {
         return listFiles(folder, patterns, admitHidden, &work);
-      });
-  DoEventsUntil([&] { return reading->finished() || listings_ != listing; });
-  if (listings_ != listing) {
-    reading->cancel();  // a newer listing supersedes this one
-    return;
-  }
-  show(reading->take());
+      },
+      [this](Background<QStringList>& listed) { show(listed.take()); });
 }
 
 void FileListBox::show(QStringList names) {

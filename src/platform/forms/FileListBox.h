@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@ class QStringListModel;
 namespace platform {
 
 class BackgroundWork;
+class LatestRequest;
 
 // The patterns a file list matches names with, several joined by ";", each
 // without regard to case: "*" any run of characters, "?" any one; "*.*" and
@@ -42,17 +44,19 @@ QStringList listFiles(const QString& folder, const FilePatterns& patterns, bool 
                       const BackgroundWork* work = nullptr);
 
 // The file list: the files of a folder that match the pattern, as
-// listFiles gives them. The folder is read off the window's thread, which
-// repaints and takes input meanwhile (a newer listing supersedes one still
-// being read). One row at a time is current; the list index is -1 when none
-// is.
+// listFiles gives them. Each change of folder, pattern or hidden files, and
+// each refresh, empties the list at once and reads the folder off the
+// window's thread, under the hourglass; the rows come when it has been read
+// (a newer listing supersedes one still being read). One row at a time is
+// current; the list index is -1 when none is.
 class FileListBox : public Control {
  public:
   explicit FileListBox(QWidget* parent);
+  ~FileListBox() override;
 
   QString path() const { return path_; }
-  // Lists another folder; raises the path not found error for a folder that
-  // does not exist, and keeps the old one.
+  // Lists another folder, taken from the one shown when relative. A folder
+  // that cannot be read lists nothing; an empty path raises path not found.
   void setPath(const QString& path);
   QString pattern() const { return pattern_; }
   void setPattern(const QString& pattern);
@@ -79,7 +83,7 @@ class FileListBox : public Control {
  private:
   class Widget;
   void show(QStringList names);
-  void currentRowChanged(int row);
+  void currentRowChanged();
   void highlightCurrentRow();
 
   QListView* view_;
@@ -90,7 +94,7 @@ class FileListBox : public Control {
   FilePatterns patterns_{pattern_};
   bool hidden_ = false;
   bool quiet_ = false;  // a change of row made by the list itself raises nothing
-  std::uint64_t listings_ = 0;
+  std::unique_ptr<LatestRequest> listing_;
 };
 
 }  // namespace platform

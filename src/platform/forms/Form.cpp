@@ -5,7 +5,6 @@
 #include "platform/desktop/Seams.h"
 #include "platform/forms/CommandButton.h"
 #include "platform/forms/Control.h"
-#include "platform/forms/DoEvents.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -42,6 +41,41 @@ std::int16_t keyAsciiOf(const QKeyEvent& event) {
 
 }  // namespace
 
+// While a form shown modally is still loading, it takes the input before it
+// appears: keys go to its Form_KeyPress, everything else meant for the
+// program's windows (clicks, wheel, shortcuts, the close box) is dropped, as
+// a window behind a modal one drops it.
+class Form::InputHold final : public QObject {
+ public:
+  explicit InputHold(Form* form) : form_(form) { qApp->installEventFilter(this); }
+  ~InputHold() override { qApp->removeEventFilter(this); }
+
+ protected:
+  bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::KeyPress:
+        form_->previewKey(*static_cast<QKeyEvent*>(event));
+        return true;
+      case QEvent::KeyRelease:
+      case QEvent::ShortcutOverride:
+      case QEvent::Shortcut:
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+      case QEvent::MouseButtonDblClick:
+      case QEvent::Wheel:
+      case QEvent::ContextMenu:
+        return true;
+      case QEvent::Close:
+        return event->spontaneous();
+      default:
+        return false;
+    }
+  }
+
+ private:
+  Form* form_;
+};
+
 Form::Form(QWidget* parent) : QWidget(parent, Qt::Window) {
   allForms().emplace_back(this);
   // Windows are laid out in twips for an 8-point font; larger text would not fit.
@@ -57,6 +91,7 @@ Form::Form(QWidget* parent) : QWidget(parent, Qt::Window) {
 }
 
 Form::~Form() {
+  releaseInput();
   if (modalLoop_) modalLoop_->quit();
   if (keyPreview_ && qApp) qApp->removeEventFilter(this);
   auto& forms = allForms();
@@ -73,12 +108,54 @@ void Form::load() {
 void Form::showForm(Modality modality) {
   load();
   if (discarded_) return;
+  if (loading_) {
+    showWhenLoaded_ = modality;
+    if (modality == Modality::Modeless) return;
+    inputHold_ = std::make_unique<InputHold>(this);
+    runModalLoop();
+    return;
+  }
   if (modality == Modality::Modeless) {
     QWidget::show();
     return;
   }
   setWindowModality(Qt::ApplicationModal);
   QWidget::show();
+  runModalLoop();
+}
+
+void Form::loadingContinues() { loading_ = true; }
+
+void Form::loadingFinished() {
+  if (!loading_ || discarded_) return;
+  loading_ = false;
+  releaseInput();
+  if (showWhenLoaded_) {
+    if (*showWhenLoaded_ == Modality::Modal) setWindowModality(Qt::ApplicationModal);
+    QWidget::show();
+  }
+  const std::vector<std::function<void()>> actions = std::move(whenLoaded_);
+  whenLoaded_.clear();
+  for (const auto& action : actions) action();
+}
+
+void Form::whenLoaded(std::function<void()> action) {
+  if (discarded_) return;
+  if (loading_)
+    whenLoaded_.push_back(std::move(action));
+  else
+    action();
+}
+
+// The hold may be in the middle of passing a key on (Esc unloads the form):
+// it goes once that is done.
+void Form::releaseInput() {
+  if (!inputHold_) return;
+  qApp->removeEventFilter(inputHold_.get());
+  inputHold_.release()->deleteLater();
+}
+
+void Form::runModalLoop() {
   QPointer<Form> guard(this);
   QEventLoop loop;
   modalLoop_ = &loop;
@@ -103,12 +180,13 @@ void Form::discard() {
   if (discarded_) return;
   discarded_ = true;
   loaded_ = false;
+  loading_ = false;
+  whenLoaded_.clear();
+  releaseInput();
   forgetDefaultInstance();
   QWidget::hide();
   if (modalLoop_) modalLoop_->quit();
-  whenNotWaiting([self = QPointer<Form>(this)] {
-    if (self) self->deleteLater();
-  });
+  deleteLater();
 }
 
 void Form::forgetDefaultInstance() {
@@ -224,12 +302,7 @@ bool Form::eventFilter(QObject* watched, QEvent* event) {
   auto* key = static_cast<QKeyEvent*>(event);
 
   QPointer<Form> alive(this);
-  if (keyPreview_) {
-    std::int16_t keyAscii = keyAsciiOf(*key);
-    if (keyAscii != 0) {
-      asUserAction([&] { Form_KeyPress(keyAscii); });
-    }
-  }
+  previewKey(*key);
   if (!alive || discarded_) return false;
 
   const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
@@ -244,6 +317,12 @@ bool Form::eventFilter(QObject* watched, QEvent* event) {
     return true;
   }
   return false;
+}
+
+void Form::previewKey(const QKeyEvent& key) {
+  if (!keyPreview_) return;
+  std::int16_t keyAscii = keyAsciiOf(key);
+  if (keyAscii != 0) asUserAction([&] { Form_KeyPress(keyAscii); });
 }
 
 void endProgram() {

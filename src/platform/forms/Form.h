@@ -6,9 +6,12 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <memory>
+#include <optional>
 #include <vector>
 
 class QEventLoop;
+class QKeyEvent;
 
 namespace platform {
 
@@ -31,8 +34,16 @@ class Form : public QWidget {
 
   bool isLoaded() const { return loaded_; }
   void load();
-  // A modal show returns once the form is hidden or unloaded.
+  // A modal show returns once the form is hidden or unloaded. A form whose
+  // loading goes on in the background appears once it has loaded; shown
+  // modally, it takes the input from then on: keys go to its Form_KeyPress,
+  // every other input to the program's windows is dropped.
   void showForm(Modality modality = Modality::Modeless);
+  // Whether Form_Load goes on in the background.
+  bool isLoading() const { return loading_; }
+  // Runs the action once the form has loaded (at once when it has); never
+  // when it is unloaded before.
+  void whenLoaded(std::function<void()> action);
   void hideForm();
   // Runs Form_Unload; unless it cancels, the form is destroyed and its
   // default instance is created anew on next use.
@@ -66,6 +77,10 @@ class Form : public QWidget {
   explicit Form(QWidget* parent = nullptr);
 
   virtual void Form_Load() {}
+  // For a Form_Load whose work goes on in the background: the form counts as
+  // loading, and appears as it was asked to, until loadingFinished().
+  void loadingContinues();
+  void loadingFinished();
   virtual void Form_Unload(std::int16_t& cancel) { (void)cancel; }
   virtual void Form_KeyPress(std::int16_t& keyAscii) { (void)keyAscii; }
   virtual void Form_DblClick() {}
@@ -87,10 +102,18 @@ class Form : public QWidget {
   void discard();
 
   void applyWindowSize();
+  void runModalLoop();
+  void releaseInput();
+  void previewKey(const QKeyEvent& key);
+  class InputHold;
 
   float frameWidth_ = 0, frameHeight_ = 0;
   float windowWidth_ = 0, windowHeight_ = 0;
   bool loaded_ = false;
+  bool loading_ = false;
+  std::optional<Modality> showWhenLoaded_;
+  std::vector<std::function<void()>> whenLoaded_;
+  std::unique_ptr<InputHold> inputHold_;
   bool discarded_ = false;
   bool keyPreview_ = false;
   bool centredOnOwner_ = false;

@@ -31,7 +31,14 @@ class ImageControl::Widget final : public QWidget {
       const QRect target = owner_->stretch_ ? inside : QRect(inside.topLeft(), picture.pixelSize());
       const QRect exposed = inside & event->rect();
       painter.setClipRect(exposed);
-      picture.draw(painter, target, exposed);
+      if (!picture.draw(painter, target, exposed)) {
+        const qreal ratio = devicePixelRatioF();
+        const auto device = [ratio](int logical) { return static_cast<int>(std::lround(logical * ratio)); };
+        const QRect part = (exposed & target).translated(-target.topLeft());
+        owner_->drawLater(QSize(device(target.width()), device(target.height())),
+                          QRect(QPoint(device(part.left()), device(part.top())),
+                                QPoint(device(part.right() + 1) - 1, device(part.bottom() + 1) - 1)));
+      }
     }
     painter.setClipping(false);
     if (inset) qDrawWinPanel(&painter, rect(), palette(), /*sunken=*/true);
@@ -60,6 +67,7 @@ ImageControl::ImageControl(QWidget* parent, Border border)
 }
 
 void ImageControl::setPicture(Picture picture) {
+  drawing_.supersede();
   picture_ = std::move(picture);
   view_->pictureChanged();
   if (stretch_ || picture_.isEmpty()) return;
@@ -83,6 +91,17 @@ QSize ImageControl::pictureDevicePixels() const {
                  static_cast<int>(std::lround(natural.height() * ratio)));
   }
   return insideDevicePixels(width(), height());
+}
+
+void ImageControl::drawLater(QSize size, const QRect& part) {
+  // Paints meanwhile at the same size ask for the parts together.
+  const bool sameSize = drawing_.inProgress() && size == drawingSize_;
+  if (sameSize && drawingPart_.contains(part)) return;
+  drawingPart_ = sameSize ? drawingPart_ | part : part;
+  drawingSize_ = size;
+  drawing_.run([picture = picture_, size, part = drawingPart_](
+                   const BackgroundWork& work) { picture.prepareDrawing(size, part, &work); },
+               [this](Background<void>&) { view_->update(); });
 }
 
 void ImageControl::setStretch(bool stretch) {

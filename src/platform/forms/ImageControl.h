@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/desktop/LatestRequest.h"
 #include "platform/forms/Control.h"
 #include "platform/pictures/Picture.h"
 
@@ -7,7 +8,9 @@ namespace platform {
 
 // An image control. With stretching off, assigning a picture gives the
 // control the picture's natural size plus its border; with stretching on it
-// draws the picture scaled to its own size.
+// draws the picture scaled to its own size. A paint draws what is made
+// already; what it lacks (a scaled copy, a metafile's tiles) is made off the
+// window's thread, and the control is painted again when it is there.
 class ImageControl : public Control {
  public:
   enum class Border { None, FixedSingle };
@@ -33,10 +36,17 @@ class ImageControl : public Control {
 
  private:
   class Widget;
+  // Asks for what a paint lacked: the part (device pixels of the picture at
+  // that size) of the picture drawn at size.
+  void drawLater(QSize size, const QRect& part);
+
   Widget* view_;
   Picture picture_;
   bool stretch_ = false;
   Border border_;
+  LatestRequest drawing_;
+  QSize drawingSize_;
+  QRect drawingPart_;
 };
 
 }  // namespace platform

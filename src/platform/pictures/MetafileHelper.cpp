@@ -115,7 +115,7 @@ MetafileHelper::~MetafileHelper() {
   // Its work is done: the helper is ended, and waited for off this thread.
   ::close(channel_);
   ::kill(process_, SIGKILL);
-  startInBackground([process = process_](const BackgroundWork&) { reap(process); });
+  startInBackground([process = process_.load()](const BackgroundWork&) { reap(process); });
 }
 
 std::unique_ptr<MetafileHelper> MetafileHelper::start(const QByteArray& metafile, const QString& program,
@@ -144,18 +144,21 @@ std::unique_ptr<MetafileHelper> MetafileHelper::start(const QByteArray& metafile
   return helper;
 }
 
+// A drawing asked for is waited for to its end, within its time, even when
+// the work it was asked for is cancelled meanwhile: ending the helper then
+// would take the picture away from everyone else who shows it.
 QImage MetafileHelper::render(QSize size, const QRect& part, const BackgroundWork* work) {
   const protocol::RenderRequest request{size.width(), size.height(), part.x(), part.y(), part.width(), part.height()};
-  if (!protocol::isValid(request) || process_ <= 0) return {};
+  if (!protocol::isValid(request) || process_ <= 0 || (work && work->cancelled())) return {};
   QImage image(part.size(), QImage::Format_ARGB32_Premultiplied);
   if (image.isNull()) return {};
   const QDeadlineTimer deadline(limits_.renderMilliseconds);
   protocol::Status status = protocol::Failed;
-  if (!sendAll(reinterpret_cast<const char*>(&request), sizeof request, deadline, work) ||
-      !readExactly(reinterpret_cast<char*>(&status), 1, deadline, work) || status != protocol::Ready)
+  if (!sendAll(reinterpret_cast<const char*>(&request), sizeof request, deadline, nullptr) ||
+      !readExactly(reinterpret_cast<char*>(&status), 1, deadline, nullptr) || status != protocol::Ready)
     return {};
   // 32-bit rows are packed: the image's bytes are the pixels in order.
-  if (!readExactly(reinterpret_cast<char*>(image.bits()), image.sizeInBytes(), deadline, work)) return {};
+  if (!readExactly(reinterpret_cast<char*>(image.bits()), image.sizeInBytes(), deadline, nullptr)) return {};
   return image;
 }
 

@@ -8,6 +8,7 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <memory>
 
 class QDeadlineTimer;
@@ -33,7 +34,8 @@ struct HelperLimits {
 // on request. Once the helper fails (it crashes, hangs past its time or
 // answers nonsense) it is ended, and every later drawing gives nothing: a
 // fault in the libraries it uses never reaches this process. The same ends
-// it when the work it is started or drawing for is cancelled.
+// it when the work it is started for is cancelled; a drawing, once asked
+// for, is waited for to its end, as others may share the picture.
 //
 // It may be used from any thread, one at a time.
 class MetafileHelper {
@@ -48,6 +50,8 @@ class MetafileHelper {
 
   // The extent of the drawing in its own units.
   QSizeF drawingExtent() const { return extent_; }
+  // Whether it has failed and been ended.
+  bool failed() const { return process_ <= 0; }
 
   // The part of the picture drawn at size, on white; a null image when the
   // request is out of bounds or the helper has failed.
@@ -60,7 +64,7 @@ class MetafileHelper {
   bool waitUntilReady(short events, const QDeadlineTimer& deadline, const BackgroundWork* work);
   void fail();
 
-  pid_t process_;
+  std::atomic<pid_t> process_;
   int channel_;  // the helper's standard input and output
   HelperLimits limits_;
   QSizeF extent_;

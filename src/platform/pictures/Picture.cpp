@@ -4,6 +4,7 @@
 #include "platform/desktop/FileAccess.h"
 #include "platform/desktop/RuntimeError.h"
 #include "platform/desktop/SafeWrite.h"
+#include "platform/desktop/SharedWork.h"
 #include "platform/desktop/Screen.h"
 #include "platform/pictures/BitmapWriter.h"
 #include "platform/pictures/MetafileHeader.h"
@@ -23,6 +24,7 @@
 #include <array>
 #include <atomic>
 #include <cmath>
+#include <functional>
 #include <map>
 #include <mutex>
 
@@ -117,14 +119,20 @@ QSize inDevicePixels(QSize size, qreal ratio) {
   return QSize(static_cast<int>(std::lround(size.width() * ratio)), static_cast<int>(std::lround(size.height() * ratio)));
 }
 
-// Decoded pictures by file and state, shared while anything holds them.
+// Decoded pictures by file and state, shared while anything holds them and
+// while they are still of use.
 template <class Decoded>
 class SharedByFile {
  public:
+  explicit SharedByFile(std::function<bool(const Decoded&)> usable = [](const Decoded&) { return true; })
+      : usable_(std::move(usable)) {}
+
   std::shared_ptr<Decoded> find(const FileState& state) {
     const std::lock_guard lock(mutex_);
     const auto found = entries_.find(state);
-    return found == entries_.end() ? nullptr : found->second.lock();
+    if (found == entries_.end()) return nullptr;
+    auto decoded = found->second.lock();
+    return decoded && usable_(*decoded) ? decoded : nullptr;
   }
 
   // The one kept for the state: this one, or one made meanwhile elsewhere.
@@ -132,12 +140,13 @@ class SharedByFile {
     const std::lock_guard lock(mutex_);
     std::erase_if(entries_, [](const auto& entry) { return entry.second.expired(); });
     auto& entry = entries_[state];
-    if (auto earlier = entry.lock()) return earlier;
+    if (auto earlier = entry.lock(); earlier && usable_(*earlier)) return earlier;
     entry = decoded;
     return decoded;
   }
 
  private:
+  std::function<bool(const Decoded&)> usable_;
   std::mutex mutex_;
   std::map<FileState, std::weak_ptr<Decoded>> entries_;
 };
@@ -200,19 +209,28 @@ struct Picture::Pixels {
     return reduced;
   }
 
-  void draw(QPainter& painter, const QRect& target, const QRect& exposed) {
+  // Without the scaled copy for this size, the exposed part is scaled as it
+  // is drawn, roughly, until the copy is made.
+  bool draw(QPainter& painter, const QRect& target, const QRect& exposed) {
     const qreal ratio = devicePixelRatioOf(painter);
     const QSize size = inDevicePixels(target.size(), ratio);
     const QImage pixels = shownPixels();
     const QRect part = exposed & target;
-    if (size == pixels.size())
+    if (size == pixels.size()) {
       drawPart(painter, pixels, target, part, ratio);
-    else if (showsPixels(pixels.size(), size))
+    } else if (showsPixels(pixels.size(), size)) {
       drawPartScaled(painter, pixels, target, part, false);
-    else if (static_cast<qint64>(size.width()) * size.height() <= CachedPixelsLimit)
-      drawPart(painter, scaledTo(pixels, size), target, part, ratio);
-    else
+    } else if (static_cast<qint64>(size.width()) * size.height() <= CachedPixelsLimit) {
+      const QImage copy = scaledCopy(size);
+      if (copy.isNull()) {
+        drawPartScaled(painter, pixels, target, part, true);
+        return false;
+      }
+      drawPart(painter, copy, target, part, ratio);
+    } else {
       drawPartScaled(painter, pixels, target, part, true);
+    }
+    return true;
   }
 
   void prepare(QSize size) {
@@ -245,15 +263,19 @@ struct Picture::Pixels {
     painter.restore();
   }
 
+  // The scaled copy made for this size; a null image when there is none.
+  QImage scaledCopy(QSize size) const {
+    const std::lock_guard lock(mutex);
+    for (const QImage& copy : scaled)
+      if (copy.size() == size) return copy;
+    return {};
+  }
+
   // The pixels scaled to a size, made once and kept while that copy is
   // small; the two latest sizes are kept, as a picture is often shown both
   // in a preview and at full size.
   QImage scaledTo(const QImage& pixels, QSize size) {
-    {
-      const std::lock_guard lock(mutex);
-      for (const QImage& copy : scaled)
-        if (copy.size() == size) return copy;
-    }
+    if (QImage copy = scaledCopy(size); !copy.isNull()) return copy;
     QImage from = pixels;
     // Very large reductions: a quick first pass, then smoothing.
     if (from.width() > size.width() * 4 && from.height() > size.height() * 4)
@@ -358,20 +380,28 @@ Picture Picture::open(const ReadableFile& file, QSize box, const BackgroundWork*
   return Picture(std::make_shared<Pixels>(natural, std::move(reduced), file.path(), file.state()));
 }
 
+// A metafile is converted once, whoever asks for it meanwhile (the preview
+// and the viewer), and its drawing shared while anything holds it; one whose
+// helper has failed is converted anew.
 Picture Picture::loadMetafile(const ReadableFile& file, const BackgroundWork* work) {
-  static SharedByFile<Drawing> sharedDrawings;
+  static SharedByFile<Drawing> sharedDrawings([](const Drawing& shared) { return !shared.drawing->failed(); });
+  static SharedWork<FileState, Drawing> conversions;
   if (auto shared = sharedDrawings.find(file.state())) return Picture(std::move(shared));
   if (static_cast<std::uint64_t>(file.size()) > metafile_protocol::MetafileLimit) raise(errors::InvalidPicture);
   const QByteArray bytes = file.readAll();
   const auto header = readMetafileHeader(bytes);
   if (!header) raise(errors::InvalidPicture);
-  auto drawing = std::make_shared<Drawing>();
-  drawing->drawing = VectorPicture::start(bytes, work);
-  if (!drawing->drawing) raise(errors::InvalidPicture);
-  // A plain WMF that sets no window extent is as large as its drawing.
-  drawing->twips = header->twips.isEmpty() ? drawing->drawing->drawingExtent() * TwipsPerWmfUnit : header->twips;
-  if (!isShowableSize(drawing->twips)) raise(errors::InvalidPicture);
-  return Picture(sharedDrawings.keep(file.state(), std::move(drawing)));
+  auto converted = conversions.get(file.state(), work, [&](const BackgroundWork& wanted) -> std::shared_ptr<Drawing> {
+    auto drawing = std::make_shared<Drawing>();
+    drawing->drawing = VectorPicture::start(bytes, &wanted);
+    if (!drawing->drawing) return nullptr;
+    // A plain WMF that sets no window extent is as large as its drawing.
+    drawing->twips = header->twips.isEmpty() ? drawing->drawing->drawingExtent() * TwipsPerWmfUnit : header->twips;
+    if (!isShowableSize(drawing->twips)) return nullptr;
+    return sharedDrawings.keep(file.state(), std::move(drawing));
+  });
+  if (!converted) raise(errors::InvalidPicture);
+  return Picture(std::move(converted));
 }
 
 QSize Picture::pixelSize() const {
@@ -394,16 +424,23 @@ float Picture::height() const {
   return static_cast<float>(pixelSize().height()) * Screen::twipsPerPixelY();
 }
 
-void Picture::draw(QPainter& painter, const QRect& target, const QRect& exposed) const {
-  if (target.isEmpty() || exposed.isEmpty()) return;
-  if (image_) image_->draw(painter, target, exposed);
-  if (vector_) vector_->drawing->draw(painter, target, exposed);
+bool Picture::draw(QPainter& painter, const QRect& target, const QRect& exposed) const {
+  if (target.isEmpty() || exposed.isEmpty()) return true;
+  if (image_) return image_->draw(painter, target, exposed);
+  if (vector_) return vector_->drawing->draw(painter, target, exposed);
+  return true;
 }
 
 void Picture::prepareDrawing(QSize deviceSize, const BackgroundWork* work) const {
   if (deviceSize.isEmpty()) return;
   if (image_) image_->prepare(deviceSize);
   if (vector_) vector_->drawing->prepare(deviceSize, work);
+}
+
+void Picture::prepareDrawing(QSize deviceSize, const QRect& part, const BackgroundWork* work) const {
+  if (deviceSize.isEmpty()) return;
+  if (image_) image_->prepare(deviceSize);
+  if (vector_) vector_->drawing->prepare(deviceSize, part, work);
 }
 
 void Picture::decodeWhole(const BackgroundWork* work) const {

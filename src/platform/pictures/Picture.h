@@ -54,11 +54,17 @@ class Picture {
 
   // Draws the part of the picture, scaled to fill target, that lies in
   // exposed (both in the painter's coordinates), at the device's own
-  // resolution.
-  void draw(QPainter& painter, const QRect& target, const QRect& exposed) const;
-  // Makes, ahead of the first paint, what drawing the picture at this size
-  // in device pixels takes: a scaled copy, or a metafile's tiles.
+  // resolution, from what is made already: drawing never decodes, scales
+  // the whole picture or waits for the metafile helper. False when some of
+  // it was drawn only roughly, or left white, until prepareDrawing has made
+  // what it takes.
+  bool draw(QPainter& painter, const QRect& target, const QRect& exposed) const;
+  // Makes, off the window's thread, what drawing the picture at this size in
+  // device pixels takes: a scaled copy, or a metafile's tiles (those of the
+  // part, in device pixels of the picture at that size; else all of them
+  // when they fit in the cache).
   void prepareDrawing(QSize deviceSize, const BackgroundWork* work = nullptr) const;
+  void prepareDrawing(QSize deviceSize, const QRect& part, const BackgroundWork* work = nullptr) const;
 
   // The picture at its natural size: the decoded pixels, or a metafile drawn
   // on white. A null image for the empty picture. Decodes the whole picture

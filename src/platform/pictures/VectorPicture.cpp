@@ -59,18 +59,22 @@ QImage VectorPicture::renderLocked(QSize size, const QRect& part, const Backgrou
   return whole;
 }
 
-void VectorPicture::draw(QPainter& painter, const QRect& target, const QRect& exposed) const {
+bool VectorPicture::draw(QPainter& painter, const QRect& target, const QRect& exposed) const {
   const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-  const std::lock_guard lock(mutex_);
-  if (ratio == 1.0) {
-    drawTiles(painter, target, exposed);
-    return;
+  // A paint never waits: while a tile is being made, the drawing's lock is
+  // taken, and the paint is drawn white until it is done.
+  std::unique_lock lock(mutex_, std::try_to_lock);
+  if (!lock.owns_lock()) {
+    painter.fillRect(exposed & target, Qt::white);
+    return false;
   }
+  if (ratio == 1.0) return drawTiles(painter, target, exposed);
   // Tiles of device pixels, drawn one to one.
   painter.save();
   painter.scale(1 / ratio, 1 / ratio);
-  drawTiles(painter, inDevicePixels(target, ratio), inDevicePixels(exposed, ratio));
+  const bool complete = drawTiles(painter, inDevicePixels(target, ratio), inDevicePixels(exposed, ratio));
   painter.restore();
+  return complete;
 }
 
 void VectorPicture::prepare(QSize deviceSize, const BackgroundWork* work) const {
@@ -78,6 +82,15 @@ void VectorPicture::prepare(QSize deviceSize, const BackgroundWork* work) const 
   const std::lock_guard lock(mutex_);
   makeMissingTiles(deviceSize, QRect(QPoint(0, 0), deviceSize), work);
 }
+
+void VectorPicture::prepare(QSize deviceSize, const QRect& part, const BackgroundWork* work) const {
+  const QRect visible = part & QRect(QPoint(0, 0), deviceSize);
+  if (visible.isEmpty()) return;
+  const std::lock_guard lock(mutex_);
+  makeMissingTiles(deviceSize, visible, work);
+}
+
+bool VectorPicture::failed() const { return helper_->failed(); }
 
 // The tiles not yet made are rendered together, in one pass over the
 // drawing; false when the helper failed.
@@ -102,17 +115,26 @@ bool VectorPicture::makeMissingTiles(QSize size, const QRect& visible, const Bac
   return true;
 }
 
-void VectorPicture::drawTiles(QPainter& painter, const QRect& target, const QRect& exposed) const {
+bool VectorPicture::drawTiles(QPainter& painter, const QRect& target, const QRect& exposed) const {
   const QRect visible = (exposed & target).translated(-target.topLeft());
-  if (visible.isEmpty()) return;
-  if (!makeMissingTiles(target.size(), visible, nullptr))
-    painter.fillRect(visible.translated(target.topLeft()), Qt::white);  // the helper has failed
+  if (visible.isEmpty()) return true;
+  const QRect whole(QPoint(0, 0), target.size());
+  bool complete = true;
   const int firstColumn = visible.left() / TileSide, lastColumn = visible.right() / TileSide;
   const int firstRow = visible.top() / TileSide, lastRow = visible.bottom() / TileSide;
   for (int row = firstRow; row <= lastRow; ++row)
-    for (int column = firstColumn; column <= lastColumn; ++column)
-      if (const QImage* tile = cachedTile(target.size(), QPoint(column, row)))
-        painter.drawImage(target.topLeft() + QPoint(column * TileSide, row * TileSide), *tile);
+    for (int column = firstColumn; column <= lastColumn; ++column) {
+      const QPoint corner = target.topLeft() + QPoint(column * TileSide, row * TileSide);
+      if (const QImage* tile = cachedTile(target.size(), QPoint(column, row))) {
+        painter.drawImage(corner, *tile);
+      } else {
+        painter.fillRect((QRect(column * TileSide, row * TileSide, TileSide, TileSide) & whole).translated(target.topLeft()),
+                         Qt::white);
+        complete = false;
+      }
+    }
+  // Once the helper has failed, white is all there is.
+  return complete || helper_->failed();
 }
 
 const QImage* VectorPicture::cachedTile(QSize size, QPoint index) const {

@@ -35,12 +35,18 @@ class VectorPicture {
   QSizeF drawingExtent() const;
 
   // Draws the part of the picture, scaled to fill target, that lies in
-  // exposed; white where the helper has failed.
-  void draw(QPainter& painter, const QRect& target, const QRect& exposed) const;
+  // exposed, from the tiles made already, never waiting for the helper:
+  // white where a tile is missing, and then false, unless the helper has
+  // failed (white is all it will give).
+  bool draw(QPainter& painter, const QRect& target, const QRect& exposed) const;
 
-  // Draws, ahead of a paint, every tile of the picture drawn at this size in
-  // device pixels, when they fit in the cache.
+  // Makes, ahead of a paint, every tile of the picture drawn at this size in
+  // device pixels, when they fit in the cache; or the tiles of the part.
   void prepare(QSize deviceSize, const BackgroundWork* work) const;
+  void prepare(QSize deviceSize, const QRect& part, const BackgroundWork* work) const;
+
+  // Whether the helper has failed: nothing more will be drawn.
+  bool failed() const;
 
   // The part of the picture scaled to size that lies in part; a null image
   // when the helper fails.
@@ -59,7 +65,7 @@ class VectorPicture {
     QImage image;
   };
   // In device pixels, with the lock held.
-  void drawTiles(QPainter& painter, const QRect& target, const QRect& exposed) const;
+  bool drawTiles(QPainter& painter, const QRect& target, const QRect& exposed) const;
   bool makeMissingTiles(QSize size, const QRect& visible, const BackgroundWork* work) const;
   QImage renderLocked(QSize size, const QRect& part, const BackgroundWork* work) const;
   const QImage* cachedTile(QSize size, QPoint index) const;

@@ -1,6 +1,7 @@
-// Run-time errors: the two handler styles, and what every failure becomes.
+// Run-time errors: the skip-the-failing-step style, and what every failure
+// becomes. The one-handler style is a call of the handler on the error; the
+// settings' reading shows it ends the body at the first error (SettingsDialog).
 #include "platform/desktop/ErrorHandling.h"
-#include "support/RaisedError.h"
 
 #include <gtest/gtest.h>
 
@@ -30,27 +31,6 @@ TEST(ErrorHandling, SkipFailingStepsRunsEveryStepAndKeepsTheLastError) {
   step([] { throw std::runtime_error("bad state"); });
   EXPECT_EQ(step.lastError()->number(), errors::InternalError);
   EXPECT_EQ(step.lastError()->description(), QStringLiteral("bad state"));
-}
-
-// The first error leaves the body for the handler; one the handler raises
-// goes to the caller.
-TEST(ErrorHandling, WithErrorHandlerHandsTheFirstErrorToTheHandler) {
-  std::vector<int> ran;
-  const auto body = [&] {
-    ran.push_back(1);
-    platform::raise(errors::InvalidPicture);
-    ran.push_back(2);
-  };
-  int handled = 0;
-  platform::withErrorHandler(body, [&](const platform::RuntimeError& error) { handled = error.number(); });
-  EXPECT_EQ(ran, std::vector<int>({1}));
-  EXPECT_EQ(handled, errors::InvalidPicture);
-  platform::withErrorHandler([] {}, [&](const platform::RuntimeError&) { handled = 0; });
-  EXPECT_EQ(handled, errors::InvalidPicture);
-  EXPECT_EQ(raisedError([&] {
-              platform::withErrorHandler(body, [](const platform::RuntimeError&) { platform::raise(errors::Overflow); });
-            }),
-            errors::Overflow);
 }
 
 }  // namespace

@@ -3,12 +3,9 @@
 // input box.
 #include "platform/desktop/MODULE_Dialog32.h"
 #include "support/FreshProgram.h"
-#include "support/RaisedError.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QDialogButtonBox>
-#include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -27,9 +24,9 @@ QString withNuls(const char* text) { return QString::fromLatin1(text).replace(QL
 
 using FileDialog = FreshProgram;
 
-// A display text without its pattern is no entry; a suggested name over 250
-// characters raises without a dialog.
-TEST_F(FileDialog, TurnsTheFilterPairsIntoListEntriesAndRefusesALongName) {
+// A display text without its pattern is no entry. (A suggested name over 250
+// characters raises without a dialog: Save As BMP on a long name.)
+TEST_F(FileDialog, TurnsTheFilterPairsIntoListEntries) {
   const std::pair<const char*, QStringList> cases[] = {
       {"Pictures|*.jpg;*.gif|All files|*.*||", {"Pictures (*.jpg *.gif)", "All files (*.*)"}},
       {"Icons|*.ico|Lone", {"Icons (*.ico)"}},
@@ -38,9 +35,6 @@ TEST_F(FileDialog, TurnsTheFilterPairsIntoListEntriesAndRefusesALongName) {
     ShowFileDialog(nullptr, 0, QString(), QString(250, 'n'), withNuls(filter), QString(), QString());
     EXPECT_EQ(seams.fileDialog->requests.back().filters, entries) << filter;
   }
-  EXPECT_EQ(raisedError([] { ShowFileDialog(nullptr, 0, {}, QString(251, 'n'), {}, {}, {}); }),
-            platform::errors::InvalidProcedureCall);
-  EXPECT_EQ(seams.fileDialog->requests.size(), 2u);
 }
 
 // Qt's own dialog, driven as a user would: each action runs on the modal
@@ -95,21 +89,17 @@ class RealFileDialog : public FreshProgram {
   }
 };
 
-// Shown as asked; a name in a missing folder is refused; the extension is
-// added to a typed name before the question whether to replace the file.
-TEST_F(RealFileDialog, OpensAsAskedRefusesAMissingFolderAndAsksBeforeReplacing) {
+// Shown over its owner; a name in a missing folder is refused; the extension
+// is added to a typed name before the question whether to replace the file.
+// (What it shows is what Qt's dialog is given: Save As BMP checks the request.)
+TEST_F(RealFileDialog, OpensOverItsOwnerRefusesAMissingFolderAndAsksBeforeReplacing) {
   writeFile("old.bmp", "kept");
-  QStringList shown;
   const QWidget* parent = nullptr;
   QString missingText, replaceText;
   const QString chosen = run({
       {"QFileDialog",
        [&](QWidget* window) {
-         auto* dialog = static_cast<QFileDialog*>(window);
-         parent = dialog->parentWidget();
-         shown = {dialog->windowTitle(), dialog->directory().path(), dialog->findChild<QLineEdit*>("fileNameEdit")->text()};
-         auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
-         for (int i = 0; i < types->count(); ++i) shown.append(types->itemText(i));
+         parent = window->parentWidget();
          save(window, "missing/copy");
        }},
       {"QMessageBox", answer(QMessageBox::Ok, &missingText)},
@@ -118,7 +108,6 @@ TEST_F(RealFileDialog, OpensAsAskedRefusesAMissingFolderAndAsksBeforeReplacing) 
   });
   EXPECT_EQ(chosen, pathOf("old.bmp"));
   EXPECT_EQ(parent, &owner);
-  EXPECT_EQ(shown, QStringList({"Save As BMP", folder.path(), "photo.bmp", "Bitmap (*.BMP)"}));
   EXPECT_TRUE(missingText.contains(pathOf("missing"))) << missingText.toStdString();
   EXPECT_TRUE(replaceText.contains("old.bmp already exists")) << replaceText.toStdString();
 }

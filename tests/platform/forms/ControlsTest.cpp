@@ -10,21 +10,24 @@ namespace {
 
 using Controls = OnBlankForm;
 
-// At 15 twips a pixel, to the nearest pixel.
+// At 15 twips a pixel across and 10 down (144 dots an inch down), each axis
+// by its own resolution, to the nearest pixel.
 TEST_F(Controls, KeepTwipsExactlyAndPlaceTheirWidgetsAtRoundedPixels) {
+  seams.screen->dpiY = 144;
   platform::Label label(form, QStringLiteral("Caption"));
   struct Case {
     float twips;
-    int pixels;
+    int across, down;
   };
-  for (const Case c : {Case{7, 0}, Case{8, 1}, Case{1010, 67}, Case{6277.4f, 418}, Case{6277.6f, 419}, Case{-100, -7}}) {
+  for (const Case c : {Case{7, 0, 1}, Case{8, 1, 1}, Case{1010, 67, 101}, Case{6277.4f, 418, 628}, Case{6277.6f, 419, 628},
+                       Case{-100, -7, -10}}) {
     SCOPED_TRACE(c.twips);
     label.setLeft(c.twips);
-    label.setTop(c.twips + 15);
+    label.setTop(c.twips);
     label.setWidth(c.twips);
     label.setHeight(c.twips);
     EXPECT_EQ(label.left(), c.twips);
-    EXPECT_EQ(label.widget()->geometry(), QRect(c.pixels, c.pixels + 1, std::max(c.pixels, 0), std::max(c.pixels, 0)));
+    EXPECT_EQ(label.widget()->geometry(), QRect(c.across, c.down, std::max(c.across, 0), std::max(c.down, 0)));
   }
 }
 

@@ -35,10 +35,8 @@ TEST(Conversions, ToInt32RoundsHalvesToEvenAndOverflowsAtItsEdges) {
   }
 }
 
+// The grouping in the tests' English is the size label's (PreviewPane).
 TEST(Conversions, GroupedNumberUsesTheUsersSeparator) {
-  for (const auto& [value, text] : {std::pair<std::int64_t, const char*>{999, "999"}, {1000, "1,000"},
-                                    {1234567, "1,234,567"}, {3000000000, "3,000,000,000"}})
-    EXPECT_EQ(platform::formatGroupedNumber(value), QLatin1String(text)) << value;
   const QLocale before;
   QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
   EXPECT_EQ(platform::formatGroupedNumber(1234567), QStringLiteral("1.234.567"));

@@ -6,6 +6,7 @@
 // ending in the invalid-picture error.
 #include "metafile_helper/MetafileConversion.h"
 #include "metafile_helper/SvgRenderer.h"
+#include "platform/desktop/BackgroundWork.h"
 #include "platform/pictures/MetafileHeader.h"
 #include "platform/pictures/MetafileHelper.h"
 #include "platform/pictures/Picture.h"
@@ -15,11 +16,14 @@
 #include "support/MetafileBytes.h"
 #include "support/RaisedError.h"
 
+#include <QDir>
 #include <QFile>
 #include <QPainter>
+#include <QTest>
 #include <QtEndian>
 
 #include <algorithm>
+#include <csignal>
 #include <tuple>
 
 using platform::HelperLimits;
@@ -177,24 +181,26 @@ TEST_F(Metafiles, AHelperThatFailsToStartGivesNothing) {
   EXPECT_EQ(MetafileHelper::start(redQuarter(), pathOf(QStringLiteral("no such helper"))), nullptr);
 }
 
-TEST_F(Metafiles, AHelperThatDiesAfterReadingThePictureLeavesItWhite) {
-  // Ready, an extent of 100 by 50 units, then gone.
-  const QString helperPath = fakeHelper(
-      "head -c 8 >/dev/null; printf '\\001\\000\\000\\000\\000\\000\\000\\131\\100"
-      "\\000\\000\\000\\000\\000\\000\\111\\100'; exit 0");
-  auto helper = MetafileHelper::start(QByteArray(8, 'x'), helperPath, {2000, 500});
+// A picture is shared by whoever shows it: a drawing given up while the
+// helper draws it is waited for all the same, so that the helper, which the
+// others still need, goes on drawing.
+TEST_F(Metafiles, ADrawingGivenUpWhileDrawnLeavesTheHelperDrawing) {
+  // Ready, an extent of 100 by 50 units; then each part of 100 by 100 pixels
+  // drawn white, slowly.
+  const QString slowHelper = fakeHelper(
+      "head -c 16 >/dev/null; printf '\\001\\000\\000\\000\\000\\000\\000\\131\\100"
+      "\\000\\000\\000\\000\\000\\000\\111\\100'\n"
+      "while [ \"$(head -c 24 | wc -c)\" = 24 ]; do sleep 0.3; printf '\\001'; head -c 40000 /dev/zero; done");
+  auto helper = MetafileHelper::start(QByteArray(8, 'x'), slowHelper, {5000, 5000});
   ASSERT_NE(helper, nullptr);
-  EXPECT_EQ(helper->drawingExtent(), QSizeF(100, 50));
-  EXPECT_TRUE(helper->render(QSize(100, 50), QRect(0, 0, 100, 50)).isNull());
-
-  platform::VectorPicture picture(std::move(helper));
-  QImage canvas(100, 50, QImage::Format_RGB32);
-  canvas.fill(Qt::black);
-  QPainter painter(&canvas);
-  picture.draw(painter, canvas.rect(), canvas.rect());
-  painter.end();
-  EXPECT_EQ(canvas.pixel(50, 25), White);
-  EXPECT_TRUE(picture.render(QSize(100, 50), QRect(0, 0, 100, 50)).isNull());
+  const QRect part(0, 0, 100, 100);
+  const auto drawing = platform::startInBackground(
+      [&](const platform::BackgroundWork& work) { return helper->render(part.size(), part, &work); });
+  QTest::qWait(100);
+  drawing->cancel();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return drawing->finished(); }));
+  EXPECT_FALSE(helper->failed());
+  EXPECT_EQ(helper->render(part.size(), part).size(), part.size());
 }
 
 TEST_F(Metafiles, TheHelperRefusesPartsOutsideThePicture) {
@@ -220,7 +226,9 @@ TEST_F(Metafiles, TileCacheStaysBoundedWhileScrollingAHugeZoom) {
     for (int left = 0; left < whole.width(); left += 8'000) {
       QPainter painter(&window);
       painter.translate(-left, -top);
-      picture->draw(painter, whole, QRect(left, top, 1000, 700));
+      // The tiles a paint lacks are made in the background before the next paint.
+      picture->prepare(whole.size(), QRect(left, top, 1000, 700), nullptr);
+      EXPECT_TRUE(picture->draw(painter, whole, QRect(left, top, 1000, 700)));
       ASSERT_LE(picture->cachedPixels(), platform::VectorPicture::CachedPixelsLimit);
     }
   EXPECT_GT(picture->cachedPixels(), 0);
@@ -229,6 +237,8 @@ TEST_F(Metafiles, TileCacheStaysBoundedWhileScrollingAHugeZoom) {
   // below and right of the corner and white elsewhere.
   QPainter painter(&window);
   painter.translate(-23'500, -11'500);
+  EXPECT_FALSE(picture->draw(painter, whole, QRect(23'500, 11'500, 1000, 700))) << "white until its tiles are made";
+  picture->prepare(whole.size(), QRect(23'500, 11'500, 1000, 700), nullptr);
   picture->draw(painter, whole, QRect(23'500, 11'500, 1000, 700));
   painter.end();
   EXPECT_EQ(window.pixel(600, 600), Red);
@@ -236,10 +246,12 @@ TEST_F(Metafiles, TileCacheStaysBoundedWhileScrollingAHugeZoom) {
   EXPECT_EQ(window.pixel(600, 400), White);
 }
 
-// The picture drawn to fill a canvas of this size.
+// The picture drawn to fill a canvas of this size, once its drawing at that
+// size is made.
 QImage shownAt(const Picture& picture, QSize size) {
   QImage canvas(size, QImage::Format_RGB32);
   canvas.fill(Unpainted);
+  picture.prepareDrawing(size);
   QPainter painter(&canvas);
   picture.draw(painter, canvas.rect(), canvas.rect());
   return canvas;
@@ -375,6 +387,19 @@ TEST_F(Metafiles, ForgedMetafilesAreInvalidPictures) {
     const QString path = writeFile(QStringLiteral("forged.wmf"), bytes);
     EXPECT_EQ(raisedError([&] { Picture::load(path); }), platform::errors::InvalidPicture) << what;
   }
+}
+
+// A metafile whose helper has gone is converted anew the next time it is
+// loaded, not shown blank from the drawing that failed.
+TEST_F(Metafiles, ADrawingWhoseHelperDiedIsNotSharedAgain) {
+  const QString path = writeFile(QStringLiteral("red.wmf"), redQuarter());
+  const Picture first = Picture::load(path);
+  ASSERT_EQ(first.pixelSize(), QSize(400, 200));
+  for (const QString& task : QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+    for (const QByteArray& child : contentsOf("/proc/self/task/" + task + "/children").split(' '))
+      if (contentsOf("/proc/" + child + "/comm").startsWith("tavlo-metafile")) ::kill(child.toInt(), SIGKILL);
+  EXPECT_EQ(shownAt(first, {400, 200}).pixel(150, 75), White) << "its helper is gone";
+  EXPECT_EQ(shownAt(Picture::load(path), {400, 200}).pixel(150, 75), Red);
 }
 
 }  // namespace

@@ -82,8 +82,10 @@ TEST_F(PictureOutput, OnAFineScreenAPictureIsDrawnAtTheDevicesResolution) {
     QImage screen(c.shown * 2, QImage::Format_RGB32);
     screen.setDevicePixelRatio(2);
     screen.fill(Qt::red);
+    const Picture picture = Picture::fromImage(c.picture);
+    picture.prepareDrawing(c.shown * 2);
     QPainter painter(&screen);
-    Picture::fromImage(c.picture).draw(painter, QRect(QPoint(0, 0), c.shown), QRect(QPoint(0, 0), c.shown));
+    picture.draw(painter, QRect(QPoint(0, 0), c.shown), QRect(QPoint(0, 0), c.shown));
     painter.end();
     for (int x = 0; x < c.firstDeviceRow.size(); ++x) {
       const QColor shown = screen.pixelColor(x, 0), wanted = QColor(c.firstDeviceRow[x]);

@@ -1,11 +1,12 @@
+#include "app/MODULE_Command.h"
+#include "platform/desktop/BackgroundWork.h"
 #include "platform/desktop/CommandLine.h"
-#include "startup/MODULE_Command.h"
+#include "platform/desktop/LeavingProcess.h"
 #include "startup/ProgramIdentity.h"
 
 #include <QApplication>
-#include <QWidget>
 
-#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
@@ -38,6 +39,9 @@ int main(int argc, char** argv) {
     return EXIT_FAILURE;
   }
 
+  // The window is the child's; the process the user started ends with the
+  // run, even where a thread is left stuck on a volume.
+  platform::runInAChildProcess();
   int qtArgc = 1;
   QApplication application(qtArgc, argv);
   ProgramIdentity::announce();
@@ -46,9 +50,13 @@ int main(int argc, char** argv) {
 
   platform::setCommandLine(commandLine);
   MODULE_Command::Main();
-  // Nothing to show (start-up failed and said so): the run is over.
-  const QWidgetList windows = QApplication::topLevelWidgets();
-  if (std::none_of(windows.begin(), windows.end(), [](const QWidget* w) { return w->isVisible(); }))
-    return EXIT_SUCCESS;
-  return application.exec();
+  const int code = application.exec();
+  platform::runIsOver(code);
+  // Work still going is cancelled; work stuck on a volume that does not
+  // answer would keep the process alive for good: it is left behind.
+  if (!platform::endBackgroundWork(std::chrono::milliseconds(100))) {
+    std::fflush(nullptr);
+    std::_Exit(code);
+  }
+  return code;
 }

@@ -5,7 +5,7 @@
 #include "dialogs/FORM_Settings.h"
 #include "platform/desktop/CommandLine.h"
 #include "platform/forms/Form.h"
-#include "startup/MODULE_Command.h"
+#include "app/MODULE_Command.h"
 #include "startup/MODULE_Public.h"
 #include "support/FileKinds.h"
 #include "support/FreshProgram.h"
@@ -40,6 +40,7 @@ TEST_P(MainStart, OpensTheBrowserAfterLoadingTheSettings) {
   MODULE_Public::StartPath = makeFolder("elsewhere");
   platform::setCommandLine(commandLine);
   MODULE_Command::Main();
+  settle();
 
   EXPECT_FALSE(DefaultInstance<FORM_MiniTavlo>::exists());
   ASSERT_TRUE(DefaultInstance<FORM_Tavlo>::exists() && DefaultInstance<FORM_Tavlo>::get().isVisible());
@@ -57,6 +58,7 @@ INSTANTIATE_TEST_SUITE_P(CommandLine, MainStart,
 TEST_F(FreshProgram, APictureOnTheCommandLineOpensAloneInTheViewer) {
   platform::setCommandLine(writePicture("with blank.bmp", 300, 150));
   MODULE_Command::Main();
+  settle();
   ASSERT_TRUE(DefaultInstance<FORM_MiniTavlo>::exists() && DefaultInstance<FORM_MiniTavlo>::get().isVisible());
   FORM_MiniTavlo& viewer = DefaultInstance<FORM_MiniTavlo>::get();
   EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.width(), 300 * 15) << "at its own size by default";
@@ -65,11 +67,6 @@ TEST_F(FreshProgram, APictureOnTheCommandLineOpensAloneInTheViewer) {
   QTest::mouseClick(viewer.IMAGE_MiniPreview.widget(), Qt::LeftButton, {}, QPoint(3, 3));
   EXPECT_EQ(seams.processExit->exits.size(), 1u);
   EXPECT_FALSE(DefaultInstance<FORM_Tavlo>::exists());
-}
-
-TEST(JoinArguments, JoinsWithSingleBlanksAndKeepsEverythingElse) {
-  EXPECT_EQ(platform::joinArguments({}), QString());
-  EXPECT_EQ(platform::joinArguments({"\"quoted path\"", " padded ", "", "x"}), QString("\"quoted path\"  padded   x"));
 }
 
 }  // namespace
