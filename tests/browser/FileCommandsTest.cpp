@@ -241,6 +241,8 @@ class SaveAsBitmap : public BrowserTest {
     writeFile(QString(247, QLatin1Char('l')) + ".jpg", "a name too long to suggest another name from");
     QFile::copy(testData("bmpsuite_g_pal8.bmp"), pathOf("scan.BMP"));  // 8 bits a pixel: rewriting would show
     QFile::copy(testData("pillow_transparent.gif"), pathOf("scan.gif"));
+    QFile::copy(testData("bmpsuite_g_pal8.bmp"), pathOf("bitmap.jpg"));  // what the name says plays no part
+    QFile::copy(pathOf("photo.jpg"), pathOf("jpeg.bmp"));
     writeFile("readonly.bmp", "kept");
     QFile::setPermissions(pathOf("readonly.bmp"), QFile::ReadOwner);
     makeFolder("elsewhere");
@@ -249,8 +251,8 @@ class SaveAsBitmap : public BrowserTest {
 
 // The save dialog suggests the name up to its first full stop, in the
 // browser's folder; cancelled, it changes nothing, and a name too long to
-// suggest ends the command without one. A bitmap file is copied byte for
-// byte, also onto itself; another picture is written as a new bitmap of its
+// suggest ends the command without one. A file holding a bitmap is copied
+// byte for byte, also onto itself; another picture is written as a new bitmap of its
 // pixels and listed, whole also where the preview holds only a reduced copy.
 // A write the system refuses is told and leaves every file as it was. A
 // save ends as always: preview empty, list re-read, pointer back.
@@ -270,6 +272,8 @@ TEST_F(SaveAsBitmap, WritesTheBitmapWhereChosenOrSaysWhyAndChangesNothing) {
       {"scan.BMP", "scan.bmp", "elsewhere/copy.bmp", {}},
       {"scan.BMP", "scan.bmp", "scan.BMP", {}},
       {"scan.gif", "scan.bmp", "saved.bmp", {}},
+      {"bitmap.jpg", "bitmap.bmp", "copy.bmp", {}},
+      {"jpeg.bmp", "jpeg.bmp", "saved.bmp", {}},
       {"large.jpg", "large.bmp", "large.bmp", {}},
       {"photo.jpg", "photo.bmp", "missing/saved.bmp", noFolder},
       {"scan.BMP", "scan.bmp", "missing/saved.bmp", noFolder},
@@ -318,7 +322,7 @@ TEST_F(SaveAsBitmap, WritesTheBitmapWhereChosenOrSaysWhyAndChangesNothing) {
       EXPECT_EQ(messagesShown(), QStringList{message("Could not save file : " + pathOf(c.target) + "\n\n" + c.reason, 16,
                                                      "Error Saving")});
       EXPECT_EQ(snapshot(), before);
-    } else if (c.row.endsWith("BMP")) {
+    } else if (source.startsWith("BM")) {
       EXPECT_EQ(contentsOf(pathOf(c.target)), source);
     } else {
       EXPECT_TRUE(contentsOf(pathOf(c.target)).startsWith("BM"));
