@@ -51,11 +51,12 @@ class FullDisk {
   FullDisk& operator=(const FullDisk&) = delete;
 
   bool mounted() const { return mounted_; }
-  // Takes up every byte that is left, in a file "filler".
+  // Takes up every byte that is left, in a file "filler"; nothing where no
+  // tmpfs was mounted (the folder is then on the real disk).
   void fill() const {
-    const int fd = ::open((at_ + "/filler").constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    const int fd = mounted_ ? ::open((at_ + "/filler").constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644) : -1;
     const char block[4096] = {};
-    while (fd >= 0 && ::write(fd, block, sizeof block) > 0) {
+    for (int most = 16; fd >= 0 && most > 0 && ::write(fd, block, sizeof block) > 0; --most) {
     }
     if (fd >= 0) ::close(fd);
   }
