@@ -1,7 +1,7 @@
 #pragma once
 
 // Files that are not regular files, a disk that is full, and a way to meet
-// permission bits even when the tests run as root.
+// permission bits even when the tests run as root; table rows skipped.
 
 #include <QFile>
 #include <QString>
@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/capability.h>
@@ -20,6 +21,13 @@
 #include <sys/syscall.h>
 #include <sys/un.h>
 #include <unistd.h>
+
+// The rows of a table that a test cannot run here, noted; the test then ends
+// as skipped, naming them, once its other rows have run.
+struct SkippedRows {
+  std::string rows;
+  bool note(bool cannot, const std::string& row) { return cannot && (rows += " " + row + ";", true); }
+};
 
 // A FIFO with neither reader nor writer.
 inline bool makeFifo(const QString& path) { return ::mkfifo(QFile::encodeName(path).constData(), 0644) == 0; }
