@@ -78,14 +78,16 @@ QByteArray linkText(int folder, const QByteArray& name) {
   return text;
 }
 
-// The kernel's rule for links in sticky folders that anyone may write
-// (fs.protected_symlinks), kept whatever the machine's setting: there a link
-// is followed only by its owner, or where the folder's owner owns it too.
-bool mayFollow(int folder, uid_t linkOwner) {
+// In a sticky folder that anyone may write, as /tmp, what another user put
+// there is trusted only where the folder's owner owns it: the kernel's rules
+// for following a link there (fs.protected_symlinks) and for opening a file
+// there that could have been made instead (fs.protected_regular), kept
+// whatever the machine's settings.
+bool trusted(int folder, uid_t owner) {
   struct stat info {};
   if (::fstat(folder, &info) != 0) return false;
   const bool shared = (info.st_mode & (S_ISVTX | S_IWOTH)) == (S_ISVTX | S_IWOTH);
-  return !shared || linkOwner == ::geteuid() || linkOwner == info.st_uid;
+  return !shared || owner == ::geteuid() || owner == info.st_uid;
 }
 
 // The name a write goes to, and the file there now.
@@ -119,7 +121,7 @@ Target targetOf(const QString& path) {
     if (S_ISREG(info.st_mode)) break;
     if (!S_ISLNK(info.st_mode)) refuseNotAFile();
     if (links == MostLinksFollowed) raiseFromErrno(ELOOP);
-    if (!mayFollow(target.folder.get(), info.st_uid)) raiseFromErrno(EACCES);
+    if (!trusted(target.folder.get(), info.st_uid)) raiseFromErrno(EACCES);  // a link planted there
     const auto [linkFolder, linkName] = split(linkText(target.folder.get(), target.name));
     Descriptor next = openFolder(target.folder.get(), linkFolder);
     target.folder = std::move(next);
@@ -363,6 +365,7 @@ void writeFileWhole(const QString& path, const std::function<void(QIODevice& out
   Target target = targetOf(path);
   sweepLeftovers(target.folder.get());
   std::optional<NewFile> made = newFileFor(target);
+  if (!made && !trusted(target.folder.get(), target.was.st_uid)) raiseFromErrno(EACCES);  // a file planted there
   if (!made) return writeInPlace(target, write);
   const int fd = made->fd.get();
   Output out(fd);
