@@ -252,9 +252,9 @@ struct NewFile {
 };
 
 // None where the target is written in place: it has other hard links, its
-// folder may not be written, or what it was cannot all be given to a new file. A new file has the
-// permissions that the umask and the folder's default ACL give it, as the
-// kernel applies them when it is made.
+// folder may not be written, or what it was cannot all be given to a new
+// file. A new file has the permissions that the umask and the folder's
+// default ACL give it, as the kernel applies them when it is made.
 std::optional<NewFile> newFileFor(const Target& target) {
   if (target.file && target.was.st_nlink > 1) return std::nullopt;
   NewFile made;

@@ -25,11 +25,12 @@ namespace platform {
 // included. A symbolic link to a regular file stays, and the file it leads
 // to is written, but only where the kernel would follow it: a link in a
 // sticky folder anyone may write is followed only by its owner, or where the
-// folder's owner owns it too. A link to anything else, or to nothing, a
-// folder, FIFO or device is refused. Any failure, also one thrown by write,
-// raises the run time's file error (with the system's reason) and leaves the
-// target as it was. Temporaries left in the folder by a save that was killed
-// are removed by the next save there.
+// folder's owner owns it too; and another user's file there is not written
+// in place. A link to anything else, or to nothing, a folder, FIFO or device
+// is refused. Any failure, also one thrown by write, raises the run time's
+// file error (with the system's reason) and leaves the target as it was.
+// Temporaries left in the folder by a save that was killed are removed by
+// the next save there.
 void writeFileWhole(const QString& path, const std::function<void(QIODevice& out)>& write);
 
 }  // namespace platform
