@@ -1,6 +1,6 @@
 #pragma once
 
-// Files that are not regular files, a disk that is full, and a way to meet
+// Files that are not regular files, a disk soon full, and a way to meet
 // permission bits even when the tests run as root; table rows skipped.
 
 #include <QFile>
@@ -43,9 +43,9 @@ inline bool makeSocket(const QString& path) {
   return fd >= 0 && ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
 }
 
-// While alive, a tiny tmpfs on the folder, where every thread of the
-// process sees it (the tests run in a mount namespace of their own, so
-// nothing outlives them). Mounting needs root's rights; without them
+// While alive, a tiny tmpfs on the folder (16 KB, soon full), where every
+// thread of the process sees it (the tests run in a mount namespace of their
+// own, so nothing outlives them). Mounting needs root's rights; without them
 // nothing is mounted.
 class FullDisk {
  public:
@@ -59,15 +59,6 @@ class FullDisk {
   FullDisk& operator=(const FullDisk&) = delete;
 
   bool mounted() const { return mounted_; }
-  // Takes up every byte that is left, in a file "filler"; nothing where no
-  // tmpfs was mounted (the folder is then on the real disk).
-  void fill() const {
-    const int fd = mounted_ ? ::open((at_ + "/filler").constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644) : -1;
-    const char block[4096] = {};
-    for (int most = 16; fd >= 0 && most > 0 && ::write(fd, block, sizeof block) > 0; --most) {
-    }
-    if (fd >= 0) ::close(fd);
-  }
 
  private:
   QByteArray at_;

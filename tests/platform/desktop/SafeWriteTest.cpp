@@ -61,7 +61,7 @@ std::map<QString, std::string> whatEachIs(const QDir& folder) {
 // owner's, or the follower's own, leads on, and no other user's file there is
 // written in place; root's rights change nothing. A write that fails changes
 // nothing on disk: a full disk is a file size limit of 1 KB here, for any
-// user; in place, the old contents are put back.
+// user, and a full tmpfs for root; in place, the old contents are put back.
 TEST_F(SafeWrite, ASaveKeepsWhatTheFileWasFollowsOnlyTheLinksTheKernelWouldOrChangesNothing) {
   const auto done = [](int result) { return result == 0; };
   const auto attribute = [&](const char* name, const QByteArray& value) {
@@ -77,6 +77,7 @@ TEST_F(SafeWrite, ASaveKeepsWhatTheFileWasFollowsOnlyTheLinksTheKernelWouldOrCha
   const uid_t me = ::geteuid(), other = 4321;
   const Picture picture = Picture::fromImage(QImage(200, 200, QImage::Format_RGB32)), empty;  // about 160 KB as a bitmap
   const QByteArray fresh(100000, 'n');
+  std::optional<FullDisk> disk;
   const struct {
     const char *label, *saved;
     std::function<bool()> prepare;
@@ -113,6 +114,9 @@ TEST_F(SafeWrite, ASaveKeepsWhatTheFileWasFollowsOnlyTheLinksTheKernelWouldOrCha
       {"disk full, a new name", "new.bmp", [] { return true; }, errors::DiskFull, false, true},
       {"disk full, in place", "a.bmp", [&] { return done(::link("a.bmp", "b.bmp")); }, errors::DiskFull, false, true},
       {"disk full, a bitmap", "a.bmp", [] { return true; }, errors::DiskFull, false, true, &picture},
+      {"a full tmpfs, a new name", "shared/new.bmp", [&] { return disk.emplace("shared").mounted(); }, errors::DiskFull, true},
+      {"a full tmpfs, over a file", "shared/a.bmp",
+       [&] { return disk.emplace("shared").mounted() && QFile::copy("a.bmp", "shared/a.bmp"); }, errors::DiskFull, true},
   };
   std::signal(SIGXFSZ, SIG_IGN);
   rlimit normal{};
@@ -137,9 +141,10 @@ TEST_F(SafeWrite, ASaveKeepsWhatTheFileWasFollowsOnlyTheLinksTheKernelWouldOrCha
     for (auto& [name, bytes] : before) bytes = bytes == "old" && !c.error ? fresh : bytes;
     EXPECT_EQ(snapshot(), before) << "every link has the new contents, and nothing else is new";
     EXPECT_EQ(whatEachIs(folder), was);
+    disk.reset();
     ::chmod("locked", 0700);
   }
-  if (!skipped.rows.empty()) GTEST_SKIP() << "rows that need root (to give files away, or obey permission bits):" << skipped.rows;
+  if (!skipped.rows.empty()) GTEST_SKIP() << "rows that need root (to mount, give files away, or obey permission bits):" << skipped.rows;
 }
 
 // A save in a child process that the kernel kills at the first of these
@@ -169,10 +174,10 @@ bool killedSave(const QString& path, const QByteArray& contents, const std::vect
   return WIFSIGNALED(status);
 }
 
-// The old file whole, and no temporary file left, wherever the save is killed: unnamed
-// ones go with the process; named ones, and an unnamed one killed after it
-// was named, go at the next save in the folder, which leaves every file it
-// did not make, also those that look like its own.
+// Wherever a save is killed, the old file whole and no temporary file left:
+// unnamed ones go with the process; named ones, and an unnamed one killed
+// after it was named, go at the next save in the folder, which leaves every
+// file it did not make, also those that look like its own.
 TEST_F(SafeWrite, ASaveKilledMidwayLeavesTheOldFileAndNothingElse) {
   const QByteArray old(5000, 'o'), fresh(300000, 'n');
   const pid_t gone = 9999999;  // more than the kernel gives out
@@ -190,8 +195,9 @@ TEST_F(SafeWrite, ASaveKilledMidwayLeavesTheOldFileAndNothingElse) {
   const QString target = writeFile("target.bmp", old);
   const auto withoutLeftovers = snapshot();
   writeFile(named(gone, "xyz123"), "");
-  const timespec dayAndMinuteAgo[2] = {{::time(nullptr) - 24 * 3600 - 60, 0}, {::time(nullptr) - 24 * 3600 - 60, 0}};
-  ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(writeFile(named(gone, "xyz123", "0123abcd"), "")), dayAndMinuteAgo, 0), 0);
+  QFile untouched(writeFile(named(gone, "xyz123", "0123abcd"), ""));  // for a day and a minute
+  ASSERT_TRUE(untouched.open(QIODevice::ReadWrite) &&
+              untouched.setFileTime(QDateTime::currentDateTime().addSecs(-24 * 3600 - 60), QFileDevice::FileModificationTime));
 
   const std::vector<int> write{SYS_write}, fsync{SYS_fsync}, naming{SYS_linkat}, rename{SYS_rename, SYS_renameat, SYS_renameat2};
   for (const bool unnamed : {true, false}) {
