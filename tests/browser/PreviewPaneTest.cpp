@@ -139,9 +139,10 @@ TEST_F(PreviewPane, AFileThatIsNoPictureEndsInTheNoticeWithoutAMessage) {
   ASSERT_EQ(bytesText(pathOf(QStringLiteral("long.jpg"))), QStringLiteral("3,000,000,000 bytes"));
   QFile::setPermissions(pathOf("locked.bmp"), {});
 
+  SkippedRows skipped;
   for (const auto& [name, bytes] : cases) {
     SCOPED_TRACE(name);
-    if (QString(name) == "locked.bmp" && !permissionBits.active()) continue;  // root reads it all the same
+    if (skipped.note(QString(name) == "locked.bmp" && !permissionBits.active(), name)) continue;
     clickRow(browser, QStringLiteral("good.bmp"));
     const QString previous = browser.LABEL_FileSize.caption();
     EXPECT_FALSE(browser.LABEL_NotImage.visible());
@@ -150,6 +151,7 @@ TEST_F(PreviewPane, AFileThatIsNoPictureEndsInTheNoticeWithoutAMessage) {
     EXPECT_EQ(browser.LABEL_FileSize.caption(), QFile::exists(pathOf(name)) ? bytesText(pathOf(name)) : previous);
   }
   EXPECT_TRUE(seams.messageBox->calls.empty());
+  if (!skipped.rows.empty()) GTEST_SKIP() << "root reads it all the same, without giving up its override:" << skipped.rows;
 }
 
 // At each paint of the file-size label or the image: which it was, the

@@ -14,6 +14,7 @@
 #include "platform/pictures/ReducedJpeg.h"
 #include "platform/pictures/VectorPicture.h"
 
+#include <QBuffer>
 #include <QImageReader>
 #include <QIODevice>
 #include <QPaintDevice>
@@ -331,6 +332,14 @@ Picture Picture::loadFitting(const QString& path, QSize box, const BackgroundWor
 
 Picture Picture::loadFitting(const ReadableFile& file, QSize box, const BackgroundWork* work) {
   return open(file, box, work);
+}
+
+bool Picture::isWindowsBitmap(const ReadableFile& file) {
+  QByteArray first = file.read(FirstBytes);
+  if (looksLikeMetafile(first)) return false;
+  QBuffer bytes(&first);
+  bytes.open(QIODevice::ReadOnly);
+  return QImageReader::imageFormat(&bytes) == "bmp";
 }
 
 Picture Picture::open(const ReadableFile& file, QSize box, const BackgroundWork* work) {
