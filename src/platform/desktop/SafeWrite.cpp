@@ -2,6 +2,7 @@
 
 #include "platform/desktop/ErrorHandling.h"
 #include "platform/desktop/FileAccess.h"
+#include "platform/desktop/FileNames.h"
 #include "platform/desktop/RuntimeError.h"
 
 #include <QFile>
@@ -36,7 +37,7 @@ struct Target {
 // is refused.
 Target targetOf(const QString& path) {
   Target target;
-  target.path = QFile::encodeName(path);
+  target.path = platform::nativeFileName(path);
   if (path.isEmpty() || target.path.contains('\0')) raise(errors::BadFileNameOrNumber);
   struct stat info {};
   if (::lstat(target.path.constData(), &info) == 0 && S_ISLNK(info.st_mode)) {
