@@ -2,6 +2,7 @@
 // renaming, deleting and "Save As BMP...".
 
 #include "browser/BrowserDriver.h"
+#include "platform/desktop/FileNames.h"
 #include "platform/desktop/MODULE_Win32Api.h"
 #include "platform/pictures/Picture.h"
 #include "startup/MODULE_Public.h"
@@ -159,8 +160,8 @@ TEST_F(FileCommands, RenameMovesTheFileWhereTypedOrSaysWhyNot) {
 // Delete moves the file to the trash, after the question when it is asked.
 // Where no trash can take it (GIO has none on a tmpfs) it goes for good only
 // after a question, whatever the settings say. A file the user may not
-// write, or one gone meanwhile, is refused. Only a file that went empties
-// the preview.
+// write is refused; one gone meanwhile is said to be gone. Only a file that
+// went empties the preview.
 TEST_F(FileCommands, DeleteMovesTheFileToTheTrashOrAsksBeforeDeletingForGood) {
   PermissionBitsApply ordinaryUser;
   if (!ordinaryUser.active()) GTEST_SKIP() << "cannot give up root's override of permission bits";
@@ -180,6 +181,7 @@ TEST_F(FileCommands, DeleteMovesTheFileToTheTrashOrAsksBeforeDeletingForGood) {
   const QString forGood =
       message("This file cannot be moved to the trash. Delete it for good? : photo.jpg", 36, "Tavlo : Confirm Delete");
   const QString refused = message("Could not delete file, the file may have READ/SYSTEM attributes.", 16, "Error Deleting");
+  const QString gone = message("Could not delete file, the file is no longer there.", 16, "Error Deleting");
   enum End { Kept, Trashed, Deleted };
   const struct {
     const char *what, *photo;
@@ -193,7 +195,7 @@ TEST_F(FileCommands, DeleteMovesTheFileToTheTrashOrAsksBeforeDeletingForGood) {
       {"No to the question", "photo.jpg", 1, No, {}, {asked}, Kept},
       {"Yes", "photo.jpg", 1, Yes, {}, {asked}, Trashed},
       {"a file we may not write", "photo.jpg", 1, Yes, readOnly, {asked, refused}, Kept},
-      {"a file gone meanwhile", "photo.jpg", 1, Yes, [](const QString& p) { QFile::remove(p); }, {asked, refused}, Kept},
+      {"a file gone meanwhile", "photo.jpg", 1, Yes, [](const QString& p) { QFile::remove(p); }, {asked, gone}, Deleted},
       {"another user's file we may write through a supplementary group", "photo.jpg", 1, Yes,
        giveToAnotherUserInAGroupOfOurs, {asked}, Trashed, true},
       {"no trash: No", "tmpfs/photo.jpg", 0, No, {}, {forGood}, Kept},
@@ -233,6 +235,50 @@ TEST_F(FileCommands, DeleteMovesTheFileToTheTrashOrAsksBeforeDeletingForGood) {
   EXPECT_TRUE(!mounted || QDir(pathOf("tmpfs")).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
       << "no trash made on a volume without one";
   if (!skipped.rows.empty()) GTEST_SKIP() << "rows that need root, to mount a tmpfs or give a file away:" << skipped.rows;
+}
+
+// A name with a byte that is no UTF-8 shows as the desktop shows it, like a
+// name holding the replacement character itself, yet stands for its own
+// file alone: its row previews, renames and deletes that file and no other,
+// in a folder whose name has such a byte too.
+TEST_F(FileCommands, ANameWithAStrayByteStandsForItsOwnFileAlone) {
+  const QByteArray pictures = QFile::encodeName(makeFolder("pictures")), in = pictures + "\xfe/";
+  writePicture("pictures/small.jpg", 30, 20);
+  writePicture("pictures/large.jpg", 60, 40);
+  const QByteArray stray = "bad\xff.jpg", lookalike = "bad\xef\xbf\xbd.jpg";
+  ASSERT_EQ(::rename(pictures + "/small.jpg", pictures + '/' + stray), 0);
+  ASSERT_EQ(::rename(pictures + "/large.jpg", pictures + '/' + lookalike), 0);
+  ASSERT_EQ(::rename(pictures, in.chopped(1)), 0);
+  const auto there = [](const QByteArray& path) { return ::access(path.constData(), F_OK) == 0; };
+  const QString strayRow = platform::fileNameText(stray), inText = platform::fileNameText(in);
+  MODULE_Public::ConfirmRename = 0;
+  MODULE_Public::ConfirmDelete = 0;
+
+  FORM_Tavlo& browser = openBrowser();
+  openFolder(browser, inText.chopped(1));
+  const QAbstractItemModel* shown = browser.File1.listWidget()->model();
+  ASSERT_EQ(shown->rowCount(), 2);
+  for (int row = 0; row < 2; ++row) EXPECT_EQ(shown->index(row, 0).data().toString(), QString::fromUtf8(lookalike));
+  clickRow(browser, strayRow);
+  EXPECT_EQ(browser.LABEL_PixSize.caption(), "30 x 20 pixels");
+
+  const QString shownFolder = platform::displayedName(inText);
+  seams.inputBox->answers = {shownFolder + "renamed.jpg"};
+  QTest::mouseClick(browser.BUTTON_Rename.widget(), Qt::LeftButton);
+  settle();
+  ASSERT_EQ(seams.inputBox->calls.size(), 1u);
+  EXPECT_EQ(seams.inputBox->calls[0].defaultText, shownFolder);
+  EXPECT_TRUE(there(in + "renamed.jpg") && !there(in + stray) && there(in + lookalike));
+
+  ASSERT_EQ(::rename(in + "renamed.jpg", in + stray), 0);
+  browser.File1.refresh();
+  settle();
+  clickRow(browser, strayRow);
+  QTest::mouseClick(browser.BUTTON_Delete.widget(), Qt::LeftButton);
+  settle();
+  EXPECT_EQ(messagesShown(), QStringList());
+  EXPECT_TRUE(there(QFile::encodeName(testDesktop().trash) + "/files/" + stray));
+  EXPECT_TRUE(!there(in + stray) && there(in + lookalike));
 }
 
 class SaveAsBitmap : public BrowserTest {

@@ -8,9 +8,7 @@
 #include "support/MetafileBytes.h"
 #include "support/PictureBytes.h"
 
-#include <QBuffer>
 #include <QDir>
-#include <QImageWriter>
 #include <QKeyEvent>
 
 #include <functional>
@@ -107,15 +105,7 @@ TEST_F(PreviewPane, AMetafileIsDrawnAfreshAtEverySize) {
 // each ends in the notice, without a message box and without hanging.
 TEST_F(PreviewPane, AFileThatIsNoPictureEndsInTheNoticeWithoutAMessage) {
   PermissionBitsApply permissionBits;
-  const QByteArray jpeg = contentsOf(testData(QStringLiteral("pillow_hopper.jpg")));
-  // Large enough that its preview reads only the first scans.
-  QByteArray progressive;
-  QBuffer buffer(&progressive);
-  QImageWriter writer(&buffer, "JPEG");
-  writer.setProgressiveScanWrite(true);
-  QImage photo(1200, 900, QImage::Format_RGB32);
-  photo.fill(Qt::darkYellow);
-  ASSERT_TRUE(writer.write(photo));
+  // (What the decoders make of cut and damaged pictures: PictureLoad.)
   const std::pair<const char*, QByteArray> cases[] = {
       {"text.jpg", "Some words, and no picture.\n"},
       {"empty.jpg", QByteArray()},
@@ -123,10 +113,7 @@ TEST_F(PreviewPane, AFileThatIsNoPictureEndsInTheNoticeWithoutAMessage) {
       {"pipe.jpg", "replaced by a FIFO"},
       {"long.jpg", "no picture, its length more than 32 bits can hold"},
       {"locked.bmp", contentsOf(testData(QStringLiteral("bmpsuite_g_rgb24.bmp")))},
-      {"cut.jpg", jpeg.left(jpeg.size() * 6 / 10)},
-      {"cut-progressive.jpg", progressive.left(progressive.size() * 9 / 10)},
       {"damaged-emf.jpg", emfFile(QRect(0, 0, 10, 10), QRect(0, 0, 100, 100)).chopped(4)},
-      {"huge.bmp", bitmapFile(60000, 60000, 24, 0, QByteArray(16, '\x7f'))},
       {"huge.gif", gifFile(60000, 60000)},
   };
   for (const auto& [name, bytes] : cases) writeFile(name, bytes);

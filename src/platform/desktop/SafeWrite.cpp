@@ -1,6 +1,7 @@
 #include "platform/desktop/SafeWrite.h"
 
 #include "platform/desktop/ErrorHandling.h"
+#include "platform/desktop/FileNames.h"
 #include "platform/desktop/RuntimeError.h"
 
 #include <QBuffer>
@@ -103,7 +104,7 @@ struct Target {
 // would follow them. The file is opened for writing without being changed,
 // so that the kernel judges the right to write it.
 Target targetOf(const QString& path) {
-  const QByteArray native = QFile::encodeName(path);
+  const QByteArray native = nativeFileName(path);
   if (native.isEmpty() || native.contains('\0')) raise(errors::BadFileNameOrNumber);
   const auto [folder, name] = split(native);
   Target target;

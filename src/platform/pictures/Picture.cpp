@@ -166,10 +166,12 @@ QImage decodeWholeRaster(const ReadableFile& file, const BackgroundWork* work) {
   const QByteArray format = reader.format();
   if (format.isEmpty()) raise(errors::InvalidPicture);
   QImage image;
+  // A decoder that stops at damaged data may leave the picture it began,
+  // black where it stopped: it is no picture.
   if (isIconFormat(format))
     image = readLargestIcon(reader);
-  else
-    reader.read(&image);
+  else if (!reader.read(&image))
+    image = QImage();
   if (image.isNull() || (work && work->cancelled())) raise(errors::InvalidPicture);
   image = withEveryIndexColoured(std::move(image));
   // A JPEG whose decoder found no end marker before the file ended is cut.
@@ -381,8 +383,7 @@ Picture Picture::open(const ReadableFile& file, QSize box, const BackgroundWork*
   if (reduced.isNull()) {
     reader.setAutoTransform(true);
     reader.setScaledSize(fillingStored);
-    reader.read(&reduced);
-    if (reduced.isNull() || (work && work->cancelled())) raise(errors::InvalidPicture);
+    if (!reader.read(&reduced) || reduced.isNull() || (work && work->cancelled())) raise(errors::InvalidPicture);
     reduced = withEveryIndexColoured(std::move(reduced));
     if (format == "jpeg" && device.readPastTheEnd()) raise(errors::InvalidPicture);
   }

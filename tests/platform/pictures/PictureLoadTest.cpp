@@ -91,8 +91,19 @@ QByteArray oneColourBitmap(int side) {
   return bitmapFile(side, side, 8, 1, runs, QByteArray::fromHex("00000000808080ff") + QByteArray(254 * 4, '\0'));
 }
 
+// A scan's header of a progressive JPEG with its first and last coefficient
+// out of range: the decoder stops there, with the picture begun.
+QByteArray withBadProgression(QByteArray jpeg, int scan) {
+  qsizetype at = -1;
+  for (int found = 0; found <= scan; ++found) at = jpeg.indexOf("\xFF\xDA", at + 1);
+  jpeg[at + 5 + 2 * jpeg[at + 4]] = 70;
+  jpeg[at + 6 + 2 * jpeg[at + 4]] = 80;
+  return jpeg;
+}
+
 // The refusals are for the size or the missing data alone: the same headers
-// at a small size load.
+// at a small size load. The whole picture and a copy fitting a small box give
+// the same answer.
 TEST_F(PictureLoad, HandMadeAndCutFilesLoadOnlyWhenTheyHoldTheWholePicture) {
   const QByteArray jpeg = contentsOf(testData(QStringLiteral("pillow_hopper.jpg")));
   const QByteArray progressive = contentsOf(testData(QStringLiteral("pillow_app13-multiple.jpg")));
@@ -109,6 +120,7 @@ TEST_F(PictureLoad, HandMadeAndCutFilesLoadOnlyWhenTheyHoldTheWholePicture) {
       {"empty.bmp", QByteArray()},
       {"half.jpg", jpeg.left(jpeg.size() / 2)},
       {"cut-progressive.jpg", progressive.left(progressive.size() * 3 / 4)},
+      {"bad-progression.jpg", withBadProgression(progressive, 3)},
       // 60000 by 60000 pixels (several gigabytes decoded): refused without
       // trying to find the memory.
       {"huge.bmp", bitmapFile(60000, 60000, 24, 0)},
@@ -118,11 +130,14 @@ TEST_F(PictureLoad, HandMadeAndCutFilesLoadOnlyWhenTheyHoldTheWholePicture) {
       {"large.bmp", bitmapFile(8000, 8000, 24, 0, QByteArray(64, '\x7F'))},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    Picture picture;
-    const int error = raisedError([&] { picture = Picture::load(writeFile(QString::fromLatin1(c.name), c.bytes)); });
-    EXPECT_EQ(error, c.loaded.isEmpty() ? errors::InvalidPicture : 0);
-    EXPECT_EQ(picture.pixelSize(), c.loaded);
+    const QString path = writeFile(QString::fromLatin1(c.name), c.bytes);
+    for (const QSize box : {QSize(), QSize(16, 16)}) {
+      SCOPED_TRACE(testing::Message() << c.name << " in a box of " << box.width());
+      Picture picture;
+      const int error = raisedError([&] { picture = box.isValid() ? Picture::loadFitting(path, box) : Picture::load(path); });
+      EXPECT_EQ(error, c.loaded.isEmpty() ? errors::InvalidPicture : 0);
+      EXPECT_EQ(picture.pixelSize(), c.loaded);
+    }
   }
 }
 
