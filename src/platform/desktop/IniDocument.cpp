@@ -243,7 +243,15 @@ IniDocument IniDocument::parse(const QByteArray& text) {
   IniDocument document;
   QString prefix;  // of the keys in the current section; "/" for a section named ""
   int keyLines = 0;
-  qsizetype at = text.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+  // Qt looks for sections past a byte order mark at the start, but reads
+  // the keys before the first one from the start: the mark, and blanks after
+  // it, go with the first line's key, whose UTF-8 decoding drops the mark.
+  qsizetype at = 0;
+  if (text.startsWith("\xEF\xBB\xBF")) {
+    qsizetype first = 3;
+    while (first < text.size() && isBlank(text[first])) ++first;
+    if (first < text.size() && text[first] == '[') at = 3;
+  }
   while (const std::optional<Line> line = nextLine(text, at)) {
     if (text[line->start] == '[') {
       const qsizetype close = text.indexOf(']', line->start);
