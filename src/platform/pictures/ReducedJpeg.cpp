@@ -4,12 +4,14 @@
 #include "platform/desktop/ErrorHandling.h"
 #include "platform/desktop/FileAccess.h"
 #include "platform/desktop/RuntimeError.h"
+#include "platform/pictures/ColourProfiles.h"
 #include "platform/pictures/Picture.h"
 #include "platform/pictures/PictureFile.h"
 
 #include <array>
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 
 #include <jpeglib.h>
 
@@ -39,7 +41,34 @@ struct Decoding {
   QImage image;
   std::array<JSAMPROW, 1> row{};
   std::vector<JOCTET> cmykRow;
+  // The colours the pixels are meant in: the embedded profile, or Adobe
+  // RGB's where the EXIF says so. CMYK with a profile is kept as it is
+  // stored until that profile converts it.
+  QByteArray profile;
+  bool cmyk = false, keepsCmyk = false;
+  ColourTransform::Layout cmykLayout = ColourTransform::Layout::InvertedCmyk8;
 };
+
+// The profile the markers embed, else Adobe RGB's where the EXIF declares it.
+QByteArray profileOf(jpeg_decompress_struct& info) {
+  JOCTET* icc = nullptr;
+  unsigned int length = 0;
+  if (jpeg_read_icc_profile(&info, &icc, &length) && icc) {
+    QByteArray profile(reinterpret_cast<const char*>(icc), static_cast<qsizetype>(length));
+    std::free(icc);
+    return profile;
+  }
+  for (jpeg_saved_marker_ptr marker = info.marker_list; marker; marker = marker->next)
+    if (marker->marker == JPEG_APP0 + 1 &&
+        exifDeclaresAdobeRgb(QByteArray::fromRawData(reinterpret_cast<const char*>(marker->data),
+                                                     static_cast<qsizetype>(marker->data_length))))
+      return adobeRgbProfile();
+  return {};
+}
+
+ColourTransform::Layout cmykLayoutOf(const jpeg_decompress_struct& info) {
+  return info.saw_Adobe_marker ? ColourTransform::Layout::InvertedCmyk8 : ColourTransform::Layout::Cmyk8;
+}
 
 Decoding& decodingOf(j_decompress_ptr info) { return *static_cast<Decoding::Source*>(info->src)->owner; }
 
@@ -115,7 +144,7 @@ void readRows(Decoding& decoding) {
       fail(reinterpret_cast<j_common_ptr>(&info));
     }
     const auto line = static_cast<int>(info.output_scanline);
-    if (info.out_color_space == JCS_CMYK) {
+    if (info.out_color_space == JCS_CMYK && !decoding.keepsCmyk) {
       decoding.row[0] = decoding.cmykRow.data();
       jpeg_read_scanlines(&info, decoding.row.data(), 1);
       // As stored by the programs that write CMYK JPEGs: inverted.
@@ -135,7 +164,10 @@ void readRows(Decoding& decoding) {
 // Returns false when the colour model is one left to the general decoder.
 bool decode(Decoding& decoding, QSize atLeast, bool& onlyFirstScans) {
   jpeg_decompress_struct& info = decoding.info;
+  jpeg_save_markers(&info, JPEG_APP0 + 1, 0xFFFF);
+  jpeg_save_markers(&info, JPEG_APP0 + 2, 0xFFFF);
   jpeg_read_header(&info, TRUE);
+  decoding.profile = profileOf(info);
   QImage::Format format = QImage::Format_RGB32;
   switch (info.jpeg_color_space) {
     case JCS_GRAYSCALE:
@@ -149,6 +181,9 @@ bool decode(Decoding& decoding, QSize atLeast, bool& onlyFirstScans) {
     case JCS_CMYK:
     case JCS_YCCK:
       info.out_color_space = JCS_CMYK;
+      decoding.cmyk = true;
+      decoding.cmykLayout = cmykLayoutOf(info);
+      decoding.keepsCmyk = ColourTransform::toSrgb(decoding.profile, decoding.cmykLayout) != nullptr;
       break;
     default:
       return false;
@@ -164,7 +199,7 @@ bool decode(Decoding& decoding, QSize atLeast, bool& onlyFirstScans) {
     fail(reinterpret_cast<j_common_ptr>(&info));
   decoding.image = QImage(size, format);
   if (decoding.image.isNull()) fail(reinterpret_cast<j_common_ptr>(&info));
-  if (info.out_color_space == JCS_CMYK) decoding.cmykRow.resize(static_cast<size_t>(size.width()) * 4);
+  if (info.out_color_space == JCS_CMYK && !decoding.keepsCmyk) decoding.cmykRow.resize(static_cast<size_t>(size.width()) * 4);
 
   jpeg_start_decompress(&info);
   if (onlyFirstScans) {
@@ -220,7 +255,11 @@ std::optional<QImage> decodeReducedJpeg(const ReadableFile& file, QSize atLeast,
   // one after its last scan.
   const bool complete = onlyFirstScans ? jpegIsComplete(file) : !decoding->readPastTheEnd;
   if (!complete) raise(errors::InvalidPicture);
-  return std::move(decoding->image);
+  if (decoding->keepsCmyk)
+    return convertedToSrgb(std::move(decoding->image), decoding->profile, decoding->cmykLayout);
+  // CMYK made RGB by the plain formula has no profile that fits it.
+  if (decoding->cmyk) return std::move(decoding->image);
+  return convertedToSrgb(std::move(decoding->image), decoding->profile);
 }
 
 }  // namespace platform
