@@ -22,40 +22,41 @@ class ReadableFile;
 // The profile a file embeds, from its format's own place for it: PNG's iCCP
 // chunk, WebP's ICCP chunk, TIFF's profile tag (JPEG's are read by its
 // decoder). Empty when there is none, or it cannot be read.
-QByteArray embeddedProfile(const ReadableFile& file, const QByteArray& format);
+QByteArray embeddedProfile(const ReadableFile &file, const QByteArray &format);
 
 // Whether a JPEG's EXIF block (an APP1 marker's data) declares Adobe RGB as
 // cameras in Adobe RGB mode write it: colour space "uncalibrated" and the
 // interoperability index "R03" of the DCF option file.
-bool exifDeclaresAdobeRgb(const QByteArray& exif);
+bool exifDeclaresAdobeRgb(const QByteArray &exif);
 QByteArray adobeRgbProfile();
 
 // A conversion from a profile to sRGB, for one layout of pixels; made once
 // for each profile and layout, and shared. Any thread may use it at once.
 class ColourTransform {
- public:
+public:
   enum class Layout {
-    Bgra8,          // QImage's RGB32 and ARGB32, alpha kept
-    Gray8,          // into Bgra8
-    Rgba16,         // QImage's RGBA64 and RGBX64, alpha kept
-    Gray16,         // into Rgba16
-    Cmyk8,          // into Bgra8
-    InvertedCmyk8,  // as Adobe's programs store CMYK in JPEG files; into Bgra8
+    Bgra8,         // QImage's RGB32 and ARGB32, alpha kept
+    Gray8,         // into Bgra8
+    Rgba16,        // QImage's RGBA64 and RGBX64, alpha kept
+    Gray16,        // into Rgba16
+    Cmyk8,         // into Bgra8
+    InvertedCmyk8, // as Adobe's programs store CMYK in JPEG files; into Bgra8
   };
 
   // Nothing where the pixels need no conversion: no profile, an sRGB one,
   // one that is not of the layout's colours, or one that cannot be used.
-  static std::shared_ptr<const ColourTransform> toSrgb(const QByteArray& profile, Layout from);
+  static std::shared_ptr<const ColourTransform>
+  toSrgb(const QByteArray &profile, Layout from);
 
   ~ColourTransform();
-  ColourTransform(const ColourTransform&) = delete;
-  ColourTransform& operator=(const ColourTransform&) = delete;
+  ColourTransform(const ColourTransform &) = delete;
+  ColourTransform &operator=(const ColourTransform &) = delete;
 
-  void convert(const void* from, void* to, int pixels) const;
+  void convert(const void *from, void *to, int pixels) const;
 
- private:
-  explicit ColourTransform(void* transform) : transform_(transform) {}
-  void* transform_;
+private:
+  explicit ColourTransform(void *transform) : transform_(transform) {}
+  void *transform_;
 };
 
 // The picture's pixels converted from the profile to sRGB, in its format
@@ -63,7 +64,8 @@ class ColourTransform {
 // ARGB32; the picture itself where no conversion is needed. CMYK pixels come
 // four bytes each in an RGB32 picture, stored as the layout says. Large
 // pictures are converted on every core.
-QImage convertedToSrgb(QImage image, const QByteArray& profile,
-                       std::optional<ColourTransform::Layout> cmykStoredAs = std::nullopt);
+QImage convertedToSrgb(
+    QImage image, const QByteArray &profile,
+    std::optional<ColourTransform::Layout> cmykStoredAs = std::nullopt);
 
-}  // namespace platform
+} // namespace platform
