@@ -41,7 +41,7 @@ QImage gradient(QImage::Format format) {
   for (int y = 0; y < image.height(); ++y)
     for (int x = 0; x < image.width(); ++x)
       if (format == QImage::Format_Indexed8)
-        image.setPixel(x, y, static_cast<uint>(x * 4 + y));
+        image.setPixel(x, y, static_cast<uint>((x * 4 + y) % 256));
       else
         image.setPixelColor(x, y, QColor::fromRgb(x * 4, y * 16, (x * y) % 256, 255 - x));
   return image;
