@@ -33,20 +33,19 @@ QByteArray adobeRgbProfile();
 // A conversion from a profile to sRGB, for one layout of pixels; made once
 // for each profile and layout, and shared. Any thread may use it at once.
 class ColourTransform {
-public:
+ public:
   enum class Layout {
-    Bgra8,         // QImage's RGB32 and ARGB32, alpha kept
-    Gray8,         // into Bgra8
-    Rgba16,        // QImage's RGBA64 and RGBX64, alpha kept
-    Gray16,        // into Rgba16
-    Cmyk8,         // into Bgra8
-    InvertedCmyk8, // as Adobe's programs store CMYK in JPEG files; into Bgra8
+    Bgra8,          // QImage's RGB32 and ARGB32, alpha kept
+    Gray8,          // into Bgra8
+    Rgba16,         // QImage's RGBA64 and RGBX64, alpha kept
+    Gray16,         // into Rgba16
+    Cmyk8,          // into Bgra8
+    InvertedCmyk8,  // as Adobe's programs store CMYK in JPEG files; into Bgra8
   };
 
   // Nothing where the pixels need no conversion: no profile, an sRGB one,
   // one that is not of the layout's colours, or one that cannot be used.
-  static std::shared_ptr<const ColourTransform>
-  toSrgb(const QByteArray &profile, Layout from);
+  static std::shared_ptr<const ColourTransform> toSrgb(const QByteArray &profile, Layout from);
 
   ~ColourTransform();
   ColourTransform(const ColourTransform &) = delete;
@@ -54,7 +53,7 @@ public:
 
   void convert(const void *from, void *to, int pixels) const;
 
-private:
+ private:
   explicit ColourTransform(void *transform) : transform_(transform) {}
   void *transform_;
 };
@@ -64,8 +63,7 @@ private:
 // ARGB32; the picture itself where no conversion is needed. CMYK pixels come
 // four bytes each in an RGB32 picture, stored as the layout says. Large
 // pictures are converted on every core.
-QImage convertedToSrgb(
-    QImage image, const QByteArray &profile,
-    std::optional<ColourTransform::Layout> cmykStoredAs = std::nullopt);
+QImage convertedToSrgb(QImage image, const QByteArray &profile,
+                       std::optional<ColourTransform::Layout> cmykStoredAs = std::nullopt);
 
-} // namespace platform
+}  // namespace platform

@@ -199,7 +199,8 @@ bool decode(Decoding& decoding, QSize atLeast, bool& onlyFirstScans) {
     fail(reinterpret_cast<j_common_ptr>(&info));
   decoding.image = QImage(size, format);
   if (decoding.image.isNull()) fail(reinterpret_cast<j_common_ptr>(&info));
-  if (info.out_color_space == JCS_CMYK && !decoding.keepsCmyk) decoding.cmykRow.resize(static_cast<size_t>(size.width()) * 4);
+  if (info.out_color_space == JCS_CMYK && !decoding.keepsCmyk)
+    decoding.cmykRow.resize(static_cast<size_t>(size.width()) * 4);
 
   jpeg_start_decompress(&info);
   if (onlyFirstScans) {
@@ -255,8 +256,7 @@ std::optional<QImage> decodeReducedJpeg(const ReadableFile& file, QSize atLeast,
   // one after its last scan.
   const bool complete = onlyFirstScans ? jpegIsComplete(file) : !decoding->readPastTheEnd;
   if (!complete) raise(errors::InvalidPicture);
-  if (decoding->keepsCmyk)
-    return convertedToSrgb(std::move(decoding->image), decoding->profile, decoding->cmykLayout);
+  if (decoding->keepsCmyk) return convertedToSrgb(std::move(decoding->image), decoding->profile, decoding->cmykLayout);
   // CMYK made RGB by the plain formula has no profile that fits it.
   if (decoding->cmyk) return std::move(decoding->image);
   return convertedToSrgb(std::move(decoding->image), decoding->profile);

@@ -29,34 +29,26 @@ QImage shown(const Picture &picture, QSize size) {
 
 using Colour = FreshProgram;
 
-TEST_F(
-    Colour,
-    TaggedChartsShowTheColoursLcmsMakesOfThemInThePreviewAndTheWholePicture) {
+TEST_F(Colour, TaggedChartsShowTheColoursLcmsMakesOfThemInThePreviewAndTheWholePicture) {
   const QSize box(Side * static_cast<int>(Patches.size()) / 8,
-                  Side / 8); // an eighth: a patch a block
+                  Side / 8);  // an eighth: a patch a block
   for (const TaggedChart &c : taggedCharts()) {
     SCOPED_TRACE(c.name);
-    ASSERT_FALSE(c.file.isEmpty())
-        << "written (the CMYK profile comes with libgs-common)";
+    ASSERT_FALSE(c.file.isEmpty()) << "written (the CMYK profile comes with libgs-common)";
     writeFile(c.name, c.file);
     const std::vector<int> expected = c.expected();
     const Picture whole = Picture::load(pathOf(c.name));
     const Picture preview = Picture::loadFitting(pathOf(c.name), box);
-    for (const auto &[what, pixels] :
-         {std::pair{"whole", whole.image()},
-          std::pair{"preview", shown(preview, box)}}) {
+    for (const auto &[what, pixels] : {std::pair{"whole", whole.image()}, std::pair{"preview", shown(preview, box)}}) {
       const int patch = pixels.width() / static_cast<int>(Patches.size());
       for (size_t p = 0; p < Patches.size(); ++p) {
-        const QRgb got = pixels.pixel(static_cast<int>(p) * patch + patch / 2,
-                                      pixels.height() / 2);
+        const QRgb got = pixels.pixel(static_cast<int>(p) * patch + patch / 2, pixels.height() / 2);
         const int *want = &expected[p * 3];
-        EXPECT_LE(std::max({std::abs(qRed(got) - want[0]),
-                            std::abs(qGreen(got) - want[1]),
-                            std::abs(qBlue(got) - want[2])}),
-                  3)
-            << what << " patch " << p << ": " << qRed(got) << "," << qGreen(got)
-            << "," << qBlue(got) << " for " << want[0] << "," << want[1] << ","
-            << want[2];
+        EXPECT_LE(
+            std::max({std::abs(qRed(got) - want[0]), std::abs(qGreen(got) - want[1]), std::abs(qBlue(got) - want[2])}),
+            3)
+            << what << " patch " << p << ": " << qRed(got) << "," << qGreen(got) << "," << qBlue(got) << " for "
+            << want[0] << "," << want[1] << "," << want[2];
       }
     }
   }
@@ -66,34 +58,22 @@ TEST_F(
 // it always was, bit for bit; a CMYK JPEG without a profile too.
 TEST_F(Colour, UntaggedSrgbAndBrokenProfilesLeaveThePixelsAsTheyAre) {
   QByteArray broken = QColorSpace(QColorSpace::AdobeRgb).iccProfile();
-  broken.replace(128, 4, "\xff\xff\xff\x7f"); // the tag count
-  const QByteArray halfProfile =
-      QColorSpace(QColorSpace::AdobeRgb).iccProfile().left(200);
+  broken.replace(128, 4, "\xff\xff\xff\x7f");  // the tag count
+  const QByteArray halfProfile = QColorSpace(QColorSpace::AdobeRgb).iccProfile().left(200);
   const std::vector<std::uint16_t> cmyk =
       converted(patchValues(), {}, TYPE_RGB_16,
-                fileBytes(QStringLiteral(
-                    "/usr/share/color/icc/ghostscript/default_cmyk.icc")),
-                TYPE_CMYK_16);
-  const QImage untagged =
-      Picture::load(writeFile("plain.jpg", jpegFile(patchValues(), 3, {})))
-          .image();
-  const QImage untaggedCmyk =
-      Picture::load(writeFile("plain-cmyk.jpg", jpegFile(cmyk, 4, {}))).image();
+                fileBytes(QStringLiteral("/usr/share/color/icc/ghostscript/default_cmyk.icc")), TYPE_CMYK_16);
+  const QImage untagged = Picture::load(writeFile("plain.jpg", jpegFile(patchValues(), 3, {}))).image();
+  const QImage untaggedCmyk = Picture::load(writeFile("plain-cmyk.jpg", jpegFile(cmyk, 4, {}))).image();
   const std::tuple<const char *, QByteArray, const QImage *> cases[] = {
-      {"srgb.jpg",
-       jpegFile(patchValues(), 3, QColorSpace(QColorSpace::SRgb).iccProfile()),
-       &untagged},
+      {"srgb.jpg", jpegFile(patchValues(), 3, QColorSpace(QColorSpace::SRgb).iccProfile()), &untagged},
       {"broken.jpg", jpegFile(patchValues(), 3, broken), &untagged},
       {"half.jpg", jpegFile(patchValues(), 3, halfProfile), &untagged},
-      {"cmyk-for-rgb.jpg",
-       jpegFile(cmyk, 4, QColorSpace(QColorSpace::AdobeRgb).iccProfile()),
-       &untaggedCmyk},
+      {"cmyk-for-rgb.jpg", jpegFile(cmyk, 4, QColorSpace(QColorSpace::AdobeRgb).iccProfile()), &untaggedCmyk},
   };
   for (const auto &[name, bytes, expected] : cases) {
     const QImage decoded = Picture::load(writeFile(name, bytes)).image();
-    EXPECT_EQ(decoded.convertToFormat(QImage::Format_RGB32),
-              expected->convertToFormat(QImage::Format_RGB32))
-        << name;
+    EXPECT_EQ(decoded.convertToFormat(QImage::Format_RGB32), expected->convertToFormat(QImage::Format_RGB32)) << name;
   }
   // CMYK without a profile: the stored inks as black's share of each colour's.
   const QRgb foliage = untaggedCmyk.pixel(3 * Side + Side / 2, Side / 2);
@@ -108,30 +88,22 @@ TEST(ColourProfiles, ExifDeclaresAdobeRgbOnlyAsTheDcfOptionFileDoes) {
   // the colour space and the interoperability pointer; that directory.
   const auto exif = [](std::uint16_t colourSpace, const char *index) {
     QByteArray tiff("II*\0\x08\0\0\0", 8);
-    const auto entry = [&](std::uint16_t tag, std::uint16_t type,
-                           std::uint32_t count, QByteArray value) {
-      tiff.append(reinterpret_cast<const char *>(&tag), 2)
-          .append(reinterpret_cast<const char *>(&type), 2);
-      tiff.append(reinterpret_cast<const char *>(&count), 4)
-          .append(value.leftJustified(4, '\0'));
+    const auto entry = [&](std::uint16_t tag, std::uint16_t type, std::uint32_t count, QByteArray value) {
+      tiff.append(reinterpret_cast<const char *>(&tag), 2).append(reinterpret_cast<const char *>(&type), 2);
+      tiff.append(reinterpret_cast<const char *>(&count), 4).append(value.leftJustified(4, '\0'));
     };
-    const auto number = [](std::uint32_t value) {
-      return QByteArray(reinterpret_cast<const char *>(&value), 4);
-    };
-    tiff.append("\x01\0", 2), entry(0x8769, 4, 1, number(26)),
-        tiff.append(4, '\0'); // ends at 26
-    tiff.append("\x02\0", 2), entry(0xA001, 3, 1, number(colourSpace)),
-        entry(0xA005, 4, 1, number(56)), tiff.append(4, '\0');
-    tiff.append("\x01\0", 2), entry(0x0001, 2, 4, QByteArray(index, 4)),
+    const auto number = [](std::uint32_t value) { return QByteArray(reinterpret_cast<const char *>(&value), 4); };
+    tiff.append("\x01\0", 2), entry(0x8769, 4, 1, number(26)), tiff.append(4, '\0');  // ends at 26
+    tiff.append("\x02\0", 2), entry(0xA001, 3, 1, number(colourSpace)), entry(0xA005, 4, 1, number(56)),
         tiff.append(4, '\0');
+    tiff.append("\x01\0", 2), entry(0x0001, 2, 4, QByteArray(index, 4)), tiff.append(4, '\0');
     return QByteArray("Exif\0\0", 6) + tiff;
   };
   EXPECT_TRUE(platform::exifDeclaresAdobeRgb(exif(0xFFFF, "R03")));
   EXPECT_FALSE(platform::exifDeclaresAdobeRgb(exif(1, "R03"))) << "sRGB";
   EXPECT_FALSE(platform::exifDeclaresAdobeRgb(exif(0xFFFF, "R98")));
-  EXPECT_FALSE(platform::exifDeclaresAdobeRgb(exif(0xFFFF, "R03").left(60)))
-      << "cut";
+  EXPECT_FALSE(platform::exifDeclaresAdobeRgb(exif(0xFFFF, "R03").left(60))) << "cut";
   EXPECT_FALSE(platform::adobeRgbProfile().isEmpty());
 }
 
-} // namespace
+}  // namespace
