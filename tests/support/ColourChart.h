@@ -32,7 +32,7 @@ inline const std::vector<QRgb> Patches = {
     qRgb(0, 255, 0),     qRgb(0, 0, 255)};
 constexpr int Side = 64;  // of a patch; the chart is a row of them
 
-inline std::shared_ptr<void> profileFrom(const QByteArray &icc) {
+inline std::shared_ptr<void> profileFrom(const QByteArray& icc) {
   return {icc.isEmpty() ? cmsCreate_sRGBProfile()
                         : cmsOpenProfileFromMem(icc.constData(), static_cast<cmsUInt32Number>(icc.size())),
           cmsCloseProfile};
@@ -41,8 +41,8 @@ inline std::shared_ptr<void> profileFrom(const QByteArray &icc) {
 // Values through lcms2 from one profile to another (empty: sRGB), at its
 // most exact: perceptual where the first has tables for it, else
 // colorimetric with black point compensation.
-inline std::vector<std::uint16_t> converted(const std::vector<std::uint16_t> &values, const QByteArray &from,
-                                            cmsUInt32Number fromType, const QByteArray &to, cmsUInt32Number toType) {
+inline std::vector<std::uint16_t> converted(const std::vector<std::uint16_t>& values, const QByteArray& from,
+                                            cmsUInt32Number fromType, const QByteArray& to, cmsUInt32Number toType) {
   const auto in = profileFrom(from), out = profileFrom(to);
   const bool perceptual = cmsIsCLUT(in.get(), INTENT_PERCEPTUAL, LCMS_USED_AS_INPUT);
   cmsHTRANSFORM transform = cmsCreateTransform(
@@ -64,10 +64,10 @@ inline std::vector<std::uint16_t> patchValues() {
 }
 
 // The chart with these values, three or four to a patch, 16 bits each.
-inline QImage chart(const std::vector<std::uint16_t> &values, int channels, QImage::Format format) {
+inline QImage chart(const std::vector<std::uint16_t>& values, int channels, QImage::Format format) {
   QImage image(Side * static_cast<int>(Patches.size()), Side, format);
   for (int p = 0; p < static_cast<int>(Patches.size()); ++p) {
-    const std::uint16_t *v = &values[static_cast<size_t>(p * channels)];
+    const std::uint16_t* v = &values[static_cast<size_t>(p * channels)];
     const QColor colour = channels == 4 ? QColor::fromCmyk(v[0] >> 8, v[1] >> 8, v[2] >> 8, v[3] >> 8)
                                         : QColor::fromRgba64(v[0], v[1], v[2]);
     for (int y = 0; y < Side; ++y)
@@ -79,12 +79,12 @@ inline QImage chart(const std::vector<std::uint16_t> &values, int channels, QIma
 // A JPEG written with libjpeg: RGB, or CMYK inverted with Adobe's marker as
 // Photoshop writes it; with the profile unless it is empty. The colours are
 // stored as they are, not as luminance and chroma.
-inline QByteArray jpegFile(const std::vector<std::uint16_t> &values, int channels, const QByteArray &profile) {
+inline QByteArray jpegFile(const std::vector<std::uint16_t>& values, int channels, const QByteArray& profile) {
   jpeg_compress_struct info{};
   jpeg_error_mgr errors{};
   info.err = jpeg_std_error(&errors);
   jpeg_create_compress(&info);
-  unsigned char *data = nullptr;
+  unsigned char* data = nullptr;
   unsigned long size = 0;
   jpeg_mem_dest(&info, &data, &size);
   info.image_width = Side * static_cast<JDIMENSION>(Patches.size());
@@ -96,7 +96,7 @@ inline QByteArray jpegFile(const std::vector<std::uint16_t> &values, int channel
   jpeg_set_quality(&info, 100, TRUE);
   jpeg_start_compress(&info, TRUE);
   if (!profile.isEmpty())
-    jpeg_write_icc_profile(&info, reinterpret_cast<const JOCTET *>(profile.constData()),
+    jpeg_write_icc_profile(&info, reinterpret_cast<const JOCTET*>(profile.constData()),
                            static_cast<unsigned>(profile.size()));
   std::vector<JSAMPLE> row(info.image_width * static_cast<unsigned>(channels));
   for (size_t x = 0; x < info.image_width; ++x)
@@ -111,12 +111,12 @@ inline QByteArray jpegFile(const std::vector<std::uint16_t> &values, int channel
   }
   jpeg_finish_compress(&info);
   jpeg_destroy_compress(&info);
-  const QByteArray file(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
+  const QByteArray file(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
   std::free(data);
   return file;
 }
 
-inline QByteArray written(QImage image, const QColorSpace &space, const char *format) {
+inline QByteArray written(QImage image, const QColorSpace& space, const char* format) {
   image.setColorSpace(space);
   QByteArray bytes;
   QBuffer buffer(&bytes);
@@ -125,7 +125,7 @@ inline QByteArray written(QImage image, const QColorSpace &space, const char *fo
   return writer.write(image) ? bytes : QByteArray();
 }
 
-inline QByteArray fileBytes(const QString &path) {
+inline QByteArray fileBytes(const QString& path) {
   QFile file(path);
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
@@ -133,7 +133,7 @@ inline QByteArray fileBytes(const QString &path) {
 // The chart in a file of some format and colour space, and the values it
 // stores, 16 bits a channel, of the profile's kind (RGB or CMYK).
 struct TaggedChart {
-  const char *name;
+  const char* name;
   QByteArray file, profile;
   std::vector<std::uint16_t> stored;
   cmsUInt32Number type;
@@ -152,10 +152,10 @@ inline std::vector<TaggedChart> taggedCharts() {
   const QByteArray adobe = QColorSpace(QColorSpace::AdobeRgb).iccProfile();
   const QByteArray proPhoto = QColorSpace(QColorSpace::ProPhotoRgb).iccProfile();
   const QByteArray cmyk = fileBytes(QStringLiteral("/usr/share/color/icc/ghostscript/default_cmyk.icc"));
-  const auto in = [&](const QByteArray &profile, cmsUInt32Number type, int bits) {
+  const auto in = [&](const QByteArray& profile, cmsUInt32Number type, int bits) {
     std::vector<std::uint16_t> values = converted(patchValues(), {}, TYPE_RGB_16, profile, type);
     if (bits == 8)  // as 8-bit pixels hold them
-      for (std::uint16_t &v : values) v = static_cast<std::uint16_t>((v >> 8) * 257);
+      for (std::uint16_t& v : values) v = static_cast<std::uint16_t>((v >> 8) * 257);
     return values;
   };
   const auto adobe8 = in(adobe, TYPE_RGB_16, 8), proPhoto8 = in(proPhoto, TYPE_RGB_16, 8);

@@ -169,7 +169,8 @@ QImage decodeWholeRaster(const ReadableFile& file, const BackgroundWork* work) {
   // colour profiles (and CMYK through them); that decoder leaves to Qt's only
   // the colour models it does not read.
   if (format == "jpeg" && reader.size().isValid())
-    if (auto decoded = decodeReducedJpeg(file, reader.size(), work)) return turned(std::move(*decoded), reader.transformation());
+    if (auto decoded = decodeReducedJpeg(file, reader.size(), work))
+      return turned(convertedToSrgb(std::move(decoded->image), decoded->profile), reader.transformation());
   QImage image;
   // A decoder that stops at damaged data may leave the picture it began,
   // black where it stopped: it is no picture.
@@ -374,8 +375,11 @@ Picture Picture::open(const ReadableFile& file, QSize box, const BackgroundWork*
   const QSize fillingStored = turnsQuarter(turn) ? filling.transposed() : filling;
   QImage reduced;
   if (format == "jpeg") {
+    // Its colours converted at the size kept, the box's: next to nothing.
     if (const auto decoded = decodeReducedJpeg(file, fillingStored, work))
-      reduced = turned(decoded->scaled(fillingStored, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), turn);
+      reduced = turned(convertedToSrgb(decoded->image.scaled(fillingStored, Qt::IgnoreAspectRatio, Qt::SmoothTransformation),
+                                       decoded->profile),
+                       turn);
   }
   if (reduced.isNull()) {
     reader.setAutoTransform(true);

@@ -229,7 +229,7 @@ bool guarded(Decoding& decoding, QSize atLeast, bool& supported, bool& onlyFirst
 
 }  // namespace
 
-std::optional<QImage> decodeReducedJpeg(const ReadableFile& file, QSize atLeast, const BackgroundWork* work) {
+std::optional<DecodedJpeg> decodeReducedJpeg(const ReadableFile& file, QSize atLeast, const BackgroundWork* work) {
   auto decoding = std::make_unique<Decoding>();
   decoding->file = &file;
   decoding->work = work;
@@ -256,10 +256,14 @@ std::optional<QImage> decodeReducedJpeg(const ReadableFile& file, QSize atLeast,
   // one after its last scan.
   const bool complete = onlyFirstScans ? jpegIsComplete(file) : !decoding->readPastTheEnd;
   if (!complete) raise(errors::InvalidPicture);
-  if (decoding->keepsCmyk) return convertedToSrgb(std::move(decoding->image), decoding->profile, decoding->cmykLayout);
-  // CMYK made RGB by the plain formula has no profile that fits it.
-  if (decoding->cmyk) return std::move(decoding->image);
-  return convertedToSrgb(std::move(decoding->image), decoding->profile);
+  // CMYK and grey are converted as decoded; CMYK made RGB by the plain
+  // formula has no profile that fits it.
+  if (decoding->keepsCmyk)
+    return DecodedJpeg{convertedToSrgb(std::move(decoding->image), decoding->profile, decoding->cmykLayout), {}};
+  if (decoding->cmyk) return DecodedJpeg{std::move(decoding->image), {}};
+  if (decoding->image.format() == QImage::Format_Grayscale8)
+    return DecodedJpeg{convertedToSrgb(std::move(decoding->image), decoding->profile), {}};
+  return DecodedJpeg{std::move(decoding->image), std::move(decoding->profile)};
 }
 
 }  // namespace platform

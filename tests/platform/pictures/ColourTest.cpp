@@ -19,7 +19,7 @@ using namespace colour_chart;
 namespace {
 
 // The picture drawn at this size, as a screen shows it.
-QImage shown(const Picture &picture, QSize size) {
+QImage shown(const Picture& picture, QSize size) {
   picture.prepareDrawing(size);
   QImage screen(size, QImage::Format_RGB32);
   QPainter painter(&screen);
@@ -32,18 +32,18 @@ using Colour = FreshProgram;
 TEST_F(Colour, TaggedChartsShowTheColoursLcmsMakesOfThemInThePreviewAndTheWholePicture) {
   const QSize box(Side * static_cast<int>(Patches.size()) / 8,
                   Side / 8);  // an eighth: a patch a block
-  for (const TaggedChart &c : taggedCharts()) {
+  for (const TaggedChart& c : taggedCharts()) {
     SCOPED_TRACE(c.name);
     ASSERT_FALSE(c.file.isEmpty()) << "written (the CMYK profile comes with libgs-common)";
     writeFile(c.name, c.file);
     const std::vector<int> expected = c.expected();
     const Picture whole = Picture::load(pathOf(c.name));
     const Picture preview = Picture::loadFitting(pathOf(c.name), box);
-    for (const auto &[what, pixels] : {std::pair{"whole", whole.image()}, std::pair{"preview", shown(preview, box)}}) {
+    for (const auto& [what, pixels] : {std::pair{"whole", whole.image()}, std::pair{"preview", shown(preview, box)}}) {
       const int patch = pixels.width() / static_cast<int>(Patches.size());
       for (size_t p = 0; p < Patches.size(); ++p) {
         const QRgb got = pixels.pixel(static_cast<int>(p) * patch + patch / 2, pixels.height() / 2);
-        const int *want = &expected[p * 3];
+        const int* want = &expected[p * 3];
         EXPECT_LE(
             std::max({std::abs(qRed(got) - want[0]), std::abs(qGreen(got) - want[1]), std::abs(qBlue(got) - want[2])}),
             3)
@@ -65,13 +65,13 @@ TEST_F(Colour, UntaggedSrgbAndBrokenProfilesLeaveThePixelsAsTheyAre) {
                 fileBytes(QStringLiteral("/usr/share/color/icc/ghostscript/default_cmyk.icc")), TYPE_CMYK_16);
   const QImage untagged = Picture::load(writeFile("plain.jpg", jpegFile(patchValues(), 3, {}))).image();
   const QImage untaggedCmyk = Picture::load(writeFile("plain-cmyk.jpg", jpegFile(cmyk, 4, {}))).image();
-  const std::tuple<const char *, QByteArray, const QImage *> cases[] = {
+  const std::tuple<const char*, QByteArray, const QImage*> cases[] = {
       {"srgb.jpg", jpegFile(patchValues(), 3, QColorSpace(QColorSpace::SRgb).iccProfile()), &untagged},
       {"broken.jpg", jpegFile(patchValues(), 3, broken), &untagged},
       {"half.jpg", jpegFile(patchValues(), 3, halfProfile), &untagged},
       {"cmyk-for-rgb.jpg", jpegFile(cmyk, 4, QColorSpace(QColorSpace::AdobeRgb).iccProfile()), &untaggedCmyk},
   };
-  for (const auto &[name, bytes, expected] : cases) {
+  for (const auto& [name, bytes, expected] : cases) {
     const QImage decoded = Picture::load(writeFile(name, bytes)).image();
     EXPECT_EQ(decoded.convertToFormat(QImage::Format_RGB32), expected->convertToFormat(QImage::Format_RGB32)) << name;
   }
@@ -86,13 +86,13 @@ TEST_F(Colour, UntaggedSrgbAndBrokenProfilesLeaveThePixelsAsTheyAre) {
 TEST(ColourProfiles, ExifDeclaresAdobeRgbOnlyAsTheDcfOptionFileDoes) {
   // Little-endian TIFF: IFD0 with the EXIF pointer; the EXIF directory with
   // the colour space and the interoperability pointer; that directory.
-  const auto exif = [](std::uint16_t colourSpace, const char *index) {
+  const auto exif = [](std::uint16_t colourSpace, const char* index) {
     QByteArray tiff("II*\0\x08\0\0\0", 8);
     const auto entry = [&](std::uint16_t tag, std::uint16_t type, std::uint32_t count, QByteArray value) {
-      tiff.append(reinterpret_cast<const char *>(&tag), 2).append(reinterpret_cast<const char *>(&type), 2);
-      tiff.append(reinterpret_cast<const char *>(&count), 4).append(value.leftJustified(4, '\0'));
+      tiff.append(reinterpret_cast<const char*>(&tag), 2).append(reinterpret_cast<const char*>(&type), 2);
+      tiff.append(reinterpret_cast<const char*>(&count), 4).append(value.leftJustified(4, '\0'));
     };
-    const auto number = [](std::uint32_t value) { return QByteArray(reinterpret_cast<const char *>(&value), 4); };
+    const auto number = [](std::uint32_t value) { return QByteArray(reinterpret_cast<const char*>(&value), 4); };
     tiff.append("\x01\0", 2), entry(0x8769, 4, 1, number(26)), tiff.append(4, '\0');  // ends at 26
     tiff.append("\x02\0", 2), entry(0xA001, 3, 1, number(colourSpace)), entry(0xA005, 4, 1, number(56)),
         tiff.append(4, '\0');
