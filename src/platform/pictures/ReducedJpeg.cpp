@@ -9,9 +9,15 @@
 #include "platform/pictures/PictureFile.h"
 
 #include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <thread>
 
 #include <jpeglib.h>
 
@@ -22,6 +28,48 @@ namespace {
 // Everything a decoding touches lives here, made before libjpeg runs: an
 // error inside libjpeg jumps back past the code that called it, so no object
 // that needs destroying may live in those frames.
+// Colour rows converted on a thread of their own as the decoder writes
+// them, where the whole of a large picture is decoded: the conversion then
+// costs next to no time beyond the decoding.
+struct RowConversion {
+  std::shared_ptr<const ColourTransform> transform;
+  uchar* bits = nullptr;
+  qsizetype stride = 0;
+  int width = 0, height = 0;
+  std::atomic<int> written{0};
+  std::atomic<bool> stopped{false};
+  std::mutex mutex;
+  std::condition_variable more;
+  std::thread thread;
+
+  void run() {
+    for (int done = 0; done < height;) {
+      const int ready = written.load(std::memory_order_acquire);
+      if (ready == done) {
+        if (stopped.load()) return;
+        std::unique_lock lock(mutex);
+        more.wait_for(lock, std::chrono::milliseconds(2));
+        continue;
+      }
+      for (; done < ready; ++done) transform->convert(bits + done * stride, bits + done * stride, width);
+    }
+  }
+  // Rows up to this one are written; called from the decoding, where
+  // nothing may throw.
+  void rowsWritten(int rows) noexcept {
+    written.store(rows, std::memory_order_release);
+    if (rows % 32 == 0 || rows == height) more.notify_one();
+  }
+  // Whether every row is converted, once the thread has ended.
+  bool finish() {
+    if (!thread.joinable()) return false;
+    stopped = true;
+    more.notify_one();
+    thread.join();
+    return written.load() == height;
+  }
+};
+
 struct Decoding {
   struct Errors : jpeg_error_mgr {
     std::jmp_buf jump;
@@ -47,7 +95,24 @@ struct Decoding {
   QByteArray profile;
   bool cmyk = false, keepsCmyk = false;
   ColourTransform::Layout cmykLayout = ColourTransform::Layout::InvertedCmyk8;
+  RowConversion rows;
 };
+
+// Starts converting the colour rows beside the decoding where that is worth it.
+void startRowConversion(Decoding& decoding) {
+  const QImage& image = decoding.image;
+  if (decoding.profile.isEmpty() || image.format() != QImage::Format_RGB32 ||
+      qint64{image.width()} * image.height() < 1'000'000)
+    return;
+  RowConversion& rows = decoding.rows;
+  rows.transform = ColourTransform::toSrgb(decoding.profile, ColourTransform::Layout::Bgra8);
+  if (!rows.transform) return;
+  rows.bits = decoding.image.bits();
+  rows.stride = image.bytesPerLine();
+  rows.width = image.width();
+  rows.height = image.height();
+  runCatchingErrors([&] { rows.thread = std::thread([&rows] { rows.run(); }); });
+}
 
 // The profile the markers embed, else Adobe RGB's where the EXIF declares it.
 QByteArray profileOf(jpeg_decompress_struct& info) {
@@ -157,6 +222,7 @@ void readRows(Decoding& decoding) {
     } else {
       decoding.row[0] = decoding.image.scanLine(line);
       jpeg_read_scanlines(&info, decoding.row.data(), 1);
+      decoding.rows.rowsWritten(line + 1);
     }
   }
 }
@@ -214,6 +280,7 @@ bool decode(Decoding& decoding, QSize atLeast, bool& onlyFirstScans) {
     jpeg_finish_output(&info);
     jpeg_abort_decompress(&info);
   } else {
+    startRowConversion(decoding);
     readRows(decoding);
     jpeg_finish_decompress(&info);
   }
@@ -248,6 +315,7 @@ std::optional<DecodedJpeg> decodeReducedJpeg(const ReadableFile& file, QSize atL
 
   bool supported = true, onlyFirstScans = false;
   const bool decoded = guarded(*decoding, atLeast, supported, onlyFirstScans);
+  const bool converted = decoding->rows.finish();
   jpeg_destroy_decompress(&decoding->info);
   if (decoding->cancelled) raise(errors::InvalidPicture);
   if (decoded && !supported) return std::nullopt;
@@ -260,7 +328,7 @@ std::optional<DecodedJpeg> decodeReducedJpeg(const ReadableFile& file, QSize atL
   // formula has no profile that fits it.
   if (decoding->keepsCmyk)
     return DecodedJpeg{convertedToSrgb(std::move(decoding->image), decoding->profile, decoding->cmykLayout), {}};
-  if (decoding->cmyk) return DecodedJpeg{std::move(decoding->image), {}};
+  if (decoding->cmyk || converted) return DecodedJpeg{std::move(decoding->image), {}};
   if (decoding->image.format() == QImage::Format_Grayscale8)
     return DecodedJpeg{convertedToSrgb(std::move(decoding->image), decoding->profile), {}};
   return DecodedJpeg{std::move(decoding->image), std::move(decoding->profile)};

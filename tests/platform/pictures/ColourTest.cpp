@@ -52,6 +52,14 @@ TEST_F(Colour, TaggedChartsShowTheColoursLcmsMakesOfThemInThePreviewAndTheWholeP
       }
     }
   }
+  // A photo large enough that its rows are converted beside the decoding.
+  const TaggedChart adobe = taggedCharts().front();
+  QImage photo(1500, 700, QImage::Format_RGB32);
+  photo.fill(qRgb(adobe.stored[3] / 257, adobe.stored[4] / 257, adobe.stored[5] / 257));  // skin
+  const QRgb got = Picture::load(writeFile("photo.jpg", written(photo, QColorSpace::AdobeRgb, "jpeg"))).image().pixel(700, 300);
+  EXPECT_NEAR(qRed(got), adobe.expected()[3], 3);
+  EXPECT_NEAR(qGreen(got), adobe.expected()[4], 3);
+  EXPECT_NEAR(qBlue(got), adobe.expected()[5], 3);
 }
 
 // Without a profile, with sRGB's or with a broken one, a JPEG is decoded as
