@@ -31,7 +31,6 @@ class HungVolume {
   static void keepMountsInThisProcess();
 
   // Before mount(). Paths are relative to the volume's root ("a/b"); the folders above are made too.
-  void addFolder(const QString& path);
   void addFile(const QString& path, const QByteArray& bytes);
 
   // False, with whyNot(), when it cannot be mounted. The serving process is
