@@ -26,22 +26,20 @@ Answer next(std::deque<Answer>& answers, Answer whenUsedUp) {
   return answer;
 }
 
-struct MessageBoxCall {
-  QString prompt;
-  int style;
-  QString title;
-};
-
 class MessageBox final : public platform::MessageBoxSeam {
  public:
+  // A box as its prompt, style and title.
+  static QString text(const QString& prompt, int style, const QString& title) {
+    return prompt + QStringLiteral(" [") + QString::number(style) + QStringLiteral("] ") + title;
+  }
   int show(const QString& prompt, int style, const QString& title) override {
-    calls.push_back({prompt, style, title});
+    calls.append(text(prompt, style, title));
     if (meanwhile) meanwhile();
     return next(answers, int{platform::msgbox::Ok});
   }
   // Answers given in turn; once used up, every box answers 1 (OK).
   std::deque<int> answers;
-  std::vector<MessageBoxCall> calls;
+  QStringList calls;  // the boxes shown so far
   // Something done to the world while a box is up.
   std::function<void()> meanwhile;
 };
