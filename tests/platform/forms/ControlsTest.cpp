@@ -6,6 +6,8 @@
 
 #include <QComboBox>
 
+#include <tuple>
+
 namespace {
 
 using Controls = OnBlankForm;
@@ -15,19 +17,17 @@ using Controls = OnBlankForm;
 TEST_F(Controls, KeepTwipsExactlyAndPlaceTheirWidgetsAtRoundedPixels) {
   seams.screen->dpiY = 144;
   platform::Label label(form, QStringLiteral("Caption"));
-  struct Case {
-    float twips;
-    int across, down;
-  };
-  for (const Case c : {Case{7, 0, 1}, Case{8, 1, 1}, Case{1010, 67, 101}, Case{6277.4f, 418, 628}, Case{6277.6f, 419, 628},
-                       Case{-100, -7, -10}}) {
-    SCOPED_TRACE(c.twips);
-    label.setLeft(c.twips);
-    label.setTop(c.twips);
-    label.setWidth(c.twips);
-    label.setHeight(c.twips);
-    EXPECT_EQ(label.left(), c.twips);
-    EXPECT_EQ(label.widget()->geometry(), QRect(c.across, c.down, std::max(c.across, 0), std::max(c.down, 0)));
+  // Twips, then the pixels across and down.
+  const std::tuple<float, int, int> cases[] = {{7, 0, 1},           {8, 1, 1},           {1010, 67, 101},
+                                               {6277.4f, 418, 628}, {6277.6f, 419, 628}, {-100, -7, -10}};
+  for (const auto& [twips, across, down] : cases) {
+    SCOPED_TRACE(twips);
+    label.setLeft(twips);
+    label.setTop(twips);
+    label.setWidth(twips);
+    label.setHeight(twips);
+    EXPECT_EQ(label.left(), twips);
+    EXPECT_EQ(label.widget()->geometry(), QRect(across, down, std::max(across, 0), std::max(down, 0)));
   }
 }
 

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include <optional>
+#include <tuple>
 
 namespace {
 
@@ -52,12 +53,7 @@ const QStringList allFiles{"a.jpg", "B.txt", "c.JPG", "Link.jpg", "noext", "Phot
 // without regard to case; hidden files only when asked for.
 TEST_F(FileList, ListsFilesMatchingPatternsWithoutRegardToCase) {
   EXPECT_EQ(files->path(), folder.path());
-  struct Case {
-    const char* pattern;
-    bool hidden;
-    QStringList names;
-  };
-  const Case cases[] = {
+  const std::tuple<const char*, bool, QStringList> cases[] = {  // the pattern, hidden files, the names listed
       {"*.*", false, allFiles},
       {"*.TXT;*.jpg", false, {"a.jpg", "B.txt", "c.JPG", "Link.jpg", "Photo.JPG"}},
       {"?.jpg", false, {"a.jpg", "c.JPG"}},
@@ -67,12 +63,12 @@ TEST_F(FileList, ListsFilesMatchingPatternsWithoutRegardToCase) {
       {"", false, allFiles},
       {"*.jpg", true, {".hidden.jpg", "a.jpg", "c.JPG", "Link.jpg", "Photo.JPG"}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.pattern);
-    files->setPattern(QString::fromLatin1(c.pattern));
-    files->setHidden(c.hidden);
+  for (const auto& [pattern, hidden, names] : cases) {
+    SCOPED_TRACE(pattern);
+    files->setPattern(QString::fromLatin1(pattern));
+    files->setHidden(hidden);
     settle();
-    EXPECT_EQ(shown(), c.names);
+    EXPECT_EQ(shown(), names);
   }
 }
 
