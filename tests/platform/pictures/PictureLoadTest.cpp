@@ -29,10 +29,6 @@ namespace {
 
 using PictureLoad = FreshProgram;
 
-int loadError(const QString& path) {
-  return raisedError([&] { Picture::load(path); });
-}
-
 QByteArray encoded(const QImage& image, const char* format, bool progressive = false) {
   QByteArray bytes;
   QBuffer buffer(&bytes);
@@ -77,7 +73,7 @@ TEST_F(PictureLoad, WhatIsNoReadableRegularFileFailsAtOnce) {
       {pathOf(QStringLiteral("socket.jpg")), errors::PathFileAccessError},
       {locked, ordinaryUser.active() ? errors::PermissionDenied : 0},
   };
-  for (const auto& [path, error] : cases) EXPECT_EQ(loadError(path), error) << path.toStdString();
+  for (const auto& [path, error] : cases) EXPECT_EQ(raisedError([&] { Picture::load(path); }), error) << path.toStdString();
 }
 
 // A bitmap of one colour, run-length coded: small on disk, large decoded.
