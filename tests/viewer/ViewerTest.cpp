@@ -9,15 +9,18 @@
 #include <QTest>
 
 #include <array>
+#include <ostream>
 #include <tuple>
 
 using platform::DefaultInstance;
 
+// Failures print sizes as width by height.
+inline void PrintTo(const QSizeF& s, std::ostream* out) { *out << s.width() << " x " << s.height(); }
+
 namespace {
 
-struct Size {
-  float width, height;
-};
+// A control's size in twips.
+QSizeF sizeOf(const platform::Control& control) { return QSizeF(control.width(), control.height()); }
 
 // The screen is 15360 by 11520 twips, at 5 twips per pixel so that every
 // size below is a whole number of pixels.
@@ -32,9 +35,9 @@ class Viewer : public FreshProgram {
 
   // Opens a plain picture of the given natural size in twips, whose last
   // column and last row are red, from the command line.
-  FORM_MiniTavlo& open(Size picture, std::int16_t commandFullSize = 1) {
-    const QString path = pathOf(QStringLiteral("t%1x%2.png").arg(picture.width).arg(picture.height));
-    QImage image(static_cast<int>(picture.width / 5), static_cast<int>(picture.height / 5), QImage::Format_RGB32);
+  FORM_MiniTavlo& open(QSizeF picture, std::int16_t commandFullSize = 1) {
+    const QString path = pathOf(QStringLiteral("t%1x%2.png").arg(picture.width()).arg(picture.height()));
+    QImage image((picture / 5).toSize(), QImage::Format_RGB32);
     image.fill(Qt::darkCyan);
     QPainter(&image).fillRect(image.width() - 1, 0, 1, image.height(), Qt::red);
     QPainter(&image).fillRect(0, image.height() - 1, image.width(), 1, Qt::red);
@@ -49,10 +52,6 @@ class Viewer : public FreshProgram {
     return viewer;
   }
 
-  static void click(FORM_MiniTavlo& viewer, Qt::MouseButton button) {
-    QTest::mouseClick(viewer.IMAGE_MiniPreview.widget(), button, {}, QPoint(3, 3));
-  }
-
   // Whether the pixel of the viewer's picture area at (x, y) is red.
   static bool redAt(FORM_MiniTavlo& viewer, int x, int y) {
     const QColor shown = viewer.PICTURE_MiniPreview.widget()->grab(QRect(x, y, 1, 1)).toImage().pixelColor(0, 0);
@@ -65,11 +64,11 @@ class Viewer : public FreshProgram {
 // of twips and steps of a quarter and a half (refused when they round to 0).
 TEST_F(Viewer, OpensAtTheFittedOrNaturalSizeWithScrollBarsWhereItDoesNotFit) {
   struct Case {
-    Size picture;
+    QSizeF picture;
     std::int16_t fullSize;
-    Size shown;
+    QSizeF shown;
     bool stretched;
-    Size window;
+    QSizeF window;
     std::int32_t h[3], v[3];  // maximum, small and large change; no bars when h[0] < 0
   };
   const Case cases[] = {
@@ -88,20 +87,17 @@ TEST_F(Viewer, OpensAtTheFittedOrNaturalSizeWithScrollBarsWhereItDoesNotFit) {
       {{15115, 12000}, 1, {15115, 12000}, false, {15360, 11020}, {10, 2, 5}, {156, 39, 78}},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.picture.width << " x " << c.picture.height << " " << c.fullSize);
+    SCOPED_TRACE(testing::Message() << c.picture.width() << " x " << c.picture.height() << " " << c.fullSize);
     FORM_MiniTavlo& viewer = open(c.picture, c.fullSize);
-    EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.width(), c.shown.width);
-    EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.height(), c.shown.height);
+    EXPECT_EQ(sizeOf(viewer.IMAGE_MiniPreview), c.shown);
     EXPECT_EQ(viewer.IMAGE_MiniPreview.stretch(), c.stretched);
-    EXPECT_FLOAT_EQ(viewer.windowWidth(), c.window.width);
-    EXPECT_FLOAT_EQ(viewer.windowHeight(), c.window.height);
+    EXPECT_EQ(QSizeF(viewer.windowWidth(), viewer.windowHeight()), c.window);
     EXPECT_EQ(platform::Screen::mousePointer(), platform::Screen::DefaultPointer);
     const bool bars = c.h[0] >= 0;
     EXPECT_EQ(viewer.HScroll1.visible(), bars);
     EXPECT_EQ(viewer.VScroll1.visible(), bars);
     const float bar = bars ? 255 : 0;
-    EXPECT_FLOAT_EQ(viewer.PICTURE_MiniPreview.width(), c.window.width - 90 - bar);
-    EXPECT_FLOAT_EQ(viewer.PICTURE_MiniPreview.height(), c.window.height - 330 - bar);
+    EXPECT_EQ(sizeOf(viewer.PICTURE_MiniPreview), c.window - QSizeF(90 + bar, 330 + bar));
     if (!bars) continue;
     EXPECT_FLOAT_EQ(viewer.HScroll1.top(), viewer.PICTURE_MiniPreview.height());
     EXPECT_FLOAT_EQ(viewer.VScroll1.left(), viewer.PICTURE_MiniPreview.width());
@@ -119,7 +115,7 @@ TEST_F(Viewer, OpensAtTheFittedOrNaturalSizeWithScrollBarsWhereItDoesNotFit) {
 // beyond 16-bit offsets. A side that would pass the largest widget keeps its size.
 TEST_F(Viewer, EachZoomStepDoublesThePictureAndTheScrollBarsReachItsEdges) {
   // The picture, CommandFullSize, the clicks and the size after the last.
-  const std::tuple<Size, std::int16_t, int, Size> cases[] = {
+  const std::tuple<QSizeF, std::int16_t, int, QSizeF> cases[] = {
       {{30000, 5000}, 1, 4, {480000, 80000}},  // a 6000-pixel photo at 16 times
       {{3000, 1500}, 0, 4, {25200, 12608}},    // the fit view, not whole pixels
       {{3000, 1000}, 1, 16, {3000 << 14, 1000 << 16}},
@@ -127,12 +123,12 @@ TEST_F(Viewer, EachZoomStepDoublesThePictureAndTheScrollBarsReachItsEdges) {
   for (const auto& [picture, fullSize, clicks, last] : cases) {
     FORM_MiniTavlo& viewer = open(picture, fullSize);
     for (int step = 1; step <= clicks; ++step) {
-      SCOPED_TRACE(testing::Message() << picture.width << " x " << picture.height << " step " << step);
-      const Size before{viewer.IMAGE_MiniPreview.width(), viewer.IMAGE_MiniPreview.height()};
-      click(viewer, step % 2 ? Qt::RightButton : Qt::MiddleButton);
+      SCOPED_TRACE(testing::Message() << picture.width() << " x " << picture.height() << " step " << step);
+      const QSizeF before = sizeOf(viewer.IMAGE_MiniPreview);
+      QTest::mouseClick(viewer.IMAGE_MiniPreview.widget(), step % 2 ? Qt::RightButton : Qt::MiddleButton, {}, QPoint(3, 3));
       const float width = viewer.IMAGE_MiniPreview.width(), height = viewer.IMAGE_MiniPreview.height();
-      EXPECT_TRUE(width == 2 * before.width || width == last.width);
-      EXPECT_TRUE(height == 2 * before.height || height == last.height);
+      EXPECT_TRUE(width == 2 * before.width() || width == last.width());
+      EXPECT_TRUE(height == 2 * before.height() || height == last.height());
       if (width + 90 < 15360 && height + 830 < 11520) {
         EXPECT_FALSE(viewer.HScroll1.visible());
         EXPECT_FLOAT_EQ(viewer.windowWidth(), width + 90);
@@ -146,8 +142,7 @@ TEST_F(Viewer, EachZoomStepDoublesThePictureAndTheScrollBarsReachItsEdges) {
       EXPECT_TRUE(redAt(viewer, box.width() - 1, 0)) << "the last column";
       EXPECT_TRUE(redAt(viewer, 0, box.height() - 1)) << "the last row";
     }
-    EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.width(), last.width);
-    EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.height(), last.height);
+    EXPECT_EQ(sizeOf(viewer.IMAGE_MiniPreview), last);
   }
 }
 
