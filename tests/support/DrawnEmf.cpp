@@ -29,22 +29,6 @@ QByteArray drawnEmf(const QRect& frame, const std::vector<EmfShape>& shapes) {
         SetTextColor(dc, colour);
         TextOutA(dc, a.left(), a.top(), shape.text.constData(), static_cast<int>(shape.text.size()));
         break;
-      case EmfShape::Kind::FilledPath: {
-        const POINT corners[] = {{a.left(), a.top()},
-                                 {a.left() + a.width(), a.top()},
-                                 {a.left() + a.width(), a.top() + a.height()},
-                                 {a.left(), a.top() + a.height()}};
-        BeginPath(dc);
-        Polygon(dc, corners, 4);
-        EndPath(dc);
-        FillPath(dc);
-        break;
-      }
-      case EmfShape::Kind::Translate: {
-        const XFORM move{1, 0, 0, 1, static_cast<FLOAT>(a.left()), static_cast<FLOAT>(a.top())};
-        SetWorldTransform(dc, &move);
-        break;
-      }
     }
     SelectObject(dc, previousBrush);
     SelectObject(dc, previousFont);
