@@ -18,7 +18,6 @@ TEST(ErrorHandling, SkipFailingStepsRunsEveryStepAndKeepsTheLastError) {
   std::vector<int> ran;
   platform::SkipFailingSteps step;
   EXPECT_TRUE(step([&] { ran.push_back(1); }));
-  EXPECT_FALSE(step.lastError());
   EXPECT_FALSE(step([&] {
     platform::raise(errors::FileNotFound);
     ran.push_back(99);
