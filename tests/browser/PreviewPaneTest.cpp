@@ -2,13 +2,13 @@
 // drawn afresh at every size, files that are no picture, and a burst of keys.
 
 #include "browser/BrowserDriver.h"
-#include "startup/MODULE_Public.h"
 #include "support/DrawnEmf.h"
 #include "support/FileKinds.h"
 
 #include <QDir>
 #include <QKeyEvent>
 
+#include <tuple>
 #include <vector>
 
 using platform::Screen::mousePointer;
@@ -62,12 +62,10 @@ TEST_F(PreviewPane, AMetafileIsDrawnAfreshAtEverySize) {
   QTest::mouseClick(browser.IMAGE_Preview.widget(), Qt::LeftButton, {}, QPoint(3, 3));
   EXPECT_EQ(shownViewer(), nullptr) << "not by the left button";
   float shownWidth = 0;
-  std::int16_t flagWhileOpen = 0;
   QImage zoomed;
   onceShown(shownViewer, [&] {
     FORM_MiniTavlo& viewer = platform::DefaultInstance<FORM_MiniTavlo>::get();
     shownWidth = viewer.IMAGE_MiniPreview.width();
-    flagWhileOpen = MODULE_Public::ViewerFromBrowser;
     for (int click = 0; click < 3; ++click) QTest::mouseClick(viewer.IMAGE_MiniPreview.widget(), Qt::RightButton);
     // Eight times larger, as the viewer paints it once the tiles its first
     // paint lacked are drawn.
@@ -79,8 +77,6 @@ TEST_F(PreviewPane, AMetafileIsDrawnAfreshAtEverySize) {
   });
   QTest::mouseClick(browser.IMAGE_Preview.widget(), Qt::RightButton, {}, QPoint(3, 3));
   EXPECT_NEAR(shownWidth, 100 / 25.4 * 1440, 0.5);
-  EXPECT_EQ(flagWhileOpen, -1);
-  EXPECT_EQ(MODULE_Public::ViewerFromBrowser, 0);
   EXPECT_TRUE(seams.processExit->exits.empty()) << "closing the viewer ends no program";
   const int row = zoomed.height() * 3 / 8;
   int blendedPixels = 0;
@@ -123,15 +119,10 @@ TEST_F(PreviewPane, AFileThatIsNoPictureEndsInTheNoticeWithoutAMessage) {
   EXPECT_TRUE(seams.messageBox->calls.empty());
 }
 
-// At each paint of the file-size label or the image: which it was, the
-// label's text, the picture the image held and the pointer.
+// At each paint of the file-size label or the image: whether it was the
+// image, the label's text, the picture the image held and the pointer.
 struct PaintLog : QObject {
-  struct Paint {
-    bool image;
-    QString fileSize;
-    std::uint64_t picture;
-    int pointer;
-  };
+  using Paint = std::tuple<bool, QString, std::uint64_t, int>;
   explicit PaintLog(FORM_Tavlo& shown) : browser(shown) {
     for (QWidget* widget : {browser.LABEL_FileSize.widget(), browser.IMAGE_Preview.widget()}) widget->installEventFilter(this);
   }
@@ -191,10 +182,10 @@ TEST_F(PreviewPane, ABurstOfKeysEndsOnTheLastRowWithNoSupersededPictureShown) {
   EXPECT_TRUE(browser.IMAGE_Preview.visible());
   EXPECT_EQ(mousePointer(), platform::Screen::DefaultPointer);
   bool sizeFirst = false;
-  for (const PaintLog::Paint& paint : log.paints) {
-    EXPECT_TRUE(!paint.image || paint.picture == before || paint.picture == after) << paint.picture;
-    sizeFirst = sizeFirst || (!paint.image && paint.fileSize == bytesText(names.back()) && paint.picture != after &&
-                              paint.pointer == platform::Screen::Hourglass);
+  for (const auto& [image, fileSize, picture, pointer] : log.paints) {
+    EXPECT_TRUE(!image || picture == before || picture == after) << picture;
+    sizeFirst = sizeFirst || (!image && fileSize == bytesText(names.back()) && picture != after &&
+                              pointer == platform::Screen::Hourglass);
   }
   EXPECT_TRUE(sizeFirst) << "the size shows under the hourglass before the picture";
 }
