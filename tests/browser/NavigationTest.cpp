@@ -46,12 +46,9 @@ TEST_F(Navigation, OpensInTheStartFolderWithTheStoredFilterAndHiddenValue) {
   makeFolder("usb/pictures");
   for (const char* name : {"there.bmp", "f.png", "g.TIF"}) writeFile("usb/pictures/" + QString::fromLatin1(name), "x");
   const QStringList every{"a.jpg", "b.GIF", "c.bmp", "t.txt"};
-  const struct {
-    std::int16_t filter, hidden;
-    const char *start, *text;
-    int listIndex;
-    QStringList rows;
-  } cases[] = {
+  // The stored filter index, hidden value and start folder; the filter text
+  // (any when none), list index and rows shown.
+  const std::tuple<std::int16_t, std::int16_t, const char*, const char*, int, QStringList> cases[] = {
       {0, 0, "", "*.jpg;*.gif;*.bmp", 0, {"a.jpg", "b.GIF", "c.bmp"}},
       {6, 0, "gone", "*.*", 6, every},
       {-2, 0, "", "", -1, every},
@@ -59,20 +56,20 @@ TEST_F(Navigation, OpensInTheStartFolderWithTheStoredFilterAndHiddenValue) {
       {0, 2, "usb/pictures", "*.jpg;*.gif;*.bmp", 0, {"there.bmp"}},
       {7, 0, "usb/pictures", nullptr, 7, {"f.png", "g.TIF"}},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << "filter " << c.filter << ", hidden " << c.hidden << ", start " << c.start);
+  for (const auto& [filter, hidden, start, text, listIndex, shown] : cases) {
+    SCOPED_TRACE(testing::Message() << "filter " << filter << ", hidden " << hidden << ", start " << start);
     platform::discardAllForms();
-    MODULE_Public::FilterIndex = c.filter;
-    MODULE_Public::ShowHidden = c.hidden;
-    MODULE_Public::StartPath = *c.start ? pathOf(c.start) : QString();
+    MODULE_Public::FilterIndex = filter;
+    MODULE_Public::ShowHidden = hidden;
+    MODULE_Public::StartPath = *start ? pathOf(start) : QString();
     FORM_Tavlo& browser = openBrowser();
-    EXPECT_EQ(browser.COMBO_Filter.listIndex(), c.listIndex);
-    EXPECT_TRUE(!c.text || browser.COMBO_Filter.text() == c.text) << browser.COMBO_Filter.text().toStdString();
-    EXPECT_EQ(browser.CHECK_Hidden.value(), c.hidden);
+    EXPECT_EQ(browser.COMBO_Filter.listIndex(), listIndex);
+    EXPECT_TRUE(!text || browser.COMBO_Filter.text() == text) << browser.COMBO_Filter.text().toStdString();
+    EXPECT_EQ(browser.CHECK_Hidden.value(), hidden);
     EXPECT_EQ(browser.Drive1.drive(), "/") << "the drive list stays on the first volume";
     expectIn(browser, QFileInfo(MODULE_Public::StartPath).isDir() ? MODULE_Public::StartPath : folder.path());
-    EXPECT_EQ(rows(browser), c.rows);
-    if (c.listIndex >= 0) expectEmptyPreview(browser);  // a filter item chosen empties the pane
+    EXPECT_EQ(rows(browser), shown);
+    if (listIndex >= 0) expectEmptyPreview(browser);  // a filter item chosen empties the pane
   }
   EXPECT_TRUE(seams.messageBox->calls.empty());
 

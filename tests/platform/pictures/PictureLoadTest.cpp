@@ -103,36 +103,33 @@ QByteArray withBadProgression(QByteArray jpeg, int scan) {
 TEST_F(PictureLoad, HandMadeAndCutFilesLoadOnlyWhenTheyHoldTheWholePicture) {
   const QByteArray jpeg = contentsOf(testData(QStringLiteral("pillow_hopper.jpg")));
   const QByteArray progressive = contentsOf(testData(QStringLiteral("pillow_app13-multiple.jpg")));
-  const struct {
-    const char* name;
-    QByteArray bytes;
-    QSize loaded = QSize(0, 0);  // none: refused
-  } cases[] = {
+  const QSize Refused(0, 0);
+  const std::tuple<const char*, QByteArray, QSize> cases[] = {  // the file, its bytes, the size loaded
       {"small.bmp", bitmapFile(2, 2, 24, 0, QByteArray(16, '\x40')), {2, 2}},
       {"small.gif", gifFile(1, 1), {1, 1}},
       // 144 MB decoded, beyond the 128 MB the decoders allow by default.
       {"large-runs.bmp", oneColourBitmap(12000), {12000, 12000}},
-      {"words.jpg", "Just some words, no picture at all.\r\n"},
-      {"empty.bmp", QByteArray()},
-      {"half.jpg", jpeg.left(jpeg.size() / 2)},
-      {"cut-progressive.jpg", progressive.left(progressive.size() * 3 / 4)},
-      {"bad-progression.jpg", withBadProgression(progressive, 3)},
+      {"words.jpg", "Just some words, no picture at all.\r\n", Refused},
+      {"empty.bmp", QByteArray(), Refused},
+      {"half.jpg", jpeg.left(jpeg.size() / 2), Refused},
+      {"cut-progressive.jpg", progressive.left(progressive.size() * 3 / 4), Refused},
+      {"bad-progression.jpg", withBadProgression(progressive, 3), Refused},
       // 60000 by 60000 pixels (several gigabytes decoded): refused without
       // trying to find the memory.
-      {"huge.bmp", bitmapFile(60000, 60000, 24, 0)},
-      {"huge-top-down.bmp", bitmapFile(60000, -60000, 32, 0)},
-      {"huge.gif", gifFile(60000, 60000)},
+      {"huge.bmp", bitmapFile(60000, 60000, 24, 0), Refused},
+      {"huge-top-down.bmp", bitmapFile(60000, -60000, 32, 0), Refused},
+      {"huge.gif", gifFile(60000, 60000), Refused},
       // Small enough to be decoded, but the file holds none of its 192 MB of pixels.
-      {"large.bmp", bitmapFile(8000, 8000, 24, 0, QByteArray(64, '\x7F'))},
+      {"large.bmp", bitmapFile(8000, 8000, 24, 0, QByteArray(64, '\x7F')), Refused},
   };
-  for (const auto& c : cases) {
-    const QString path = writeFile(QString::fromLatin1(c.name), c.bytes);
+  for (const auto& [name, bytes, loaded] : cases) {
+    const QString path = writeFile(QString::fromLatin1(name), bytes);
     for (const QSize box : {QSize(), QSize(16, 16)}) {
-      SCOPED_TRACE(testing::Message() << c.name << " in a box of " << box.width());
+      SCOPED_TRACE(testing::Message() << name << " in a box of " << box.width());
       Picture picture;
       const int error = raisedError([&] { picture = box.isValid() ? Picture::loadFitting(path, box) : Picture::load(path); });
-      EXPECT_EQ(error, c.loaded.isEmpty() ? errors::InvalidPicture : 0);
-      EXPECT_EQ(picture.pixelSize(), c.loaded);
+      EXPECT_EQ(error, loaded == Refused ? errors::InvalidPicture : 0);
+      EXPECT_EQ(picture.pixelSize(), loaded);
     }
   }
 }
