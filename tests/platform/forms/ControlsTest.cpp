@@ -1,6 +1,5 @@
 #include "support/BlankForm.h"
 
-#include "platform/forms/CheckBox.h"
 #include "platform/forms/ComboBox.h"
 #include "platform/forms/Label.h"
 
@@ -29,17 +28,6 @@ TEST_F(Controls, KeepTwipsExactlyAndPlaceTheirWidgetsAtRoundedPixels) {
     EXPECT_EQ(label.left(), twips);
     EXPECT_EQ(label.widget()->geometry(), QRect(across, down, std::max(across, 0), std::max(down, 0)));
   }
-}
-
-// A check box takes 0, 1 or 2 and raises Click on a change only.
-TEST_F(Controls, CheckBoxTakesItsThreeStatesAndClicksOnAChange) {
-  platform::CheckBox box(form, QStringLiteral("Hidden files"));
-  int clicks = 0;
-  box.Click = [&] { ++clicks; };
-  for (const std::int16_t value : std::initializer_list<std::int16_t>{1, 1, 2, 0, 0}) box.setValue(value);
-  EXPECT_EQ(clicks, 3);
-  EXPECT_EQ(raisedError([&] { box.setValue(3); }), 380);
-  EXPECT_EQ(box.value(), 0);
 }
 
 // A combo box raises Click when its list index changes, not when the name of

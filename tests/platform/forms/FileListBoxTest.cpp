@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 
 #include <optional>
-#include <tuple>
+#include <utility>
 
 namespace {
 
@@ -49,24 +49,17 @@ class FileList : public OnBlankForm {
 
 const QStringList allFiles{"a.jpg", "B.txt", "c.JPG", "Link.jpg", "noext", "Photo.JPG"};
 
-// Files and links to files, never folders, dead links or FIFOs, sorted
-// without regard to case; hidden files only when asked for.
+// Files and links to files, never folders, dead links, FIFOs or hidden
+// files, sorted without regard to case. (Several patterns, no pattern and
+// hidden files shown: the browser's filters, Navigation.)
 TEST_F(FileList, ListsFilesMatchingPatternsWithoutRegardToCase) {
   EXPECT_EQ(files->path(), folder.path());
-  const std::tuple<const char*, bool, QStringList> cases[] = {  // the pattern, hidden files, the names listed
-      {"*.*", false, allFiles},
-      {"*.TXT;*.jpg", false, {"a.jpg", "B.txt", "c.JPG", "Link.jpg", "Photo.JPG"}},
-      {"?.jpg", false, {"a.jpg", "c.JPG"}},
-      {"N*", false, {"noext"}},
-      {"*.gif", false, {}},
-      {"*", false, allFiles},
-      {"", false, allFiles},
-      {"*.jpg", true, {".hidden.jpg", "a.jpg", "c.JPG", "Link.jpg", "Photo.JPG"}},
+  const std::pair<const char*, QStringList> cases[] = {
+      {"*.*", allFiles}, {"?.jpg", {"a.jpg", "c.JPG"}}, {"N*", {"noext"}}, {"*.gif", {}}, {"*", allFiles},
   };
-  for (const auto& [pattern, hidden, names] : cases) {
+  for (const auto& [pattern, names] : cases) {
     SCOPED_TRACE(pattern);
     files->setPattern(QString::fromLatin1(pattern));
-    files->setHidden(hidden);
     settle();
     EXPECT_EQ(shown(), names);
   }
