@@ -74,7 +74,6 @@ TEST_F(Routing, EveryRouteReachesTheCommandForTheCurrentRow) {
     ASSERT_EQ(seams.programStart->starts.size(), 1u);
     EXPECT_EQ(seams.programStart->starts[0].program, testDesktop().viewer);
     EXPECT_EQ(seams.programStart->starts[0].parameters, pathOf("photo.jpg"));
-    EXPECT_EQ(seams.programStart->starts[0].showMode, 1);
   }
 
   // "Save As BMP..." writes the previewed picture where the dialog says.
