@@ -91,14 +91,9 @@ inline QByteArray emfFile(const QRect& bounds, const QRect& frame, QSize deviceP
   for (const QRect& r : {bounds, frame})
     for (const int value : {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()})
       appendLittle32(bytes, static_cast<std::uint32_t>(value));
-  appendLittle32(bytes, 0x464D4520);
-  appendLittle32(bytes, 0x10000);
-  appendLittle32(bytes, 88 + 20);  // file bytes
-  appendLittle32(bytes, 2);        // records
-  appendLittle32(bytes, 1);        // handles, reserved
-  appendLittle32(bytes, 0);        // description: none
-  appendLittle32(bytes, 0);
-  appendLittle32(bytes, 0);  // palette entries
+  // The signature, the version, the file's bytes and records, the handles
+  // and reserved, no description (its length and place), no palette.
+  for (const std::uint32_t value : {0x464D4520u, 0x10000u, 88u + 20u, 2u, 1u, 0u, 0u, 0u}) appendLittle32(bytes, value);
   for (const int value : {devicePixels.width(), devicePixels.height(), millimetres.width(), millimetres.height()})
     appendLittle32(bytes, static_cast<std::uint32_t>(value));
   // The closing record: type 14, 20 bytes, no palette.
