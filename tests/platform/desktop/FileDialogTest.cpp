@@ -98,20 +98,15 @@ TEST_F(RealFileDialog, OpensOverItsOwnerRefusesAMissingFolderAndAsksBeforeReplac
 }
 
 // The default text shows with the cursor after it and nothing selected, so
-// that typing adds to it.
+// that typing adds to it (selected, it would be typed over; with the cursor
+// elsewhere, typed into).
 TEST(InputBox, ShowsTheDefaultTextWithTheCursorAfterIt) {
-  QString selected = "not looked at";
-  int cursor = -1;
-  QTimer::singleShot(0, [&] {
+  QTimer::singleShot(0, [] {
     auto* edit = QApplication::activeModalWidget()->findChild<QLineEdit*>();
-    selected = edit->selectedText();
-    cursor = edit->cursorPosition();
     QTest::keyClicks(edit, "photo 2.jpg");
     QTest::keyClick(edit, Qt::Key_Return);
   });
   EXPECT_EQ(platform::qtSeams().inputBox->ask("Enter the new name...", "Rename", "/pictures/"), "/pictures/photo 2.jpg");
-  EXPECT_EQ(selected, QString());
-  EXPECT_EQ(cursor, 10);
 }
 
 }  // namespace
