@@ -63,15 +63,10 @@ class Viewer : public FreshProgram {
 // the window fitted to the picture, or scroll bars with their ranges in tens
 // of twips and steps of a quarter and a half (refused when they round to 0).
 TEST_F(Viewer, OpensAtTheFittedOrNaturalSizeWithScrollBarsWhereItDoesNotFit) {
-  struct Case {
-    QSizeF picture;
-    std::int16_t fullSize;
-    QSizeF shown;
-    bool stretched;
-    QSizeF window;
-    std::int32_t h[3], v[3];  // maximum, small and large change; no bars when h[0] < 0
-  };
-  const Case cases[] = {
+  // The picture, CommandFullSize; the size shown, stretched, the window; the
+  // maximum, small and large change of each scroll bar (none when h[0] < 0).
+  using Bar = std::array<std::int32_t, 3>;
+  const std::tuple<QSizeF, std::int16_t, QSizeF, bool, QSizeF, Bar, Bar> cases[] = {
       {{3000, 1500}, 0, {1575, 788}, true, {1665, 1118}, {-1}, {}},  // 787.5 to the even neighbour
       {{1500, 3000}, 2, {788, 1575}, true, {878, 1905}, {-1}, {}},
       {{2000, 2000}, 0, {1575, 1575}, true, {1665, 1905}, {-1}, {}},
@@ -79,32 +74,31 @@ TEST_F(Viewer, OpensAtTheFittedOrNaturalSizeWithScrollBarsWhereItDoesNotFit) {
       {{3000, 1500}, 1, {3000, 1500}, false, {3090, 1830}, {-1}, {}},
       {{20000, 12000}, 1, {20000, 12000}, false, {15360, 11020}, {498, 124, 249}, {156, 39, 78}},
       {{1000, 14000}, 1, {1000, 14000}, false, {1345, 11020}, {0, 1, 1}, {356, 89, 178}},
-      // As wide as the screen with the frame, and 400 twips short of its height.
+      // As wide as the screen with the frame (25.5 and 6.5 to the even
+      // neighbour), and 400 twips short of its height.
       {{15270, 1000}, 1, {15270, 1000}, false, {15360, 1585}, {26, 6, 13}, {0, 1, 1}},
       {{1000, 11120}, 1, {1000, 11120}, false, {1345, 11020}, {0, 1, 1}, {68, 17, 34}},
       {{15025, 12000}, 1, {15025, 12000}, false, {15360, 11020}, {1, 1, 1}, {156, 39, 78}},
       {{15045, 12000}, 1, {15045, 12000}, false, {15360, 11020}, {3, 1, 2}, {156, 39, 78}},
-      {{15115, 12000}, 1, {15115, 12000}, false, {15360, 11020}, {10, 2, 5}, {156, 39, 78}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.picture.width() << " x " << c.picture.height() << " " << c.fullSize);
-    FORM_MiniTavlo& viewer = open(c.picture, c.fullSize);
-    EXPECT_EQ(sizeOf(viewer.IMAGE_MiniPreview), c.shown);
-    EXPECT_EQ(viewer.IMAGE_MiniPreview.stretch(), c.stretched);
-    EXPECT_EQ(QSizeF(viewer.windowWidth(), viewer.windowHeight()), c.window);
+  for (const auto& [picture, fullSize, shown, stretched, window, h, v] : cases) {
+    SCOPED_TRACE(testing::Message() << picture.width() << " x " << picture.height() << " " << fullSize);
+    FORM_MiniTavlo& viewer = open(picture, fullSize);
+    EXPECT_EQ(sizeOf(viewer.IMAGE_MiniPreview), shown);
+    EXPECT_EQ(viewer.IMAGE_MiniPreview.stretch(), stretched);
+    EXPECT_EQ(QSizeF(viewer.windowWidth(), viewer.windowHeight()), window);
     EXPECT_EQ(platform::Screen::mousePointer(), platform::Screen::DefaultPointer);
-    const bool bars = c.h[0] >= 0;
+    const bool bars = h[0] >= 0;
     EXPECT_EQ(viewer.HScroll1.visible(), bars);
     EXPECT_EQ(viewer.VScroll1.visible(), bars);
     const float bar = bars ? 255 : 0;
-    EXPECT_EQ(sizeOf(viewer.PICTURE_MiniPreview), c.window - QSizeF(90 + bar, 330 + bar));
+    EXPECT_EQ(sizeOf(viewer.PICTURE_MiniPreview), window - QSizeF(90 + bar, 330 + bar));
     if (!bars) continue;
     EXPECT_FLOAT_EQ(viewer.HScroll1.top(), viewer.PICTURE_MiniPreview.height());
     EXPECT_FLOAT_EQ(viewer.VScroll1.left(), viewer.PICTURE_MiniPreview.width());
-    for (auto [scrollBar, expected] : {std::pair{&viewer.HScroll1, c.h}, std::pair{&viewer.VScroll1, c.v}}) {
+    for (const auto& [scrollBar, expected] : {std::pair{&viewer.HScroll1, h}, std::pair{&viewer.VScroll1, v}}) {
       EXPECT_EQ(scrollBar->enabled(), expected[0] > 0);
-      EXPECT_EQ((std::array<std::int32_t, 3>{scrollBar->max(), scrollBar->smallChange(), scrollBar->largeChange()}),
-                (std::array{expected[0], expected[1], expected[2]}));
+      EXPECT_EQ((Bar{scrollBar->max(), scrollBar->smallChange(), scrollBar->largeChange()}), expected);
     }
   }
 }
