@@ -26,7 +26,6 @@
 #include <csignal>
 #include <tuple>
 
-using platform::HelperLimits;
 using platform::MetafileHeader;
 using platform::MetafileHelper;
 using platform::Picture;
@@ -162,7 +161,7 @@ TEST_F(Metafiles, DocumentsLinkOnlyToThemselvesAndToEmbeddedPicturesThatFit) {
 }
 
 TEST_F(Metafiles, AHelperThatFailsToStartGivesNothing) {
-  const HelperLimits quick{500, 500};
+  const platform::HelperLimits quick{500, 500};
   const std::pair<const char*, QByteArray> failures[] = {
       {"crashes", "kill -SEGV $$"},
       {"hangs", "exec sleep 30"},
