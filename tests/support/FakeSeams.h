@@ -90,17 +90,10 @@ class ProcessExit final : public platform::ProcessExitSeam {
   std::vector<int> exits;
 };
 
-struct ProgramStartCall {
-  QString program, parameters;
-  int showMode;
-};
-
 class ProgramStart final : public platform::ProgramStartSeam {
  public:
-  void start(const QString& program, const QString& parameters, int showMode) override {
-    starts.push_back({program, parameters, showMode});
-  }
-  std::vector<ProgramStartCall> starts;
+  void start(const QString& program, const QString& parameters, int) override { starts.emplace_back(program, parameters); }
+  std::vector<std::pair<QString, QString>> starts;  // each program started, with its parameters
 };
 
 class FileDialog final : public platform::FileDialogSeam {
