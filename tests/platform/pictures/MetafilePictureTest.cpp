@@ -147,14 +147,12 @@ TEST_F(Metafiles, DocumentsLinkOnlyToThemselvesAndToEmbeddedPicturesThatFit) {
     return "<svg xmlns='http://www.w3.org/2000/svg' xmlns:xlink='http://www.w3.org/1999/xlink' width='10' height='10'>"
            "<rect id='r' width='5' height='5'/><use xlink:href=\"#r\"/>" + image + "</svg>";
   };
-  // Metafiles with bitmaps, drawn in MetafilePictures, embed pictures that fit.
-  const QByteArray smallData = "data:image/png;base64," + pngHeader(4, 4).toBase64();
-
   const std::pair<const char*, QByteArray> refused[] = {
       {"a picture declaring 20,000 by 20,000 pixels",
        "<image width='4' height='4' xlink:href=\"data:image/png;base64," + pngHeader(20000, 20000).toBase64() + "\"/>"},
       {"a file outside", "<image width='4' height='4' xlink:href=\"file:///etc/hostname\"/>"},
-      {"a link written with blanks", "<image width='4' height='4' xlink:href = '" + smallData + "'/>"},
+      {"a link written with blanks",
+       "<image width='4' height='4' xlink:href = 'data:image/png;base64," + pngHeader(4, 4).toBase64() + "'/>"},
       {"not a picture", "<image width='4' height='4' xlink:href='data:image/png;base64,AAAA'/>"},
   };
   for (const auto& [what, image] : refused) EXPECT_EQ(metafile::SvgRenderer::fromSvg(document(image)), nullptr) << what;
@@ -249,7 +247,7 @@ QImage shownAt(const Picture& picture, QSize size) {
   return canvas;
 }
 
-// Share of pixels that are neither white nor black: more than a blank page.
+// Share of pixels that are not white: more than a blank page.
 double shareOfColouredPixels(const QImage& image) {
   const QImage rgb = image.convertToFormat(QImage::Format_RGB32);  // 4 bytes a pixel: no padding
   const auto* pixels = reinterpret_cast<const QRgb*>(rgb.constBits());
@@ -312,13 +310,11 @@ TEST_F(Metafiles, RealMetafilesLoadWithTheirNaturalSizeAndShowTheirDrawing) {
       // Placeable WMF: box and units per inch.
       {"libgdiplus_test.wmf", {770, 649}, false},   // polygons, box centred on the origin
       {"poi_60677.wmf", {1693, 1143}, false},       // text, clipping, bitmaps, 72 units an inch
-      {"rtfjs_bm2.wmf", {537, 143}, false},         // a bitmap with text
       // Plain WMF: the window extent, a unit a pixel.
       {"poi_testException2.doc-2.wmf", {443, 182}, false},
       // EMF: the frame.
       {"emf2svg_test-000.emf", {464, 239}, false},       // EMF+ with its GDI drawing, transforms, bitmaps
       {"poi_SimpleEMF_windows.emf", {82, 61}, false},    // EMF+, an alpha-blended bitmap
-      {"libgdiplus_test.emf", {73, 71}, false},          // one stretched bitmap
       {"emf2svg_test-030.emf", {635, 762}, true},        // nothing drawn: white at its frame's size
   };
   for (const auto& [file, size, blank] : samples) {
