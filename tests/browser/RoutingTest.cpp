@@ -42,8 +42,9 @@ class Routing : public BrowserTest {
 };
 
 // Open, by any of its routes (the button: FileCommands), hands the current
-// file to the program its desktop entry names; where there is none nothing starts and nothing is
-// said. The pop-up acts on the current row and greys what cannot be done.
+// file to the program its desktop entry names; where there is none nothing
+// starts and nothing is said. The pop-up acts on the current row and greys
+// what cannot be done.
 TEST_F(Routing, EveryRouteReachesTheCommandForTheCurrentRow) {
   writeFile("notes.jpg", "not a picture");
   writePicture("photo.jpg", 40, 30);
