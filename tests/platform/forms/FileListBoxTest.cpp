@@ -50,12 +50,13 @@ class FileList : public OnBlankForm {
 const QStringList allFiles{"a.jpg", "B.txt", "c.JPG", "Link.jpg", "noext", "Photo.JPG"};
 
 // Files and links to files, never folders, dead links, FIFOs or hidden
-// files, sorted without regard to case. (Several patterns, no pattern and
-// hidden files shown: the browser's filters, Navigation.)
+// files, sorted without regard to case; no pattern is every file. (Several
+// patterns, and hidden files shown: the browser's filters, Navigation.)
 TEST_F(FileList, ListsFilesMatchingPatternsWithoutRegardToCase) {
   EXPECT_EQ(files->path(), folder.path());
   const std::pair<const char*, QStringList> cases[] = {
-      {"*.*", allFiles}, {"?.jpg", {"a.jpg", "c.JPG"}}, {"N*", {"noext"}}, {"*.gif", {}}, {"*", allFiles},
+      {"*.*", allFiles}, {"?.jpg", {"a.jpg", "c.JPG"}}, {"N*", {"noext"}},
+      {"*.gif", {}},     {"*", allFiles},                 {"", allFiles},
   };
   for (const auto& [pattern, names] : cases) {
     SCOPED_TRACE(pattern);

@@ -199,10 +199,8 @@ TEST_F(Metafiles, TheHelperRefusesPartsOutsideThePicture) {
   EXPECT_TRUE(helper->render(QSize(400, 200), QRect(300, 100, 200, 200)).isNull());
   EXPECT_TRUE(helper->render(QSize(0, 200), QRect(0, 0, 1, 1)).isNull());
   EXPECT_TRUE(helper->render(QSize(8000, 8000), QRect(0, 0, 8000, 8000)).isNull()) << "more than one answer holds";
-  // Still drawing afterwards.
-  const QImage part = helper->render(QSize(400, 200), QRect(100, 50, 100, 50));
-  ASSERT_EQ(part.size(), QSize(100, 50));
-  EXPECT_EQ(part.pixel(50, 25), Red);
+  // Still drawing afterwards: the middle of the part is the red quarter's.
+  EXPECT_EQ(helper->render(QSize(400, 200), QRect(100, 50, 100, 50)).pixel(50, 25), Red);
 }
 
 TEST_F(Metafiles, TileCacheStaysBoundedWhileScrollingAHugeZoom) {
