@@ -9,17 +9,14 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <tuple>
 
 namespace {
 
 // Halves go to the even neighbour; beyond 32 bits, or no number, overflows.
 TEST(Conversions, ToInt32RoundsHalvesToEvenAndOverflowsAtItsEdges) {
   constexpr int Overflow = platform::errors::Overflow;
-  const struct {
-    double value;
-    std::int32_t result;
-    int error;
-  } cases[] = {
+  const std::tuple<double, std::int32_t, int> cases[] = {  // the value, the result, the error raised
       {2.5, 2, 0},
       {-3.5, -4, 0},
       {32767.5, 32768, 0},
@@ -30,10 +27,10 @@ TEST(Conversions, ToInt32RoundsHalvesToEvenAndOverflowsAtItsEdges) {
       {std::numeric_limits<double>::infinity(), 0, Overflow},
       {std::numeric_limits<double>::quiet_NaN(), 0, Overflow},
   };
-  for (const auto& c : cases) {
+  for (const auto& [value, expected, error] : cases) {
     std::int32_t result = 0;
-    EXPECT_EQ(raisedError([&] { result = platform::toInt32(c.value); }), c.error) << c.value;
-    EXPECT_EQ(result, c.result) << c.value;
+    EXPECT_EQ(raisedError([&] { result = platform::toInt32(value); }), error) << value;
+    EXPECT_EQ(result, expected) << value;
   }
 }
 
