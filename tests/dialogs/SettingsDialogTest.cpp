@@ -232,8 +232,12 @@ TEST_F(Settings, ApplyWritesOnlyAFileItReadWholeAndSaysWhyNot) {
       {"a quote left open", holding("[Settings]\nHidden=\"/open"), {}, 1},
       {"a link to a regular file", [&] { return QFile::copy(ini, pathOf("a")) && linkTo(pathOf("a")); }, {}, 0},
       {"a FIFO", [&] { return QFile::remove(ini) && makeFifo(ini); }, "Path/File access error.", 1},
-      {"a read-only folder",
-       [&] { return ordinaryUser.active() && QFile::setPermissions(tavlo, QFile::ReadOwner | QFile::ExeOwner); },
+      // (A file it may write, in a folder it may not, is written in place.)
+      {"a read-only file in a read-only folder",
+       [&] {
+         return ordinaryUser.active() && QFile::setPermissions(ini, QFile::ReadOwner) &&
+                QFile::setPermissions(tavlo, QFile::ReadOwner | QFile::ExeOwner);
+       },
        noRight, 0},
       {"a file another user wrote",
        [&] { return ordinaryUser.active() && ::chown(QFile::encodeName(ini), 65534, 65534) == 0; }, noRight, 0},

@@ -59,6 +59,15 @@ class FullDisk {
   FullDisk& operator=(const FullDisk&) = delete;
 
   bool mounted() const { return mounted_; }
+  // Takes the room left, writing only into the tmpfs, and only once mounted.
+  void fill() const {
+    const int fd = mounted_ ? ::open((at_ + "/.filler").constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600) : -1;
+    if (fd < 0) return;
+    const char block[512] = {};
+    for (int i = 0; i < 1024 && ::write(fd, block, sizeof block) > 0; ++i) {
+    }
+    ::close(fd);
+  }
 
  private:
   QByteArray at_;
