@@ -325,12 +325,12 @@ struct ColourTransform::MatrixShaper {
   // The curves and the colorants of a matrix-shaper RGB profile and of
   // sRGB's; nothing where a profile has not both.
   static std::unique_ptr<MatrixShaper> of(cmsHPROFILE source, cmsHPROFILE srgb) {
-    const auto columns = [](cmsHPROFILE profile, cmsMAT3& matrix) {
+    const auto columns = [](cmsHPROFILE profile, cmsMAT3& into) {
       const cmsTagSignature colorants[3] = {cmsSigRedColorantTag, cmsSigGreenColorantTag, cmsSigBlueColorantTag};
       for (int c = 0; c < 3; ++c) {
         const auto* xyz = static_cast<const cmsCIEXYZ*>(cmsReadTag(profile, colorants[c]));
         if (!xyz) return false;
-        matrix.v[0].n[c] = xyz->X, matrix.v[1].n[c] = xyz->Y, matrix.v[2].n[c] = xyz->Z;
+        into.v[0].n[c] = xyz->X, into.v[1].n[c] = xyz->Y, into.v[2].n[c] = xyz->Z;
       }
       return true;
     };
