@@ -161,7 +161,7 @@ TEST_F(Navigation, AVolumeOpensAtItsLastFolderOrSaysWhyNot) {
     seams.volumes->failures[usb] = err;
     seams.messageBox->calls.clear();
     seams.messageBox->answers = {answer, answer};
-    seams.messageBox->meanwhile = [&] {
+    seams.messageBox->meanwhile = [&, answer = answer] {
       if (answer == Retry && seams.messageBox->calls.size() == 2) seams.volumes->failures.clear();
     };
     for (int choice = answer == Retry; choice < 2; ++choice) chooseDrive(browser, usb);

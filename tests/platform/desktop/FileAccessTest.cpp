@@ -32,7 +32,7 @@ TEST_F(FileAccess, FileExistsAndFileLenFollowLinksAndRefuseWhatIsNoName) {
   for (const auto& [path, exists, lengthError] : cases) {
     SCOPED_TRACE(path.toStdString());
     EXPECT_EQ(MODULE_Win32Api::FileExists(path), exists);
-    EXPECT_EQ(raisedError([&] { platform::FileLen(path); }), lengthError);
+    EXPECT_EQ(raisedError([&path = path] { platform::FileLen(path); }), lengthError);
   }
 }
 

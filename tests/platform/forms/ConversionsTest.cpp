@@ -29,7 +29,7 @@ TEST(Conversions, ToInt32RoundsHalvesToEvenAndOverflowsAtItsEdges) {
   };
   for (const auto& [value, expected, error] : cases) {
     std::int32_t result = 0;
-    EXPECT_EQ(raisedError([&] { result = platform::toInt32(value); }), error) << value;
+    EXPECT_EQ(raisedError([&, value = value] { result = platform::toInt32(value); }), error) << value;
     EXPECT_EQ(result, expected) << value;
   }
 }

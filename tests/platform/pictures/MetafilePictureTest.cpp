@@ -289,7 +289,7 @@ TEST_F(Metafiles, ShapesLandWhereTheyAreDrawnAtEverySize) {
   for (const auto& [what, bytes, naturalPixels] : redQuarterPictures()) {
     SCOPED_TRACE(what);
     Picture picture;
-    ASSERT_EQ(raisedError([&] { picture = Picture::load(writeFile(QStringLiteral("drawn"), bytes)); }), 0);
+    ASSERT_EQ(raisedError([&, &bytes = bytes] { picture = Picture::load(writeFile(QStringLiteral("drawn"), bytes)); }), 0);
     EXPECT_EQ(picture.pixelSize(), naturalPixels);
     // Drawn at three sizes, and the picture's own pixels.
     for (const QImage& shown : {shownAt(picture, {200, 100}), shownAt(picture, {1000, 500}),
@@ -318,7 +318,7 @@ TEST_F(Metafiles, RealMetafilesLoadWithTheirNaturalSizeAndShowTheirDrawing) {
   for (const auto& [file, size, blank] : samples) {
     SCOPED_TRACE(file);
     Picture picture;
-    ASSERT_EQ(raisedError([&] { picture = Picture::load(testData(QStringLiteral("metafiles/") + file)); }), 0);
+    ASSERT_EQ(raisedError([&, &file = file] { picture = Picture::load(testData(QStringLiteral("metafiles/") + file)); }), 0);
     EXPECT_EQ(picture.pixelSize(), size);
     for (const QImage& shown : {shownAt(picture, QSize(200, 150)), picture.image()})
       EXPECT_TRUE(blank ? shareOfColouredPixels(shown) == 0 : shareOfColouredPixels(shown) > 0.003);

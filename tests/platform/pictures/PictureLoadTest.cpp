@@ -70,7 +70,7 @@ TEST_F(PictureLoad, WhatIsNoReadableRegularFileFailsAtOnce) {
       {pathOf(QStringLiteral("socket.jpg")), errors::PathFileAccessError},
       {locked, ordinaryUser.active() ? errors::PermissionDenied : 0},
   };
-  for (const auto& [path, error] : cases) EXPECT_EQ(raisedError([&] { Picture::load(path); }), error) << path.toStdString();
+  for (const auto& [path, error] : cases) EXPECT_EQ(raisedError([&path = path] { Picture::load(path); }), error) << path.toStdString();
 }
 
 // A bitmap of one colour, run-length coded: small on disk, large decoded.

@@ -38,7 +38,7 @@ TEST_F(PictureOutput, OpaquePicturesTake24BitsAndTransparentOnes32WithTheirAlpha
   const QString saved = writeFile(QStringLiteral("saved.pic"), "an older file in the way");
   for (const auto& [label, picture, headerSize, bits, compression] : cases) {
     SCOPED_TRACE(label);
-    ASSERT_EQ(raisedError([&] { picture.saveAsBitmap(saved); }), 0);
+    ASSERT_EQ(raisedError([&, &picture = picture] { picture.saveAsBitmap(saved); }), 0);
     const QByteArray bytes = contentsOf(saved);
     ASSERT_GT(bytes.size(), 54);
     const auto field = [&](int at) { return qFromLittleEndian<std::uint32_t>(bytes.constData() + at); };
