@@ -28,7 +28,7 @@ INSTALL_PREFIX = $(abspath $(patsubst ~%,$(HOME)%,$(PREFIX)))
 UPDATE_OPEN_WITH = if command -v update-desktop-database >/dev/null && [ -d "$(INSTALL_PREFIX)/share/applications" ]; then \
   update-desktop-database -q "$(INSTALL_PREFIX)/share/applications"; fi
 
-.PHONY: all deps build program run test test-sanitized install uninstall package bench fuzz fuzz-build fuzz-metafile fuzz-raster clean
+.PHONY: all deps build program run test test-sanitized install uninstall package bench fuzz fuzz-build fuzz-metafile fuzz-raster fuzz-settings fuzz-colour clean
 
 all: build
 
@@ -84,7 +84,7 @@ package: deps
 # program itself for the install check), at -O1 with line tables. Any report
 # fails, also one from the metafile helper.
 SANITIZED_TARGETS = tavlo manual platform_tests startup_tests browser_tests dialogs_tests viewer_tests app_tests \
-  tavlo-metafile-helper metafile_fuzzer raster_fuzzer
+  tavlo-metafile-helper metafile_fuzzer raster_fuzzer settings_fuzzer colour_fuzzer
 test-sanitized: deps
 	@scripts/ensure-packages.sh clang-14 libclang-rt-14-dev
 	@CC=clang-14 CXX=clang++-14 cmake -S . -B $(BUILD)-sanitized -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -111,19 +111,22 @@ bench-held-key: deps
 	bench/held-key.sh $(BUILD)-bench
 
 # Fuzzes metafile loading, then raster picture loading, drawing and saving,
-# each with libFuzzer under AddressSanitizer and UndefinedBehaviorSanitizer
-# for FUZZ_SECONDS; new inputs go to $(BUILD)-fuzz/corpus-*, crashes to
+# then the settings file's reading and writing against Qt's, each with
+# libFuzzer under AddressSanitizer and UndefinedBehaviorSanitizer for
+# FUZZ_SECONDS; new inputs go to $(BUILD)-fuzz/corpus-*, crashes to
 # $(BUILD)-fuzz/crashes-*.
 FUZZ_OPTIONS = -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2560 -malloc_limit_mb=2048 -fork=$(JOBS) \
   -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1
-fuzz: fuzz-metafile fuzz-raster
+fuzz: fuzz-metafile fuzz-raster fuzz-settings fuzz-colour
 
 fuzz-build: deps
 	@scripts/ensure-packages.sh clang-14 libclang-rt-14-dev
 	@CC=clang-14 CXX=clang++-14 cmake -S . -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DTAVLO_BUILD_TESTS=OFF -DTAVLO_FUZZ=ON $(BATCHING) >/dev/null
-	@cmake --build $(BUILD)-fuzz -j $(JOBS) --target metafile_fuzzer raster_fuzzer
-	@mkdir -p $(BUILD)-fuzz/corpus-metafile $(BUILD)-fuzz/crashes-metafile $(BUILD)-fuzz/corpus-raster $(BUILD)-fuzz/crashes-raster
+	@cmake --build $(BUILD)-fuzz -j $(JOBS) --target metafile_fuzzer raster_fuzzer settings_fuzzer colour_fuzzer
+	@mkdir -p $(BUILD)-fuzz/corpus-metafile $(BUILD)-fuzz/crashes-metafile $(BUILD)-fuzz/corpus-raster $(BUILD)-fuzz/crashes-raster \
+	  $(BUILD)-fuzz/corpus-settings $(BUILD)-fuzz/crashes-settings \
+	  $(BUILD)-fuzz/corpus-colour $(BUILD)-fuzz/crashes-colour
 
 fuzz-metafile: fuzz-build
 	ASAN_OPTIONS=detect_leaks=0 $(BUILD)-fuzz/fuzz/metafile_fuzzer $(BUILD)-fuzz/corpus-metafile fuzz/corpus tests/data/metafiles \
@@ -134,6 +137,18 @@ fuzz-raster: fuzz-build
 	ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=offscreen TMPDIR=/dev/shm $(BUILD)-fuzz/fuzz/raster_fuzzer \
 	  $(BUILD)-fuzz/corpus-raster fuzz/corpus-raster tests/data $(RASTER_SEEDS) \
 	  $(FUZZ_OPTIONS) -timeout=30 -max_len=131072 -artifact_prefix=$(BUILD)-fuzz/crashes-raster/
+
+# Its files, and Qt's, are written to memory (/dev/shm) too.
+fuzz-settings: fuzz-build
+	ASAN_OPTIONS=detect_leaks=0 TMPDIR=/dev/shm $(BUILD)-fuzz/fuzz/settings_fuzzer \
+	  $(BUILD)-fuzz/corpus-settings fuzz/corpus-settings \
+	  $(FUZZ_OPTIONS) -timeout=10 -max_len=4096 -dict=fuzz/settings.dict -artifact_prefix=$(BUILD)-fuzz/crashes-settings/
+
+# Colour profiles, seeded with the machine's own and those of fuzz/corpus-colour.
+fuzz-colour: fuzz-build
+	ASAN_OPTIONS=detect_leaks=0 TMPDIR=/dev/shm $(BUILD)-fuzz/fuzz/colour_fuzzer \
+	  $(BUILD)-fuzz/corpus-colour fuzz/corpus-colour /usr/share/color/icc \
+	  $(FUZZ_OPTIONS) -timeout=30 -max_len=262144 -artifact_prefix=$(BUILD)-fuzz/crashes-colour/
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-fuzz $(BUILD)-package $(BUILD)-sanitized

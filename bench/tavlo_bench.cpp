@@ -15,9 +15,11 @@
 #include "platform/forms/ImageControl.h"
 #include "platform/pictures/Picture.h"
 #include "startup/MODULE_Public.h"
+#include "support/ColourChart.h"
 #include "viewer/FORM_MiniTavlo.h"
 
 #include <QApplication>
+#include <QColorSpace>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -80,16 +82,20 @@ QImage plasma(int width, int height) {
   return image;
 }
 
-QString photo(int width, int height, bool progressive = false) {
-  const QString path = picturesFolder() + QStringLiteral("/plasma-%1x%2%3.jpg")
+// With the colour profile of the colour space embedded, unless it is sRGB.
+QString photo(int width, int height, bool progressive = false, QColorSpace::NamedColorSpace colours = QColorSpace::SRgb) {
+  const QString path = picturesFolder() + QStringLiteral("/plasma-%1x%2%3%4.jpg")
                                               .arg(width)
                                               .arg(height)
-                                              .arg(progressive ? QStringLiteral("-progressive") : QString());
+                                              .arg(progressive ? QStringLiteral("-progressive") : QString())
+                                              .arg(colours == QColorSpace::SRgb ? QString() : QStringLiteral("-tagged"));
   if (!QFile::exists(path)) {
     QImageWriter writer(path, "JPEG");
     writer.setQuality(90);
     writer.setProgressiveScanWrite(progressive);
-    writer.write(plasma(width, height));
+    QImage image = plasma(width, height);
+    if (colours != QColorSpace::SRgb) image.setColorSpace(colours);
+    writer.write(image);
   }
   return path;
 }
@@ -126,6 +132,7 @@ QString photosFolder() {
   linkAs(photo(6000, 4000), QStringLiteral("a24.jpg"));
   linkAs(photo(11600, 8700), QStringLiteral("a100.jpg"));
   linkAs(photo(6000, 4000, true), QStringLiteral("a24-progressive.jpg"));
+  linkAs(photo(6000, 4000, false, QColorSpace::AdobeRgb), QStringLiteral("a24-adobe.jpg"));
   // Thirty large photos to hold Down over.
   for (int i = 0; i < 30; ++i) linkAs(photo(6000, 4000), QStringLiteral("burst%1.jpg").arg(i, 2, 10, QLatin1Char('0')));
   for (int i = 0; i < 30; ++i)
@@ -497,6 +504,101 @@ void PreviewPhoto(benchmark::State& state) {
   table().push_back({"Window frozen during that preview (longest)", number("%.0f ms", frozen * 1000), "", ""});
 }
 BENCHMARK(PreviewPhoto)->Args({24, 0})->Args({100, 0})->Args({24, 1})->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// A 24 MP photo in Adobe RGB against the same photo without a profile: its
+// preview, and the viewer opened on it until its picture shows.
+void TaggedPhoto(benchmark::State& state) {
+  Browser& session = browser();
+  const auto viewerOpen = [&](const QString& name) {
+    session.clear();
+    FORM_MiniTavlo& viewer = DefaultInstance<FORM_MiniTavlo>::get();
+    QElapsedTimer timer;
+    double shown = 0;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+      if (!viewer.isVisible() || viewer.isLoading()) return;
+      shown = seconds(timer);
+      viewer.unload();
+    });
+    closer.start(0);
+    MODULE_Public::ViewerFromBrowser = -1;
+    viewer.PicturePath = photosFolder() + QLatin1Char('/') + name;
+    timer.start();
+    viewer.showForm(platform::Form::Modality::Modal);
+    MODULE_Public::ViewerFromBrowser = 0;
+    session.settle();
+    return shown;
+  };
+  std::vector<double> preview, plainPreview, opened, plainOpened, previewRatios, viewerRatios;
+  for (auto _ : state) {
+    for (int round = 0; round < rounds(); ++round) {
+      plainPreview.push_back(session.preview(QStringLiteral("a24.jpg")));
+      preview.push_back(session.preview(QStringLiteral("a24-adobe.jpg")));
+      previewRatios.push_back(preview.back() / plainPreview.back());
+      plainOpened.push_back(viewerOpen(QStringLiteral("a24.jpg")));
+      opened.push_back(viewerOpen(QStringLiteral("a24-adobe.jpg")));
+      viewerRatios.push_back(opened.back() / plainOpened.back());
+    }
+  }
+  state.counters["preview_ratio"] = median(previewRatios);
+  state.counters["viewer_ratio"] = median(viewerRatios);
+  table().push_back({"Click a 24 MP JPEG in Adobe RGB, until the preview is painted", number("%.3f s", median(preview)),
+                     "untagged " + number("%.3f s", median(plainPreview)), number("%.2fx", median(previewRatios))});
+  table().push_back({"Open it in the viewer, until its picture shows", number("%.3f s", median(opened)),
+                     "untagged " + number("%.3f s", median(plainOpened)), number("%.2fx", median(viewerRatios))});
+}
+BENCHMARK(TaggedPhoto)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// How far the chart saved in each colour space strays, in the preview and
+// in the whole picture, from what lcms2 itself makes of the same file:
+// CIEDE2000 over the patch centres, mean and largest.
+void ColourAccuracy(benchmark::State& state) {
+  using namespace colour_chart;
+  const auto srgb = profileFrom({});
+  const std::shared_ptr<void> lab(cmsCreateLab4Profile(nullptr), cmsCloseProfile);
+  const std::shared_ptr<void> toLab(cmsCreateTransform(srgb.get(), TYPE_RGB_8, lab.get(), TYPE_Lab_DBL, INTENT_RELATIVE_COLORIMETRIC,
+                                                       cmsFLAGS_NOOPTIMIZE),
+                                    cmsDeleteTransform);
+  const auto labOf = [&](int r, int g, int b) {
+    const std::uint8_t rgb[3] = {std::uint8_t(r), std::uint8_t(g), std::uint8_t(b)};
+    cmsCIELab value{};
+    cmsDoTransform(toLab.get(), rgb, &value, 1);
+    return value;
+  };
+  const QSize box(Side * static_cast<int>(Patches.size()) / 8, Side / 8);
+  for (auto _ : state) {
+    for (const TaggedChart& chart : taggedCharts()) {
+      const QString path = scratch().filePath(QString::fromLatin1(chart.name));
+      QFile file(path);
+      if (!file.open(QIODevice::WriteOnly) || file.write(chart.file) != chart.file.size()) qFatal("cannot write %s", chart.name);
+      file.close();
+      const std::vector<int> expected = chart.expected();
+      const platform::Picture whole = platform::Picture::load(path), preview = platform::Picture::loadFitting(path, box);
+      preview.prepareDrawing(box);
+      QImage shown(box, QImage::Format_RGB32);
+      QPainter painter(&shown);
+      preview.draw(painter, QRect(QPoint(0, 0), box), QRect(QPoint(0, 0), box));
+      painter.end();
+      std::string result;
+      for (const QImage& pixels : {shown, whole.image()}) {
+        double sum = 0, largest = 0;
+        const int patch = pixels.width() / static_cast<int>(Patches.size());
+        for (size_t p = 0; p < Patches.size(); ++p) {
+          const QRgb got = pixels.pixel(static_cast<int>(p) * patch + patch / 2, pixels.height() / 2);
+          cmsCIELab ours = labOf(qRed(got), qGreen(got), qBlue(got));
+          cmsCIELab theirs = labOf(expected[p * 3], expected[p * 3 + 1], expected[p * 3 + 2]);
+          const double difference = cmsCIE2000DeltaE(&ours, &theirs, 1, 1, 1);
+          sum += difference;
+          largest = std::max(largest, difference);
+        }
+        result += (result.empty() ? "preview " : ", viewer ") + number("%.2f", sum / static_cast<double>(Patches.size())) +
+                  number(" / %.2f", largest);
+      }
+      table().push_back({std::string("Colour of ") + chart.name + ", mean / max CIEDE2000", result, "lcms2", ""});
+    }
+  }
+}
+BENCHMARK(ColourAccuracy)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // Memory kept after previewing the 100 MP photo, and the peak of "Full Size"
 // after it against the viewer alone on the same photo.

@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   cmake make g++ pkg-config
   qt6-base-dev libgl-dev qt6-image-formats-plugins libjpeg-dev
+  # Colour profiles: lcms2 converts, zlib unpacks PNG's; free profiles for the tests.
+  liblcms2-dev zlib1g-dev icc-profiles-free libgs-common
   libglib2.0-dev shared-mime-info
   libgtest-dev libbenchmark-dev libjpeg-turbo-progs
   fonts-liberation2

@@ -1,6 +1,7 @@
 #include "app/MODULE_Command.h"
 #include "platform/desktop/BackgroundWork.h"
 #include "platform/desktop/CommandLine.h"
+#include "platform/desktop/FileNames.h"
 #include "platform/desktop/LeavingProcess.h"
 #include "startup/ProgramIdentity.h"
 
@@ -23,7 +24,7 @@ int main(int argc, char** argv) {
   // Taken before Qt sees them, so that an argument Qt would take for one of
   // its own options still reaches the program.
   QStringList arguments;
-  for (int i = 1; i < argc; ++i) arguments.append(QString::fromLocal8Bit(argv[i]));
+  for (int i = 1; i < argc; ++i) arguments.append(platform::fileNameText(argv[i]));
   const QString commandLine = platform::joinArguments(arguments);
 
   // "--version" and "--help" ask about the program; they need no display.

@@ -52,11 +52,15 @@ void FORM_Tavlo::DeleteSelectedFile() {
                   });
 }
 
+// A file gone before it could be deleted is said to be gone, and the list
+// read anew without it; any other refusal leaves everything as it was.
 void FORM_Tavlo::deleteDone(const std::optional<RuntimeError>& error) {
+  const bool gone = error && (error->number() == errors::FileNotFound || error->number() == errors::PathNotFound);
   if (error) {
-    MsgBox(QStringLiteral("Could not delete file, the file may have READ/SYSTEM attributes."), msgbox::Critical,
-           QStringLiteral("Error Deleting"));
-    return;
+    MsgBox(gone ? QStringLiteral("Could not delete file, the file is no longer there.")
+                : QStringLiteral("Could not delete file, the file may have READ/SYSTEM attributes."),
+           msgbox::Critical, QStringLiteral("Error Deleting"));
+    if (!gone) return;
   }
   SkipFailingSteps step;
   step([&] { Screen::setMousePointer(Screen::Hourglass); });

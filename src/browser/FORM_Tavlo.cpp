@@ -130,16 +130,15 @@ void FORM_Tavlo::Form_Unload(std::int16_t& /*cancel*/) {
   // Remembering is on: keep where the user was for the next run.
   FORM_Settings& settings = DefaultInstance<FORM_Settings>::get();
   if (settings.CHECK_RememberSettings.value() == CheckBox::Checked) {
+    // In one write, as Apply's keys are; a store that cannot be written
+    // keeps what it held.
     SkipFailingSteps step;
     step([&] {
-      if (settings.OPTION_StartPath.value(1))
-        SaveSetting(SettingsApplication, SettingsSection, QStringLiteral("StartPath"), CurrentPath);
-    });
-    step([&] {
-      SaveSetting(SettingsApplication, SettingsSection, QStringLiteral("Filter"), QString::number(COMBO_Filter.listIndex()));
-    });
-    step([&] {
-      SaveSetting(SettingsApplication, SettingsSection, QStringLiteral("Hidden"), int16ToText(CHECK_Hidden.value()));
+      SettingsStore store(SettingsApplication);
+      if (settings.OPTION_StartPath.value(1)) store.setValue(SettingsSection, QStringLiteral("StartPath"), CurrentPath);
+      store.setValue(SettingsSection, QStringLiteral("Filter"), QString::number(COMBO_Filter.listIndex()));
+      store.setValue(SettingsSection, QStringLiteral("Hidden"), int16ToText(CHECK_Hidden.value()));
+      store.save();
     });
   }
   endProgram();

@@ -4,6 +4,7 @@
 #include "browser/FORM_Tavlo.h"
 
 #include "platform/desktop/ErrorHandling.h"
+#include "platform/desktop/FileAccess.h"
 #include "platform/desktop/LatestRequest.h"
 #include "platform/desktop/MODULE_Dialog32.h"
 #include "platform/desktop/SafeWrite.h"
@@ -12,6 +13,8 @@
 #include "platform/forms/Conversions.h"
 #include "platform/pictures/Picture.h"
 #include "startup/MODULE_Public.h"
+
+#include <QIODevice>
 
 using namespace platform;
 
@@ -39,19 +42,23 @@ void FORM_Tavlo::SaveAsBitmap() {
   step([&] { Screen::setMousePointer(Screen::Hourglass); });
   step([&] { repaint(); });
 
-  // A bitmap file is copied as it is; any other picture is written anew,
-  // decoded whole first where the preview holds a reduced copy. Both off the
-  // window's thread; a write the system refuses is told.
+  // A file that holds a bitmap, whatever its name, is copied as it is; any
+  // other picture is written anew, decoded whole first where the preview
+  // holds a reduced copy. Both off the window's thread; a write the system
+  // refuses is told.
   std::function<void(const BackgroundWork&)> save;
   const auto rowError = runCatchingErrors([&] {
-    name = File1.list(File1.listIndex());
-    if (name.right(3).toUpper() == QStringLiteral("BMP"))
-      save = [source = MODULE_Public::CurrentPath + name, chosen](const BackgroundWork&) { FileCopy(source, chosen); };
-    else
-      save = [picture = IMAGE_Preview.picture(), chosen](const BackgroundWork& work) {
-        picture.decodeWhole(&work);
-        picture.saveAsBitmap(chosen);
-      };
+    save = [source = MODULE_Public::CurrentPath + File1.list(File1.listIndex()), picture = IMAGE_Preview.picture(),
+            chosen](const BackgroundWork& work) {
+      const ReadableFile file(source);
+      if (Picture::isWindowsBitmap(file)) {
+        const QByteArray bytes = file.readAll();
+        writeFileWhole(chosen, [&](QIODevice& out) { out.write(bytes); });
+        return;
+      }
+      picture.decodeWhole(&work);
+      picture.saveAsBitmap(chosen);
+    };
   });
   const QString failed = QStringLiteral("Could not save file : ") + chosen;
   if (rowError) return fileCommandDone(rowError, failed, QStringLiteral("Error Saving"));

@@ -1,6 +1,7 @@
 #include "dialogs/FORM_Settings.h"
 
 #include "platform/desktop/ErrorHandling.h"
+#include "platform/desktop/Seams.h"
 #include "platform/desktop/SettingsStore.h"
 #include "platform/forms/TextToNumber.h"
 #include "startup/MODULE_Public.h"
@@ -9,10 +10,6 @@ using namespace platform;
 using namespace MODULE_Public;
 
 namespace {
-
-QString stored(const QString& key) { return GetSetting(SettingsApplication, SettingsSection, key); }
-
-void store(const QString& key, const QString& value) { SaveSetting(SettingsApplication, SettingsSection, key, value); }
 
 // A stored flag the box cannot show (anything but 0, 1 and 2) shows as
 // unchecked; the flag itself keeps its value, which counts as off.
@@ -64,33 +61,37 @@ void FORM_Settings::LoadSettings() {
   ConfirmRename = 1;
   ConfirmDelete = 1;
   CommandFullSize = 1;
-  // The first value that cannot be read ends the loading; the values read
-  // before it stand.
+  // The store is read once; the first value that cannot be read ends the
+  // loading, and the values read before it stand.
+  const SettingsStore store(SettingsApplication);
+  const auto stored = [&](const char* key) { return store.value(SettingsSection, QLatin1String(key)); };
   withErrorHandler(
       [&] {
-        if (stored(QStringLiteral("Remember")) != QLatin1String("Yes")) return;
+        if (stored("Remember") != QLatin1String("Yes")) return;
         CHECK_RememberSettings.setValue(CheckBox::Checked);
-        StartPath = stored(QStringLiteral("StartPath"));
-        ConfirmRename = textToInt16(stored(QStringLiteral("ConfirmRename")));
-        ConfirmDelete = textToInt16(stored(QStringLiteral("ConfirmDelete")));
-        CommandFullSize = textToInt16(stored(QStringLiteral("CommandFullSize")));
-        FilterIndex = textToInt16(stored(QStringLiteral("Filter")));
-        ShowHidden = textToInt16(stored(QStringLiteral("Hidden")));
+        StartPath = stored("StartPath");
+        ConfirmRename = textToInt16(stored("ConfirmRename"));
+        ConfirmDelete = textToInt16(stored("ConfirmDelete"));
+        CommandFullSize = textToInt16(stored("CommandFullSize"));
+        FilterIndex = textToInt16(stored("Filter"));
+        ShowHidden = textToInt16(stored("Hidden"));
       },
       [](const RuntimeError&) {});
 }
 
 void FORM_Settings::SaveSettings() {
-  // The first write that fails ends the saving; the keys written before it stay.
-  withErrorHandler(
-      [&] {
-        store(QStringLiteral("Remember"), QStringLiteral("Yes"));
-        store(QStringLiteral("StartPath"), StartPath);
-        store(QStringLiteral("ConfirmRename"), int16ToText(ConfirmRename));
-        store(QStringLiteral("ConfirmDelete"), int16ToText(ConfirmDelete));
-        store(QStringLiteral("CommandFullSize"), int16ToText(CommandFullSize));
-      },
-      [](const RuntimeError&) {});
+  // All five keys in one write: the file holds either the old settings or
+  // the new ones.
+  SettingsStore store(SettingsApplication);
+  const auto put = [&](const char* key, const QString& value) {
+    store.setValue(SettingsSection, QLatin1String(key), value);
+  };
+  put("Remember", QStringLiteral("Yes"));
+  put("StartPath", StartPath);
+  put("ConfirmRename", int16ToText(ConfirmRename));
+  put("ConfirmDelete", int16ToText(ConfirmDelete));
+  put("CommandFullSize", int16ToText(CommandFullSize));
+  store.save();
 }
 
 void FORM_Settings::BUTTON_Apply_Click() {
@@ -101,11 +102,20 @@ void FORM_Settings::BUTTON_Apply_Click() {
     ConfirmDelete = CHECK_ConfirmDelete.value();
     CommandFullSize = CHECK_CommandFullSize.value();
   });
-  step([&] {
-    if (CHECK_RememberSettings.value() == CheckBox::Checked)
-      SaveSettings();
-    else
-      DeleteSetting(SettingsApplication, SettingsSection);
+  // A store that cannot be written is told, as the browser tells a save it
+  // could not make, and the dialog stays open.
+  const bool saved = step([&] {
+    if (CHECK_RememberSettings.value() == CheckBox::Checked) return SaveSettings();
+    SettingsStore store(SettingsApplication);
+    if (store.removeSection(SettingsSection)) store.save();
   });
+  if (!saved) {
+    step([&] {
+      MsgBox(QStringLiteral("Could not save settings : ") + settingsFile(SettingsApplication) +
+                 QStringLiteral("\n\n") + step.lastError()->reason(),
+             msgbox::Critical, QStringLiteral("Error Saving"));
+    });
+    return;
+  }
   step([&] { hideForm(); });
 }

@@ -11,7 +11,6 @@
 #include "support/FreshProgram.h"
 #include "viewer/FORM_MiniTavlo.h"
 
-#include <QFile>
 #include <QTest>
 
 namespace {
@@ -23,19 +22,14 @@ class MainStart : public FreshProgram, public ::testing::WithParamInterface<cons
   void SetUp() override {
     FreshProgram::SetUp();
     writeFile("notes.txt", "not a picture\n");
-    makeFolder("a folder");
     writePicture("with blank.bmp", 8, 8);
-    writeFile("empty.jpg", QByteArray());
     ASSERT_TRUE(makeFifo(pathOf("pipe.jpg")));
-    QFile::setPermissions(writePicture("locked.bmp", 8, 8), QFileDevice::WriteOwner);
   }
 };
 
 TEST_P(MainStart, OpensTheBrowserAfterLoadingTheSettings) {
   // The test's folder stands for "$".
   const QString commandLine = QString::fromUtf8(GetParam()).replace('$', folder.path());
-  PermissionBitsApply asUser;
-  if (!asUser.active() && commandLine.contains("locked")) GTEST_SKIP() << "permission bits cannot be made to apply";
   // Left over from nothing: the settings' load empties it before the browser reads it.
   MODULE_Public::StartPath = makeFolder("elsewhere");
   platform::setCommandLine(commandLine);
@@ -47,24 +41,22 @@ TEST_P(MainStart, OpensTheBrowserAfterLoadingTheSettings) {
   EXPECT_EQ(DefaultInstance<FORM_Tavlo>::get().Dir1.path(), folder.path());
   EXPECT_TRUE(DefaultInstance<FORM_Settings>::exists() && DefaultInstance<FORM_Settings>::get().isLoaded());
   EXPECT_TRUE(seams.messageBox->calls.empty());
-  EXPECT_TRUE(seams.processExit->exits.empty());
 }
 
+// No file, a file named in quotes or with another after it, no picture
+// and no regular file. (No command line: the settings' tests; every way a
+// picture fails to load ends the viewer's load alike, PictureLoad.)
 INSTANTIATE_TEST_SUITE_P(CommandLine, MainStart,
-                         ::testing::Values("", "$/missing.bmp", "$/a folder", "\"$/with blank.bmp\"", "$/notes.txt",
-                                           "$/with blank.bmp $/notes.txt", "$/empty.jpg", "$/pipe.jpg",
-                                           "/dev/zero", "$/locked.bmp"));
+                         ::testing::Values("$/missing.bmp", "\"$/with blank.bmp\"", "$/with blank.bmp $/notes.txt",
+                                           "$/notes.txt", "$/pipe.jpg", "/dev/zero"));
 
 TEST_F(FreshProgram, APictureOnTheCommandLineOpensAloneInTheViewer) {
   platform::setCommandLine(writePicture("with blank.bmp", 300, 150));
   MODULE_Command::Main();
   settle();
   ASSERT_TRUE(DefaultInstance<FORM_MiniTavlo>::exists() && DefaultInstance<FORM_MiniTavlo>::get().isVisible());
-  FORM_MiniTavlo& viewer = DefaultInstance<FORM_MiniTavlo>::get();
-  EXPECT_FLOAT_EQ(viewer.IMAGE_MiniPreview.width(), 300 * 15) << "at its own size by default";
-
   // A left click closes it and ends the run; the browser never existed.
-  QTest::mouseClick(viewer.IMAGE_MiniPreview.widget(), Qt::LeftButton, {}, QPoint(3, 3));
+  QTest::mouseClick(DefaultInstance<FORM_MiniTavlo>::get().IMAGE_MiniPreview.widget(), Qt::LeftButton, {}, QPoint(3, 3));
   EXPECT_EQ(seams.processExit->exits.size(), 1u);
   EXPECT_FALSE(DefaultInstance<FORM_Tavlo>::exists());
 }

@@ -19,8 +19,7 @@
 
 #include <ostream>
 
-// Failures print texts as texts, and rectangles as their corner and size.
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+// Failures print rectangles as their corner and size.
 inline void PrintTo(const QRectF& r, std::ostream* out) { *out << r.x() << ", " << r.y() << ", " << r.width() << " x " << r.height(); }
 
 // Runs the action once the window is shown, from inside the modal show that
@@ -147,12 +146,6 @@ class BrowserTest : public FreshProgram {
   }
 
   // The message boxes shown so far, each as its prompt, style and title.
-  static QString message(const QString& prompt, int style, const QString& title) {
-    return prompt + QStringLiteral(" [") + QString::number(style) + QStringLiteral("] ") + title;
-  }
-  QStringList messagesShown() const {
-    QStringList shown;
-    for (const fakes::MessageBoxCall& call : seams.messageBox->calls) shown.append(message(call.prompt, call.style, call.title));
-    return shown;
-  }
+  static constexpr auto message = &fakes::MessageBox::text;
+  QStringList messagesShown() const { return seams.messageBox->calls; }
 };

@@ -17,39 +17,18 @@ QByteArray drawnEmf(const QRect& frame, const std::vector<EmfShape>& shapes) {
   for (const EmfShape& shape : shapes) {
     const QRect& a = shape.area;
     const COLORREF colour = RGB(qRed(shape.colour), qGreen(shape.colour), qBlue(shape.colour));
-    // Each shape in a brush of its colour; text in a font as high as its area.
-    HBRUSH brush = CreateSolidBrush(colour);
-    HGDIOBJ font = CreateFontA(a.height(), 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, "Times");
-    HGDIOBJ previousBrush = SelectObject(dc, brush), previousFont = SelectObject(dc, font);
-    switch (shape.kind) {
-      case EmfShape::Kind::Rectangle:
-        Rectangle(dc, a.left(), a.top(), a.left() + a.width(), a.top() + a.height());
-        break;
-      case EmfShape::Kind::Text:
-        SetTextColor(dc, colour);
-        TextOutA(dc, a.left(), a.top(), shape.text.constData(), static_cast<int>(shape.text.size()));
-        break;
-      case EmfShape::Kind::FilledPath: {
-        const POINT corners[] = {{a.left(), a.top()},
-                                 {a.left() + a.width(), a.top()},
-                                 {a.left() + a.width(), a.top() + a.height()},
-                                 {a.left(), a.top() + a.height()}};
-        BeginPath(dc);
-        Polygon(dc, corners, 4);
-        EndPath(dc);
-        FillPath(dc);
-        break;
-      }
-      case EmfShape::Kind::Translate: {
-        const XFORM move{1, 0, 0, 1, static_cast<FLOAT>(a.left()), static_cast<FLOAT>(a.top())};
-        SetWorldTransform(dc, &move);
-        break;
-      }
+    // A rectangle in a brush of its colour, text in a font as high as its
+    // area; the object selected before comes back, and the one made goes.
+    if (shape.kind == EmfShape::Kind::Text) {
+      HGDIOBJ before = SelectObject(dc, CreateFontA(a.height(), 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, "Times"));
+      SetTextColor(dc, colour);
+      TextOutA(dc, a.left(), a.top(), shape.text.constData(), static_cast<int>(shape.text.size()));
+      DeleteObject(SelectObject(dc, before));
+    } else {
+      HGDIOBJ before = SelectObject(dc, CreateSolidBrush(colour));
+      Rectangle(dc, a.left(), a.top(), a.left() + a.width(), a.top() + a.height());
+      DeleteObject(SelectObject(dc, before));
     }
-    SelectObject(dc, previousBrush);
-    SelectObject(dc, previousFont);
-    DeleteObject(brush);
-    DeleteObject(font);
   }
   DeleteEnhMetaFile(CloseEnhMetaFile(dc));
   QFile file(QString::fromLocal8Bit(path));

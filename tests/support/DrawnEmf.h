@@ -11,15 +11,14 @@
 #include <vector>
 
 struct EmfShape {
-  enum class Kind { Rectangle, Text, FilledPath, Translate };
+  enum class Kind { Rectangle, Text };
   Kind kind;
-  QRect area;       // device units; a translation uses its top left
+  QRect area;       // device units
   QRgb colour = 0;  // a rectangle's fill, a text's colour
   QByteArray text = {};
 };
 
 // An EMF with this frame, in hundredths of a millimetre, and these shapes
 // drawn in order: rectangles filled without outline, text at an area's top
-// left in a font as high as the area, a path around an area filled, a world
-// transform moving what follows.
+// left in a font as high as the area.
 QByteArray drawnEmf(const QRect& frame, const std::vector<EmfShape>& shapes);

@@ -26,22 +26,20 @@ Answer next(std::deque<Answer>& answers, Answer whenUsedUp) {
   return answer;
 }
 
-struct MessageBoxCall {
-  QString prompt;
-  int style;
-  QString title;
-};
-
 class MessageBox final : public platform::MessageBoxSeam {
  public:
+  // A box as its prompt, style and title.
+  static QString text(const QString& prompt, int style, const QString& title) {
+    return prompt + QStringLiteral(" [") + QString::number(style) + QStringLiteral("] ") + title;
+  }
   int show(const QString& prompt, int style, const QString& title) override {
-    calls.push_back({prompt, style, title});
+    calls.append(text(prompt, style, title));
     if (meanwhile) meanwhile();
     return next(answers, int{platform::msgbox::Ok});
   }
   // Answers given in turn; once used up, every box answers 1 (OK).
   std::deque<int> answers;
-  std::vector<MessageBoxCall> calls;
+  QStringList calls;  // the boxes shown so far
   // Something done to the world while a box is up.
   std::function<void()> meanwhile;
 };
@@ -92,17 +90,10 @@ class ProcessExit final : public platform::ProcessExitSeam {
   std::vector<int> exits;
 };
 
-struct ProgramStartCall {
-  QString program, parameters;
-  int showMode;
-};
-
 class ProgramStart final : public platform::ProgramStartSeam {
  public:
-  void start(const QString& program, const QString& parameters, int showMode) override {
-    starts.push_back({program, parameters, showMode});
-  }
-  std::vector<ProgramStartCall> starts;
+  void start(const QString& program, const QString& parameters, int) override { starts.emplace_back(program, parameters); }
+  std::vector<std::pair<QString, QString>> starts;  // each program started, with its parameters
 };
 
 class FileDialog final : public platform::FileDialogSeam {

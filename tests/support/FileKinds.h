@@ -1,7 +1,7 @@
 #pragma once
 
-// Files that are not regular files, a disk that is full, and a way to meet
-// permission bits even when the tests run as root.
+// Files that are not regular files, a disk soon full, and a way to meet
+// permission bits even when the tests run as root; table rows skipped.
 
 #include <QFile>
 #include <QString>
@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/capability.h>
@@ -20,6 +21,13 @@
 #include <sys/syscall.h>
 #include <sys/un.h>
 #include <unistd.h>
+
+// The rows of a table that a test cannot run here, noted; the test then ends
+// as skipped, naming them, once its other rows have run.
+struct SkippedRows {
+  std::string rows;
+  bool note(bool cannot, const std::string& row) { return cannot && (rows += " " + row + ";", true); }
+};
 
 // A FIFO with neither reader nor writer.
 inline bool makeFifo(const QString& path) { return ::mkfifo(QFile::encodeName(path).constData(), 0644) == 0; }
@@ -35,9 +43,9 @@ inline bool makeSocket(const QString& path) {
   return fd >= 0 && ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
 }
 
-// While alive, a tiny tmpfs on the folder, where every thread of the
-// process sees it (the tests run in a mount namespace of their own, so
-// nothing outlives them). Mounting needs root's rights; without them
+// While alive, a tiny tmpfs on the folder (16 KB, soon full), where every
+// thread of the process sees it (the tests run in a mount namespace of their
+// own, so nothing outlives them). Mounting needs root's rights; without them
 // nothing is mounted.
 class FullDisk {
  public:
@@ -51,13 +59,14 @@ class FullDisk {
   FullDisk& operator=(const FullDisk&) = delete;
 
   bool mounted() const { return mounted_; }
-  // Takes up every byte that is left, in a file "filler".
+  // Takes the room left, writing only into the tmpfs, and only once mounted.
   void fill() const {
-    const int fd = ::open((at_ + "/filler").constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    const char block[4096] = {};
-    while (fd >= 0 && ::write(fd, block, sizeof block) > 0) {
+    const int fd = mounted_ ? ::open((at_ + "/.filler").constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600) : -1;
+    if (fd < 0) return;
+    const char block[512] = {};
+    for (int i = 0; i < 1024 && ::write(fd, block, sizeof block) > 0; ++i) {
     }
-    if (fd >= 0) ::close(fd);
+    ::close(fd);
   }
 
  private:

@@ -10,7 +10,6 @@
 #include <QColor>
 #include <QCoreApplication>
 #include <QDirIterator>
-#include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QTest>

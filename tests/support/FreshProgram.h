@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <ostream>
 
 // A clean run of the program for one test: every window gone, the shared
 // variables at their process-start values, the fakes installed and the
@@ -38,10 +39,7 @@ class FreshProgram : public ::testing::Test {
 
   // The one message box shown, as its prompt, style and title.
   void expectOneMessage(const QString& prompt, int style, const QString& title) const {
-    ASSERT_EQ(seams.messageBox->calls.size(), 1u);
-    EXPECT_EQ(seams.messageBox->calls[0].prompt, prompt);
-    EXPECT_EQ(seams.messageBox->calls[0].style, style);
-    EXPECT_EQ(seams.messageBox->calls[0].title, title);
+    EXPECT_EQ(seams.messageBox->calls, QStringList{fakes::MessageBox::text(prompt, style, title)});
   }
 
   // The settings file the program writes in this run.
@@ -59,6 +57,9 @@ class FreshProgram : public ::testing::Test {
 // Lets the program finish what it started in the background: events run
 // until no continuation is due, then the paints they asked for.
 void settle();
+
+// Failures print texts as texts.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 // The folder with the separator, as the browser keeps it.
 QString withSeparator(const QString& folder);

@@ -70,8 +70,6 @@ void HungVolume::keepMountsInThisProcess() {
     failed("making them private");
 }
 
-void HungVolume::addFolder(const QString& path) { served_->arguments << "--folder" << path; }
-
 void HungVolume::addFile(const QString& path, const QByteArray& bytes) {
   QFile source(served_->files.filePath(QString::number(served_->arguments.size())));
   if (source.open(QIODevice::WriteOnly)) source.write(bytes);  // else the server says it is missing

@@ -21,9 +21,7 @@ class HungVolume {
   enum class Call { Stat, Open, Read, List, StatFs };
 
   HungVolume();   // nothing mounted yet
-  ~HungVolume();  // ends every held call with an error, unmounts, stops serving
-  HungVolume(const HungVolume&) = delete;
-  HungVolume& operator=(const HungVolume&) = delete;
+  ~HungVolume();  // ends every held call with an error, unmounts, stops serving; not copied
 
   // First thing in a test program's main, before any thread exists: puts the
   // process in a mount namespace of its own, so that no volume outlives it;
@@ -31,7 +29,6 @@ class HungVolume {
   static void keepMountsInThisProcess();
 
   // Before mount(). Paths are relative to the volume's root ("a/b"); the folders above are made too.
-  void addFolder(const QString& path);
   void addFile(const QString& path, const QByteArray& bytes);
 
   // False, with whyNot(), when it cannot be mounted. The serving process is

@@ -17,10 +17,9 @@
 class WmfBuilder {
  public:
   WmfBuilder& record(std::uint16_t function, std::initializer_list<int> words) {
-    appendLittle32(records_, static_cast<std::uint32_t>(3 + words.size()));
-    appendLittle16(records_, function);
-    for (const int word : words) appendLittle16(records_, static_cast<std::uint32_t>(word) & 0xFFFF);
-    return *this;
+    QByteArray parameters;
+    for (const int word : words) appendLittle16(parameters, static_cast<std::uint32_t>(word) & 0xFFFF);
+    return rawRecord(static_cast<std::uint32_t>(3 + words.size()), function, parameters);
   }
   // A record of any declared size in words, with these bytes after its header.
   WmfBuilder& rawRecord(std::uint32_t sizeInWords, std::uint16_t function, const QByteArray& parameters = {}) {
@@ -39,23 +38,18 @@ class WmfBuilder {
     record(0x02FC, {0, qRed(colour) | (qGreen(colour) << 8), qBlue(colour), 0}).record(0x012D, {brush});
     return record(0x041B, {r.bottom() + 1, r.right() + 1, r.top(), r.left()});
   }
-  WmfBuilder& textOut(int x, int y, QByteArray text) {
-    const int length = static_cast<int>(text.size());
-    if (text.size() % 2) text.append('\0');
-    appendLittle32(records_, static_cast<std::uint32_t>(3 + 1 + text.size() / 2 + 2));
-    appendLittle16(records_, 0x0521);
-    appendLittle16(records_, static_cast<std::uint32_t>(length));
-    records_ += text;
-    appendLittle16(records_, static_cast<std::uint32_t>(y));
-    appendLittle16(records_, static_cast<std::uint32_t>(x));
-    return *this;
+  // The text's length, the text padded to whole words, then y and x.
+  WmfBuilder& textOut(int x, int y, const QByteArray& text) {
+    QByteArray parameters;
+    appendLittle16(parameters, static_cast<std::uint32_t>(text.size()));
+    parameters += text + QByteArray(text.size() % 2, '\0');
+    for (const int value : {y, x}) appendLittle16(parameters, static_cast<std::uint32_t>(value));
+    return rawRecord(static_cast<std::uint32_t>(3 + parameters.size() / 2), 0x0521, parameters);
   }
 
   // Header, records and the closing record.
   QByteArray plain() const {
-    QByteArray body = records_;
-    appendLittle32(body, 3);
-    appendLittle16(body, 0);
+    const QByteArray body = WmfBuilder(*this).rawRecord(3, 0).records_;
     QByteArray bytes;
     appendLittle16(bytes, 1);       // on disk
     appendLittle16(bytes, 9);       // header words
@@ -75,10 +69,8 @@ class WmfBuilder {
       appendLittle16(header, static_cast<std::uint32_t>(value) & 0xFFFF);
     appendLittle16(header, static_cast<std::uint32_t>(unitsPerInch));
     appendLittle32(header, 0);
-    std::uint16_t checksum = 0;
-    for (int i = 0; i < 10; ++i)
-      checksum ^= static_cast<std::uint16_t>(static_cast<unsigned char>(header[2 * i]) |
-                                             (static_cast<unsigned char>(header[2 * i + 1]) << 8));
+    std::uint16_t checksum = 0;  // the ten words before it, exclusive-ored
+    for (int i = 0; i < 10; ++i) checksum ^= qFromLittleEndian<std::uint16_t>(header.constData() + 2 * i);
     appendLittle16(header, checksum);
     return header + plain();
   }
@@ -99,14 +91,9 @@ inline QByteArray emfFile(const QRect& bounds, const QRect& frame, QSize deviceP
   for (const QRect& r : {bounds, frame})
     for (const int value : {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()})
       appendLittle32(bytes, static_cast<std::uint32_t>(value));
-  appendLittle32(bytes, 0x464D4520);
-  appendLittle32(bytes, 0x10000);
-  appendLittle32(bytes, 88 + 20);  // file bytes
-  appendLittle32(bytes, 2);        // records
-  appendLittle32(bytes, 1);        // handles, reserved
-  appendLittle32(bytes, 0);        // description: none
-  appendLittle32(bytes, 0);
-  appendLittle32(bytes, 0);  // palette entries
+  // The signature, the version, the file's bytes and records, the handles
+  // and reserved, no description (its length and place), no palette.
+  for (const std::uint32_t value : {0x464D4520u, 0x10000u, 88u + 20u, 2u, 1u, 0u, 0u, 0u}) appendLittle32(bytes, value);
   for (const int value : {devicePixels.width(), devicePixels.height(), millimetres.width(), millimetres.height()})
     appendLittle32(bytes, static_cast<std::uint32_t>(value));
   // The closing record: type 14, 20 bytes, no palette.

@@ -25,12 +25,10 @@ inline QByteArray bitmapFile(std::int32_t width, std::int32_t height, int bitsPe
   const auto headerSize = static_cast<std::uint32_t>(40 + headerMasks.size());
   const auto pixelsAt = static_cast<std::uint32_t>(14 + headerSize + colourTable.size());
   QByteArray bytes("BM");
-  appendLittle32(bytes, pixelsAt + static_cast<std::uint32_t>(pixels.size()));
-  appendLittle32(bytes, 0);
-  appendLittle32(bytes, pixelsAt);
-  appendLittle32(bytes, headerSize);
-  appendLittle32(bytes, static_cast<std::uint32_t>(width));
-  appendLittle32(bytes, static_cast<std::uint32_t>(height));
+  // The file's size, reserved, where the pixels start; the header's size, width and height.
+  for (const std::uint32_t value : {pixelsAt + static_cast<std::uint32_t>(pixels.size()), 0u, pixelsAt, headerSize,
+                                    static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height)})
+    appendLittle32(bytes, value);
   appendLittle16(bytes, 1);
   appendLittle16(bytes, static_cast<std::uint32_t>(bitsPerPixel));
   appendLittle32(bytes, compression);

@@ -1,17 +1,13 @@
 #pragma once
 
-#include "platform/desktop/RuntimeError.h"
+#include "platform/desktop/ErrorHandling.h"
 
 #include <utility>
 
 // The number of the run-time error that a call raised; 0 when it raised none.
-// Any other exception goes on to the test, which then fails.
+// Any other exception is the run time's error it becomes (ErrorHandling).
 template <class Call>
 int raisedError(Call&& call) {
-  try {
-    std::forward<Call>(call)();
-  } catch (const platform::RuntimeError& error) {
-    return error.number();
-  }
-  return 0;
+  const auto error = platform::runCatchingErrors(std::forward<Call>(call));
+  return error ? error->number() : 0;
 }

@@ -55,6 +55,9 @@ inline const TestDesktop& testDesktop() {
         {"shell", "sh -c 'tavlo-test-viewer \"$1\"' sh %f", "image/webp"},
         {"flatpak", "flatpak run --branch=1 --command=tavlo-test-viewer org.x.Y @@ %f @@", "image/x-portable-pixmap"},
         {"uris", "tavlo-test-viewer --flag %U", "image/x-tga"},
+        // Field codes inside quotes, which the desktop entry rules forbid.
+        {"single-quoted", "sh -c 'tavlo-test-viewer %f'", "image/x-xpixmap"},
+        {"double-quoted", "sh -c \"tavlo-test-viewer %f\"", "image/x-xbitmap"},
     };
     QByteArray defaults = "[Default Applications]\n";
     for (const auto& e : entries) {

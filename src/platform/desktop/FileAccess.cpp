@@ -1,5 +1,6 @@
 #include "platform/desktop/FileAccess.h"
 
+#include "platform/desktop/FileNames.h"
 #include "platform/desktop/RuntimeError.h"
 
 #include <QFile>
@@ -17,7 +18,7 @@ namespace {
 
 QByteArray nativePathOf(const QString& path) {
   if (path.isEmpty()) raise(errors::BadFileNameOrNumber);
-  const QByteArray native = QFile::encodeName(path);
+  const QByteArray native = platform::nativeFileName(path);
   if (native.contains('\0')) raise(errors::BadFileNameOrNumber);
   return native;
 }

@@ -1,5 +1,6 @@
 #include "platform/desktop/FileOperations.h"
 
+#include "platform/desktop/FileNames.h"
 #include "platform/desktop/Gio.h"
 #include "platform/desktop/RuntimeError.h"
 
@@ -17,7 +18,7 @@ namespace platform {
 namespace {
 
 QByteArray nativeOf(const QString& path) {
-  const QByteArray native = QFile::encodeName(path);
+  const QByteArray native = platform::nativeFileName(path);
   if (path.isEmpty() || native.contains('\0')) raise(errors::BadFileNameOrNumber);
   return native;
 }

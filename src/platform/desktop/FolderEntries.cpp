@@ -1,6 +1,7 @@
 #include "platform/desktop/FolderEntries.h"
 
 #include "platform/desktop/BackgroundWork.h"
+#include "platform/desktop/FileNames.h"
 
 #include <QFile>
 
@@ -58,7 +59,7 @@ Latest& latest() {
 
 std::shared_ptr<const std::vector<FolderEntry>> readFolder(const QString& folder, const BackgroundWork* work) {
   auto entries = std::make_shared<std::vector<FolderEntry>>();
-  const QByteArray native = QFile::encodeName(folder);
+  const QByteArray native = platform::nativeFileName(folder);
   DIR* opened = ::opendir(native.constData());
   if (!opened) return entries;
   const int descriptor = ::dirfd(opened);
@@ -90,6 +91,11 @@ std::shared_ptr<const std::vector<FolderEntry>> readFolder(const QString& folder
   kept.read = now;
   kept.entries = entries;
   return entries;
+}
+
+bool isFolder(const QString& path) {
+  struct stat info {};
+  return ::stat(nativeFileName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 }  // namespace platform

@@ -19,6 +19,9 @@ struct FolderEntry {
   EntryKind kind;
 };
 
+// Whether the path leads to a folder (through links).
+bool isFolder(const QString& path);
+
 // The entries of a folder, as the system lists them, without "." and "..":
 // straight from the folder, asking about an entry only when the listing does
 // not say what it is. Empty for a folder that cannot be read; what was read

@@ -1,5 +1,6 @@
 #include "platform/desktop/IniDocument.h"
 
+#include <QStringDecoder>
 #include <QStringList>
 
 #include <algorithm>
@@ -70,27 +71,30 @@ QByteArray escapedKey(const QString& key) {
   return out;
 }
 
+// Read as Qt 6 reads them: the bytes as UTF-8, then the escapes.
 QString unescapedKey(const QByteArray& text) {
+  const QString decoded = QString::fromUtf8(text);
   QString key;
-  for (qsizetype at = 0; at < text.size();) {
-    const char c = text[at];
-    if (c == '\\') {
+  for (qsizetype at = 0; at < decoded.size();) {
+    const QChar c = decoded[at];
+    if (c == QLatin1Char('\\')) {
       key += QLatin1Char('/');
       ++at;
       continue;
     }
-    if (c == '%' && at + 1 < text.size()) {
-      const bool wide = text[at + 1] == 'U';
+    if (c == QLatin1Char('%') && at + 1 < decoded.size()) {
+      const bool wide = decoded[at + 1] == QLatin1Char('U');
       const qsizetype from = at + (wide ? 2 : 1), digits = wide ? 4 : 2;
       bool ok = false;
-      const uint code = from + digits <= text.size() ? text.mid(from, digits).toUInt(&ok, 16) : 0;
+      const ushort code =
+          from + digits <= decoded.size() ? QStringView(decoded).sliced(from, digits).toUShort(&ok, 16) : 0;
       if (ok) {
-        key += QChar(static_cast<char16_t>(code));
+        key += QChar(code);
         at = from + digits;
         continue;
       }
     }
-    key += QLatin1Char(c);
+    key += c;
     ++at;
   }
   return key;
@@ -98,8 +102,9 @@ QString unescapedKey(const QByteArray& text) {
 
 // A text value: a leading '@' doubled (a single one marks Qt's typed
 // values), C escapes for control characters, quotes, backslashes and NULs,
-// UTF-8 for the rest; quoted when it holds ';', ',' or '=' or begins or
-// ends with a blank.
+// and for what UTF-8 would not bring back: half a surrogate pair, and a byte
+// order mark (dropped where it starts the text read); UTF-8 for the rest;
+// quoted when it holds ';', ',' or '=' or begins or ends with a blank.
 QByteArray escapedValue(const QString& text) {
   const QString value = text.startsWith(QLatin1Char('@')) ? QLatin1Char('@') + text : text;
   QByteArray out;
@@ -109,7 +114,8 @@ QByteArray escapedValue(const QString& text) {
     out += plain.toUtf8() + escaped;
     plain.clear();
   };
-  for (const QChar character : value) {
+  for (qsizetype at = 0; at < value.size(); ++at) {
+    const QChar character = value[at];
     const char16_t c = character.unicode();
     if (c == ';' || c == ',' || c == '=') quote = true;
     // After \0 or \x.., a hex digit would read as part of the escape.
@@ -129,6 +135,12 @@ QByteArray escapedValue(const QString& text) {
       escapeHexDigit = true;
     } else if (c == '"' || c == '\\') {
       escape(QByteArray("\\") + static_cast<char>(c));
+    } else if (character.isHighSurrogate() && at + 1 < value.size() && value[at + 1].isLowSurrogate()) {
+      plain += character;
+      plain += value[++at];
+    } else if (character.isSurrogate() || c == 0xFEFF) {
+      escape("\\x" + QByteArray::number(c, 16));
+      escapeHexDigit = true;
     } else {
       plain += character;
     }
@@ -138,8 +150,11 @@ QByteArray escapedValue(const QString& text) {
   return out;
 }
 
-// The text Qt reads from a value, items of a list joined by commas.
+// The text Qt reads from a value, items of a list joined by commas. Its
+// text runs go to one UTF-8 decoder, as in Qt: a character may go on after
+// an escape, and one cut short at the end is dropped.
 QString unescapedValue(const QByteArray& raw) {
+  QStringDecoder fromUtf8(QStringDecoder::Utf8);
   QStringList items;
   QString current;
   bool inQuotes = false, quoted = false, cutShort = false;
@@ -198,7 +213,7 @@ QString unescapedValue(const QByteArray& raw) {
     } else {
       qsizetype end = at + 1;
       while (end < size && raw[end] != '\\' && raw[end] != '"' && raw[end] != ',') ++end;
-      current += QString::fromUtf8(raw.mid(at, end - at));
+      current += fromUtf8(raw.mid(at, end - at));
       at = end;
     }
   }
@@ -218,72 +233,93 @@ QString unescapedValue(const QByteArray& raw) {
 
 QString fullKey(const QString& section, const QString& key) { return section + QLatin1Char('/') + key; }
 
-// The section a key is written under: what comes before its first '/'.
-QString sectionOf(const QString& key) {
-  const qsizetype slash = key.indexOf(QLatin1Char('/'));
-  return slash < 0 ? QString() : key.left(slash);
-}
+// What comes before a key's own name: its section and a '/', or nothing for
+// a key under [General].
+QString sectionPrefixOf(const QString& key) { return key.left(key.indexOf(QLatin1Char('/')) + 1); }
 
 }  // namespace
 
 IniDocument IniDocument::parse(const QByteArray& text) {
   IniDocument document;
-  QString section;
-  qsizetype at = text.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+  QString prefix;  // of the keys in the current section; "/" for a section named ""
+  int keyLines = 0;
+  // Qt looks for sections past a byte order mark at the start, but reads
+  // the keys before the first one from the start: the mark, and blanks after
+  // it, go with the first line's key, whose UTF-8 decoding drops the mark.
+  qsizetype at = 0;
+  if (text.startsWith("\xEF\xBB\xBF")) {
+    qsizetype first = 3;
+    while (first < text.size() && isBlank(text[first])) ++first;
+    if (first < text.size() && text[first] == '[') at = 3;
+  }
   while (const std::optional<Line> line = nextLine(text, at)) {
     if (text[line->start] == '[') {
       const qsizetype close = text.indexOf(']', line->start);
       const qsizetype end = close >= 0 && close < line->end ? close : line->end;
       const QByteArray name = text.mid(line->start + 1, end - line->start - 1).trimmed();
       if (name.compare("general", Qt::CaseInsensitive) == 0)
-        section.clear();
+        prefix.clear();
       else if (name.compare("%general", Qt::CaseInsensitive) == 0)
-        section = QString::fromLatin1(name.mid(1));
+        prefix = QString::fromLatin1(name.mid(1)) + QLatin1Char('/');
       else
-        section = unescapedKey(name);
+        prefix = unescapedKey(name) + QLatin1Char('/');
       continue;
     }
     if (line->equals < 0) continue;  // makes no sense: left out
-    qsizetype keyEnd = line->equals;
-    while (keyEnd > line->start && (text[keyEnd - 1] == ' ' || text[keyEnd - 1] == '\t')) --keyEnd;
-    const QString key = unescapedKey(text.mid(line->start, keyEnd - line->start));
-    if (key.isEmpty()) continue;
-    document.put(section.isEmpty() ? key : fullKey(section, key),
-                 text.mid(line->equals + 1, line->end - line->equals - 1));
+    if (++keyLines > MostKeys) {
+      document.cutShort_ = true;
+      break;
+    }
+    // Blanks around a key go, vertical tabs and form feeds too, as in Qt.
+    const QString key = unescapedKey(text.mid(line->start, line->equals - line->start).trimmed());
+    // No one can ask for a key ending in '/', and its name written back
+    // would take the '=' after it.
+    if (key.isEmpty() || key.endsWith(QLatin1Char('/'))) continue;
+    document.put(prefix + key, unescapedValue(text.mid(line->equals + 1, line->end - line->equals - 1)));
   }
   return document;
 }
 
 QByteArray IniDocument::text() const {
   // Sections in the order they first appear; keys without one under [General].
-  QStringList sections;
-  for (const Entry& entry : entries_)
-    if (!sections.contains(sectionOf(entry.key))) sections.append(sectionOf(entry.key));
+  QStringList prefixes;
+  QHash<QString, std::vector<std::size_t>> entriesOf;
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    const QString prefix = sectionPrefixOf(entries_[i].key);
+    auto& ofSection = entriesOf[prefix];
+    if (ofSection.empty()) prefixes.append(prefix);
+    ofSection.push_back(i);
+  }
   QByteArray out;
-  for (const QString& section : sections) {
-    QByteArray header = escapedKey(section);
-    if (header.isEmpty())
+  for (const QString& prefix : prefixes) {
+    QByteArray header = escapedKey(prefix.chopped(prefix.isEmpty() ? 0 : 1));
+    if (prefix.isEmpty())
       header = "General";
     else if (header.compare("general", Qt::CaseInsensitive) == 0)
-      header = "%General";
+      header = '%' + header;  // Qt's "[%General]" would read back as "General"
     if (!out.isEmpty()) out += '\n';
     out += '[' + header + "]\n";
-    for (const Entry& entry : entries_)
-      if (sectionOf(entry.key) == section)
-        out += escapedKey(section.isEmpty() ? entry.key : entry.key.mid(section.size() + 1)) + '=' + entry.value + '\n';
+    for (const std::size_t i : entriesOf[prefix])
+      out += escapedKey(entries_[i].key.mid(prefix.size())) + '=' + escapedValue(entries_[i].value) + '\n';
   }
   return out;
 }
 
-QString IniDocument::value(const QString& section, const QString& key) const {
-  const QString wanted = fullKey(section, key);
-  for (const Entry& entry : entries_)
-    if (entry.key == wanted) return unescapedValue(entry.value);
-  return QString();
+QStringList IniDocument::keys() const {
+  QStringList keys;
+  for (const Entry& entry : entries_) keys.append(entry.key);
+  return keys;
 }
 
+QString IniDocument::value(const QString& key) const {
+  const auto found = index_.constFind(key);
+  return found == index_.cend() ? QString() : entries_[*found].value;
+}
+
+QString IniDocument::value(const QString& section, const QString& key) const { return value(fullKey(section, key)); }
+
 void IniDocument::setValue(const QString& section, const QString& key, const QString& value) {
-  put(fullKey(section, key), escapedValue(value));
+  put(fullKey(section, key), value);
 }
 
 bool IniDocument::hasSection(const QString& section) const {
@@ -294,14 +330,16 @@ bool IniDocument::hasSection(const QString& section) const {
 void IniDocument::removeSection(const QString& section) {
   const QString prefix = section + QLatin1Char('/');
   std::erase_if(entries_, [&](const Entry& e) { return e.key.startsWith(prefix); });
+  index_.clear();
+  for (std::size_t i = 0; i < entries_.size(); ++i) index_.insert(entries_[i].key, i);
 }
 
-void IniDocument::put(const QString& key, const QByteArray& value) {
-  for (Entry& entry : entries_)
-    if (entry.key == key) {
-      entry.value = value;
-      return;
-    }
+void IniDocument::put(const QString& key, const QString& value) {
+  if (const auto found = index_.constFind(key); found != index_.cend()) {
+    entries_[*found].value = value;
+    return;
+  }
+  index_.insert(key, entries_.size());
   entries_.push_back({key, value});
 }
 

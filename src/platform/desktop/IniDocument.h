@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -12,14 +14,26 @@ namespace platform {
 // way, so that a file written by either reads the same in both. A file is
 // read as far as it makes sense: lines that are neither a section, nor a key
 // with its value, nor a comment are left out, and are gone from the text
-// written back.
+// written back. Every value is written escaped anew, so that no damaged
+// value (an open quote, a backslash at the end) runs into the keys after it.
 class IniDocument {
  public:
+  // No more key lines than this are read from a text: far more than a
+  // settings file of ours holds, and few enough to read at once.
+  static constexpr int MostKeys = 10'000;
+
   static IniDocument parse(const QByteArray& text);
   QByteArray text() const;
+  // Whether the text held more key lines than are read: those after the
+  // first MostKeys are left out.
+  bool cutShort() const { return cutShort_; }
 
+  // Every key with its section before it ("Settings/StartPath"; no section
+  // for those under [General]), in the order of the file.
+  QStringList keys() const;
   // The value's text, empty when the key is absent. A value that Qt reads as
   // a list (unquoted commas) gives its items joined by commas.
+  QString value(const QString& key) const;
   QString value(const QString& section, const QString& key) const;
   void setValue(const QString& section, const QString& key, const QString& value);
   // Whether any key lies in the section (or a section below it).
@@ -29,12 +43,14 @@ class IniDocument {
 
  private:
   struct Entry {
-    QString key;       // with its section: "Settings/StartPath"
-    QByteArray value;  // as it stands in the file, escaped
+    QString key;  // with its section: "Settings/StartPath"
+    QString value;
   };
-  void put(const QString& key, const QByteArray& value);
+  void put(const QString& key, const QString& value);
 
   std::vector<Entry> entries_;
+  QHash<QString, std::size_t> index_;  // of each key's entry
+  bool cutShort_ = false;
 };
 
 }  // namespace platform

@@ -1,5 +1,6 @@
 #include "platform/desktop/MODULE_Dialog32.h"
 
+#include "platform/desktop/FileNames.h"
 #include "platform/desktop/RuntimeError.h"
 #include "platform/desktop/Seams.h"
 
@@ -32,7 +33,7 @@ QString ShowFileDialog(QWidget* owner, std::int16_t mode, const QString& title, 
   request.owner = owner;
   request.title = title;
   request.initialFolder = initialDir;
-  request.suggestedName = fileName;
+  request.suggestedName = platform::displayedName(fileName);
   request.filters = filterEntries(filter);
   request.defaultExtension = defaultExt;
   request.confirmOverwrite = !opening;

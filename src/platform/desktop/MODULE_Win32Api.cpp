@@ -1,12 +1,15 @@
 #include "platform/desktop/MODULE_Win32Api.h"
 
+#include "platform/desktop/DesktopEntryLaunch.h"
 #include "platform/desktop/ErrorHandling.h"
 #include "platform/desktop/FileAccess.h"
+#include "platform/desktop/FileNames.h"
 #include "platform/desktop/Gio.h"
 #include "platform/desktop/Seams.h"
 
 #include <QFile>
-#include <QFileInfo>
+
+#include <unistd.h>
 
 namespace MODULE_Win32Api {
 
@@ -32,8 +35,8 @@ QByteArray firstBytes(const QString& file) {
 // is installed. Gives the lookup's code and, when found, the path of the
 // program's desktop entry.
 std::int32_t findDesktopEntry(const QString& file, QString& entry) {
-  const QByteArray native = QFile::encodeName(file);
-  if (native.isEmpty() || native.contains('\0') || !QFileInfo::exists(file)) return FileNotFound;
+  const QByteArray native = platform::nativeFileName(file);
+  if (native.isEmpty() || native.contains('\0') || ::access(native.constData(), F_OK) != 0) return FileNotFound;
   gboolean uncertain = FALSE;
   platform::gio::Text type(g_content_type_guess(native.constData(), nullptr, 0, &uncertain));
   if (uncertain) {
@@ -45,9 +48,11 @@ std::int32_t findDesktopEntry(const QString& file, QString& entry) {
   if (!type) return NoAssociation;
   const platform::gio::Object<GAppInfo> application(g_app_info_get_default_for_type(type.get(), FALSE));
   if (!application || !G_IS_DESKTOP_APP_INFO(application.get())) return NoAssociation;
+  // A command line the desktop would expand unsafely is no way to open anything.
+  if (!platform::fieldCodesOutsideQuotes(g_app_info_get_commandline(application.get()))) return NoAssociation;
   const char* path = g_desktop_app_info_get_filename(G_DESKTOP_APP_INFO(application.get()));
   if (!path) return NoAssociation;
-  entry = QFile::decodeName(path);
+  entry = platform::fileNameText(path);
   return ProgramFound;
 }
 

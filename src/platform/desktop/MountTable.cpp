@@ -1,5 +1,7 @@
 #include "platform/desktop/MountTable.h"
 
+#include "platform/desktop/FileNames.h"
+
 #include <QFile>
 #include <QList>
 
@@ -65,7 +67,7 @@ QStringList browsableMounts(const QByteArray& mountinfo,
     qsizetype separator = 6;
     while (separator < fields.size() && fields[separator] != "-") ++separator;
     if (separator + 1 >= fields.size() || fields[separator + 1].isEmpty()) continue;
-    const QString path = QFile::decodeName(unescaped(fields[4]));
+    const QString path = platform::fileNameText(unescaped(fields[4]));
     if (!path.startsWith(QLatin1Char('/')) || paths.count(path)) continue;
     if (leftOut(path, unescaped(fields[separator + 1])) || knownNotFolder(path)) continue;
     paths.insert(path);
@@ -84,7 +86,7 @@ bool knownNotFolder(const QString& path) {
   // returns when the server hangs (NFS answers the type from its cache in any
   // case). AT_NO_AUTOMOUNT leaves an automount point unmounted.
   struct statx attributes = {};
-  if (::statx(AT_FDCWD, QFile::encodeName(path).constData(), AT_STATX_DONT_SYNC | AT_NO_AUTOMOUNT,
+  if (::statx(AT_FDCWD, platform::nativeFileName(path).constData(), AT_STATX_DONT_SYNC | AT_NO_AUTOMOUNT,
               STATX_TYPE, &attributes) != 0) {
     // Gone, or a mount point deleted from under its mount.
     return errno == ENOENT || errno == ENOTDIR;

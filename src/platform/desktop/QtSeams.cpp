@@ -1,6 +1,7 @@
 #include "platform/desktop/Seams.h"
 
 #include "platform/desktop/DesktopEntryLaunch.h"
+#include "platform/desktop/FileNames.h"
 #include "platform/desktop/MountTable.h"
 
 #include <QApplication>
@@ -119,7 +120,7 @@ class StorageVolumes final : public VolumesSeam {
   }
 
   int probe(const QString& mountPath) override {
-    DIR* dir = ::opendir(QFile::encodeName(mountPath).constData());
+    DIR* dir = ::opendir(platform::nativeFileName(mountPath).constData());
     if (!dir) return errno;
     errno = 0;
     ::readdir(dir);
@@ -202,12 +203,19 @@ Seams& seams() {
 
 void installSeams(Seams replacement) { seams() = std::move(replacement); }
 
+// Names in the texts are shown as the desktop shows them. An answer that
+// keeps the default text as shown keeps it as it was given: a folder whose
+// name has stray bytes stays that folder.
 int MsgBox(const QString& prompt, int style, const QString& title) {
-  return seams().messageBox->show(prompt, style, title);
+  return seams().messageBox->show(displayedName(prompt), style, displayedName(title));
 }
 
 QString InputBox(const QString& prompt, const QString& title, const QString& defaultText) {
-  return seams().inputBox->ask(prompt, title, defaultText);
+  const QString shownDefault = displayedName(defaultText);
+  const QString answer = seams().inputBox->ask(displayedName(prompt), displayedName(title), shownDefault);
+  if (shownDefault != defaultText && answer.startsWith(shownDefault))
+    return defaultText + answer.mid(shownDefault.size());
+  return answer;
 }
 
 }  // namespace platform

@@ -1,10 +1,10 @@
 #include "platform/desktop/Volumes.h"
 
+#include "platform/desktop/FolderEntries.h"
 #include "platform/desktop/RuntimeError.h"
 #include "platform/desktop/Seams.h"
 
 #include <QDir>
-#include <QFileInfo>
 
 #include <map>
 
@@ -44,7 +44,7 @@ void checkReady(const QString& mountPath) {
 
 QString currentFolder(const QString& mountPath) {
   const auto found = lastFolders().find(mountPath);
-  if (found != lastFolders().end() && QFileInfo(found->second).isDir()) return found->second;
+  if (found != lastFolders().end() && isFolder(found->second)) return found->second;
   return mountPath;
 }
 

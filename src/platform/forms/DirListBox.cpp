@@ -1,6 +1,7 @@
 #include "platform/forms/DirListBox.h"
 
 #include "platform/desktop/ErrorHandling.h"
+#include "platform/desktop/FileNames.h"
 #include "platform/desktop/FolderEntries.h"
 #include "platform/desktop/LatestRequest.h"
 #include "platform/desktop/RuntimeError.h"
@@ -26,7 +27,7 @@ QStringList subfoldersOf(const QString& folder, const BackgroundWork* work) {
   const auto entries = readFolder(folder, work);
   for (const FolderEntry& entry : *entries)
     if (entry.kind == EntryKind::Folder && entry.name[0] != '.')
-      names.append(QFile::decodeName(QByteArray::fromStdString(entry.name)));
+      names.append(platform::fileNameText(QByteArray::fromStdString(entry.name)));
   std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
     const int order = QString::compare(a, b, Qt::CaseInsensitive);
     return order != 0 ? order < 0 : a < b;
@@ -116,7 +117,7 @@ void DirListBox::go(std::function<QString()> choose, bool mustBeFolder, Outcome 
   listing_->run(
       [choose = std::move(choose), mustBeFolder](const BackgroundWork& work) {
         const QString folder = choose();
-        if (folder.isEmpty() || (mustBeFolder && !QFileInfo(folder).isDir())) raise(errors::PathNotFound);
+        if (folder.isEmpty() || (mustBeFolder && !isFolder(folder))) raise(errors::PathNotFound);
         return Listing{folder, subfoldersOf(folder, &work)};
       },
       [this, mustBeFolder, outcome = std::move(outcome)](Background<Listing>& read) {
@@ -153,13 +154,14 @@ void DirListBox::show(const QStringList& subfolders) {
   QTreeWidgetItem* parent = nullptr;
   for (const QString& folder : chain) {
     const QString name = folder == QLatin1String("/") ? folder : QFileInfo(folder).fileName();
-    auto* item = parent ? new QTreeWidgetItem(parent, {name}) : new QTreeWidgetItem(tree_, {name});
+    auto* item = parent ? new QTreeWidgetItem(parent, {displayedName(name)})
+                         : new QTreeWidgetItem(tree_, {displayedName(name)});
     item->setData(0, FolderRole, folder);
     item->setIcon(0, openFolder);
     parent = item;
   }
   for (const QString& name : subfolders) {
-    auto* item = new QTreeWidgetItem(parent, {name});
+    auto* item = new QTreeWidgetItem(parent, {displayedName(name)});
     item->setData(0, FolderRole, childPath(path_, name));
     item->setIcon(0, closedFolder);
   }

@@ -1,6 +1,7 @@
 #include "platform/forms/FileListBox.h"
 
 #include "platform/desktop/ErrorHandling.h"
+#include "platform/desktop/FileNames.h"
 #include "platform/desktop/FolderEntries.h"
 #include "platform/desktop/LatestRequest.h"
 #include "platform/desktop/RuntimeError.h"
@@ -104,7 +105,7 @@ QStringList listFiles(const QString& folder, const FilePatterns& patterns, bool 
     if (isAscii(entry.name)) {
       if (patterns.matchesAscii(entry.name)) listed.push_back({asciiLowerCase(entry.name), &entry.name});
     } else {
-      const QString name = QFile::decodeName(QByteArray::fromStdString(entry.name));
+      const QString name = platform::fileNameText(QByteArray::fromStdString(entry.name));
       if (patterns.matches(name)) listed.push_back({name.toCaseFolded().toStdString(), &entry.name});
     }
   }
@@ -115,7 +116,7 @@ QStringList listFiles(const QString& folder, const FilePatterns& patterns, bool 
   });
   QStringList names;
   names.reserve(static_cast<qsizetype>(listed.size()));
-  for (const Listed& file : listed) names.append(QFile::decodeName(QByteArray::fromStdString(*file.name)));
+  for (const Listed& file : listed) names.append(platform::fileNameText(QByteArray::fromStdString(*file.name)));
   return names;
 }
 
@@ -254,7 +255,10 @@ void FileListBox::refresh() {
 void FileListBox::show(QStringList names) {
   quiet_ = true;
   names_ = std::move(names);
-  rows_->setStringList(names_);
+  QStringList shown;
+  shown.reserve(names_.size());
+  for (const QString& name : names_) shown.append(displayedName(name));
+  rows_->setStringList(shown);
   view_->selectionModel()->clear();
   quiet_ = false;
 }

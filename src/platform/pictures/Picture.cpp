@@ -7,6 +7,7 @@
 #include "platform/desktop/SharedWork.h"
 #include "platform/desktop/Screen.h"
 #include "platform/pictures/BitmapWriter.h"
+#include "platform/pictures/ColourProfiles.h"
 #include "platform/pictures/MetafileHeader.h"
 #include "platform/pictures/MetafileProtocol.h"
 #include "platform/pictures/PictureFile.h"
@@ -14,6 +15,7 @@
 #include "platform/pictures/ReducedJpeg.h"
 #include "platform/pictures/VectorPicture.h"
 
+#include <QBuffer>
 #include <QImageReader>
 #include <QIODevice>
 #include <QPaintDevice>
@@ -164,16 +166,24 @@ QImage decodeWholeRaster(const ReadableFile& file, const BackgroundWork* work) {
   reader.setAutoTransform(true);
   const QByteArray format = reader.format();
   if (format.isEmpty()) raise(errors::InvalidPicture);
+  // JPEGs go through the decoder of their reduced copies, which reads their
+  // colour profiles (and CMYK through them); that decoder leaves to Qt's only
+  // the colour models it does not read.
+  if (format == "jpeg" && reader.size().isValid())
+    if (auto decoded = decodeReducedJpeg(file, reader.size(), work))
+      return turned(convertedToSrgb(std::move(decoded->image), decoded->profile), reader.transformation());
   QImage image;
+  // A decoder that stops at damaged data may leave the picture it began,
+  // black where it stopped: it is no picture.
   if (isIconFormat(format))
     image = readLargestIcon(reader);
-  else
-    reader.read(&image);
+  else if (!reader.read(&image))
+    image = QImage();
   if (image.isNull() || (work && work->cancelled())) raise(errors::InvalidPicture);
   image = withEveryIndexColoured(std::move(image));
   // A JPEG whose decoder found no end marker before the file ended is cut.
   if (format == "jpeg" && device.readPastTheEnd()) raise(errors::InvalidPicture);
-  return image;
+  return convertedToSrgb(std::move(image), embeddedProfile(file, format));
 }
 
 }  // namespace
@@ -333,6 +343,14 @@ Picture Picture::loadFitting(const ReadableFile& file, QSize box, const Backgrou
   return open(file, box, work);
 }
 
+bool Picture::isWindowsBitmap(const ReadableFile& file) {
+  QByteArray first = file.read(FirstBytes);
+  if (looksLikeMetafile(first)) return false;
+  QBuffer bytes(&first);
+  bytes.open(QIODevice::ReadOnly);
+  return QImageReader::imageFormat(&bytes) == "bmp";
+}
+
 Picture Picture::open(const ReadableFile& file, QSize box, const BackgroundWork* work) {
   raiseAllocationLimit();
   const QByteArray first = file.read(FirstBytes);
@@ -366,16 +384,19 @@ Picture Picture::open(const ReadableFile& file, QSize box, const BackgroundWork*
   const QSize fillingStored = turnsQuarter(turn) ? filling.transposed() : filling;
   QImage reduced;
   if (format == "jpeg") {
+    // Its colours converted at the size kept, the box's: next to nothing.
     if (const auto decoded = decodeReducedJpeg(file, fillingStored, work))
-      reduced = turned(decoded->scaled(fillingStored, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), turn);
+      reduced = turned(convertedToSrgb(decoded->image.scaled(fillingStored, Qt::IgnoreAspectRatio, Qt::SmoothTransformation),
+                                       decoded->profile),
+                       turn);
   }
   if (reduced.isNull()) {
     reader.setAutoTransform(true);
     reader.setScaledSize(fillingStored);
-    reader.read(&reduced);
-    if (reduced.isNull() || (work && work->cancelled())) raise(errors::InvalidPicture);
+    if (!reader.read(&reduced) || reduced.isNull() || (work && work->cancelled())) raise(errors::InvalidPicture);
     reduced = withEveryIndexColoured(std::move(reduced));
     if (format == "jpeg" && device.readPastTheEnd()) raise(errors::InvalidPicture);
+    reduced = convertedToSrgb(std::move(reduced), embeddedProfile(file, format));
   }
   return Picture(std::make_shared<Pixels>(natural, std::move(reduced), file.path(), file.state()));
 }

@@ -43,6 +43,10 @@ class Picture {
   static Picture loadFitting(const ReadableFile& file, QSize box, const BackgroundWork* work = nullptr);
   static Picture fromImage(QImage image);
 
+  // Whether the file holds a Windows bitmap, judged by its first bytes as a
+  // picture's kind is when it is loaded, whatever its name says.
+  static bool isWindowsBitmap(const ReadableFile& file);
+
   bool isEmpty() const { return !image_ && !vector_; }
   std::uint64_t handle() const { return handle_; }
 

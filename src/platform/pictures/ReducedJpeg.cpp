@@ -4,12 +4,20 @@
 #include "platform/desktop/ErrorHandling.h"
 #include "platform/desktop/FileAccess.h"
 #include "platform/desktop/RuntimeError.h"
+#include "platform/pictures/ColourProfiles.h"
 #include "platform/pictures/Picture.h"
 #include "platform/pictures/PictureFile.h"
 
 #include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <thread>
 
 #include <jpeglib.h>
 
@@ -20,6 +28,48 @@ namespace {
 // Everything a decoding touches lives here, made before libjpeg runs: an
 // error inside libjpeg jumps back past the code that called it, so no object
 // that needs destroying may live in those frames.
+// Colour rows converted on a thread of their own as the decoder writes
+// them, where the whole of a large picture is decoded: the conversion then
+// costs next to no time beyond the decoding.
+struct RowConversion {
+  std::shared_ptr<const ColourTransform> transform;
+  uchar* bits = nullptr;
+  qsizetype stride = 0;
+  int width = 0, height = 0;
+  std::atomic<int> written{0};
+  std::atomic<bool> stopped{false};
+  std::mutex mutex;
+  std::condition_variable more;
+  std::thread thread;
+
+  void run() {
+    for (int done = 0; done < height;) {
+      const int ready = written.load(std::memory_order_acquire);
+      if (ready == done) {
+        if (stopped.load()) return;
+        std::unique_lock lock(mutex);
+        more.wait_for(lock, std::chrono::milliseconds(2));
+        continue;
+      }
+      for (; done < ready; ++done) transform->convert(bits + done * stride, bits + done * stride, width);
+    }
+  }
+  // Rows up to this one are written; called from the decoding, where
+  // nothing may throw.
+  void rowsWritten(int rows) noexcept {
+    written.store(rows, std::memory_order_release);
+    if (rows % 32 == 0 || rows == height) more.notify_one();
+  }
+  // Whether every row is converted, once the thread has ended.
+  bool finish() {
+    if (!thread.joinable()) return false;
+    stopped = true;
+    more.notify_one();
+    thread.join();
+    return written.load() == height;
+  }
+};
+
 struct Decoding {
   struct Errors : jpeg_error_mgr {
     std::jmp_buf jump;
@@ -39,7 +89,51 @@ struct Decoding {
   QImage image;
   std::array<JSAMPROW, 1> row{};
   std::vector<JOCTET> cmykRow;
+  // The colours the pixels are meant in: the embedded profile, or Adobe
+  // RGB's where the EXIF says so. CMYK with a profile is kept as it is
+  // stored until that profile converts it.
+  QByteArray profile;
+  bool cmyk = false, keepsCmyk = false;
+  ColourTransform::Layout cmykLayout = ColourTransform::Layout::InvertedCmyk8;
+  RowConversion rows;
 };
+
+// Starts converting the colour rows beside the decoding where that is worth it.
+void startRowConversion(Decoding& decoding) {
+  const QImage& image = decoding.image;
+  if (decoding.profile.isEmpty() || image.format() != QImage::Format_RGB32 ||
+      qint64{image.width()} * image.height() < 1'000'000)
+    return;
+  RowConversion& rows = decoding.rows;
+  rows.transform = ColourTransform::toSrgb(decoding.profile, ColourTransform::Layout::Bgra8);
+  if (!rows.transform) return;
+  rows.bits = decoding.image.bits();
+  rows.stride = image.bytesPerLine();
+  rows.width = image.width();
+  rows.height = image.height();
+  runCatchingErrors([&] { rows.thread = std::thread([&rows] { rows.run(); }); });
+}
+
+// The profile the markers embed, else Adobe RGB's where the EXIF declares it.
+QByteArray profileOf(jpeg_decompress_struct& info) {
+  JOCTET* icc = nullptr;
+  unsigned int length = 0;
+  if (jpeg_read_icc_profile(&info, &icc, &length) && icc) {
+    QByteArray profile(reinterpret_cast<const char*>(icc), static_cast<qsizetype>(length));
+    std::free(icc);
+    return profile;
+  }
+  for (jpeg_saved_marker_ptr marker = info.marker_list; marker; marker = marker->next)
+    if (marker->marker == JPEG_APP0 + 1 &&
+        exifDeclaresAdobeRgb(QByteArray::fromRawData(reinterpret_cast<const char*>(marker->data),
+                                                     static_cast<qsizetype>(marker->data_length))))
+      return adobeRgbProfile();
+  return {};
+}
+
+ColourTransform::Layout cmykLayoutOf(const jpeg_decompress_struct& info) {
+  return info.saw_Adobe_marker ? ColourTransform::Layout::InvertedCmyk8 : ColourTransform::Layout::Cmyk8;
+}
 
 Decoding& decodingOf(j_decompress_ptr info) { return *static_cast<Decoding::Source*>(info->src)->owner; }
 
@@ -115,7 +209,7 @@ void readRows(Decoding& decoding) {
       fail(reinterpret_cast<j_common_ptr>(&info));
     }
     const auto line = static_cast<int>(info.output_scanline);
-    if (info.out_color_space == JCS_CMYK) {
+    if (info.out_color_space == JCS_CMYK && !decoding.keepsCmyk) {
       decoding.row[0] = decoding.cmykRow.data();
       jpeg_read_scanlines(&info, decoding.row.data(), 1);
       // As stored by the programs that write CMYK JPEGs: inverted.
@@ -128,6 +222,7 @@ void readRows(Decoding& decoding) {
     } else {
       decoding.row[0] = decoding.image.scanLine(line);
       jpeg_read_scanlines(&info, decoding.row.data(), 1);
+      decoding.rows.rowsWritten(line + 1);
     }
   }
 }
@@ -135,7 +230,10 @@ void readRows(Decoding& decoding) {
 // Returns false when the colour model is one left to the general decoder.
 bool decode(Decoding& decoding, QSize atLeast, bool& onlyFirstScans) {
   jpeg_decompress_struct& info = decoding.info;
+  jpeg_save_markers(&info, JPEG_APP0 + 1, 0xFFFF);
+  jpeg_save_markers(&info, JPEG_APP0 + 2, 0xFFFF);
   jpeg_read_header(&info, TRUE);
+  decoding.profile = profileOf(info);
   QImage::Format format = QImage::Format_RGB32;
   switch (info.jpeg_color_space) {
     case JCS_GRAYSCALE:
@@ -149,6 +247,9 @@ bool decode(Decoding& decoding, QSize atLeast, bool& onlyFirstScans) {
     case JCS_CMYK:
     case JCS_YCCK:
       info.out_color_space = JCS_CMYK;
+      decoding.cmyk = true;
+      decoding.cmykLayout = cmykLayoutOf(info);
+      decoding.keepsCmyk = ColourTransform::toSrgb(decoding.profile, decoding.cmykLayout) != nullptr;
       break;
     default:
       return false;
@@ -164,7 +265,8 @@ bool decode(Decoding& decoding, QSize atLeast, bool& onlyFirstScans) {
     fail(reinterpret_cast<j_common_ptr>(&info));
   decoding.image = QImage(size, format);
   if (decoding.image.isNull()) fail(reinterpret_cast<j_common_ptr>(&info));
-  if (info.out_color_space == JCS_CMYK) decoding.cmykRow.resize(static_cast<size_t>(size.width()) * 4);
+  if (info.out_color_space == JCS_CMYK && !decoding.keepsCmyk)
+    decoding.cmykRow.resize(static_cast<size_t>(size.width()) * 4);
 
   jpeg_start_decompress(&info);
   if (onlyFirstScans) {
@@ -178,6 +280,7 @@ bool decode(Decoding& decoding, QSize atLeast, bool& onlyFirstScans) {
     jpeg_finish_output(&info);
     jpeg_abort_decompress(&info);
   } else {
+    startRowConversion(decoding);
     readRows(decoding);
     jpeg_finish_decompress(&info);
   }
@@ -193,7 +296,7 @@ bool guarded(Decoding& decoding, QSize atLeast, bool& supported, bool& onlyFirst
 
 }  // namespace
 
-std::optional<QImage> decodeReducedJpeg(const ReadableFile& file, QSize atLeast, const BackgroundWork* work) {
+std::optional<DecodedJpeg> decodeReducedJpeg(const ReadableFile& file, QSize atLeast, const BackgroundWork* work) {
   auto decoding = std::make_unique<Decoding>();
   decoding->file = &file;
   decoding->work = work;
@@ -212,6 +315,7 @@ std::optional<QImage> decodeReducedJpeg(const ReadableFile& file, QSize atLeast,
 
   bool supported = true, onlyFirstScans = false;
   const bool decoded = guarded(*decoding, atLeast, supported, onlyFirstScans);
+  const bool converted = decoding->rows.finish();
   jpeg_destroy_decompress(&decoding->info);
   if (decoding->cancelled) raise(errors::InvalidPicture);
   if (decoded && !supported) return std::nullopt;
@@ -220,7 +324,14 @@ std::optional<QImage> decodeReducedJpeg(const ReadableFile& file, QSize atLeast,
   // one after its last scan.
   const bool complete = onlyFirstScans ? jpegIsComplete(file) : !decoding->readPastTheEnd;
   if (!complete) raise(errors::InvalidPicture);
-  return std::move(decoding->image);
+  // CMYK and grey are converted as decoded; CMYK made RGB by the plain
+  // formula has no profile that fits it.
+  if (decoding->keepsCmyk)
+    return DecodedJpeg{convertedToSrgb(std::move(decoding->image), decoding->profile, decoding->cmykLayout), {}};
+  if (decoding->cmyk || converted) return DecodedJpeg{std::move(decoding->image), {}};
+  if (decoding->image.format() == QImage::Format_Grayscale8)
+    return DecodedJpeg{convertedToSrgb(std::move(decoding->image), decoding->profile), {}};
+  return DecodedJpeg{std::move(decoding->image), std::move(decoding->profile)};
 }
 
 }  // namespace platform

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
 #include <QSize>
 
@@ -20,6 +21,15 @@ class ReadableFile;
 // general decoder); raises the invalid picture error for damaged data and for
 // a picture that ends before its data does, and stops early, raising, once
 // the work is cancelled.
-std::optional<QImage> decodeReducedJpeg(const ReadableFile& file, QSize atLeast, const BackgroundWork* work);
+//
+// The colours come out as the file means them (its profile, or Adobe RGB's
+// where its EXIF says so): converted to sRGB already for CMYK and grey;
+// colour pixels are given with the profile they are in, for the caller to
+// convert at the size it keeps.
+struct DecodedJpeg {
+  QImage image;
+  QByteArray profile;  // empty: sRGB
+};
+std::optional<DecodedJpeg> decodeReducedJpeg(const ReadableFile& file, QSize atLeast, const BackgroundWork* work);
 
 }  // namespace platform

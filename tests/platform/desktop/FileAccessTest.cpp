@@ -8,6 +8,8 @@
 
 #include <QFile>
 
+#include <tuple>
+
 namespace {
 
 using FileAccess = FreshProgram;
@@ -18,11 +20,7 @@ TEST_F(FileAccess, FileExistsAndFileLenFollowLinksAndRefuseWhatIsNoName) {
   const QString link = pathOf(QStringLiteral("link.txt"));
   ASSERT_TRUE(QFile::link(text, link));
   EXPECT_EQ(platform::FileLen(link), 5);
-  const struct {
-    QString path;
-    std::int16_t exists;
-    int lengthError;
-  } cases[] = {
+  const std::tuple<QString, std::int16_t, int> cases[] = {  // the path, FileExists, FileLen's error
       {link, -1, 0},
       {QStringLiteral("notes.txt"), -1, 0},  // relative to the current folder
       {writeFile(QStringLiteral("empty.txt"), QByteArray()), -1, 0},
@@ -31,10 +29,10 @@ TEST_F(FileAccess, FileExistsAndFileLenFollowLinksAndRefuseWhatIsNoName) {
       {text + QChar(u'\0') + QStringLiteral("more"), 0, platform::errors::BadFileNameOrNumber},
       {pathOf(QString(300, QLatin1Char('n'))), 0, platform::errors::BadFileNameOrNumber},  // name too long
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.path.toStdString());
-    EXPECT_EQ(MODULE_Win32Api::FileExists(c.path), c.exists);
-    EXPECT_EQ(raisedError([&] { platform::FileLen(c.path); }), c.lengthError);
+  for (const auto& [path, exists, lengthError] : cases) {
+    SCOPED_TRACE(path.toStdString());
+    EXPECT_EQ(MODULE_Win32Api::FileExists(path), exists);
+    EXPECT_EQ(raisedError([&path = path] { platform::FileLen(path); }), lengthError);
   }
 }
 

@@ -1,10 +1,11 @@
 #include "support/BlankForm.h"
 
-#include "platform/forms/CheckBox.h"
 #include "platform/forms/ComboBox.h"
 #include "platform/forms/Label.h"
 
 #include <QComboBox>
+
+#include <tuple>
 
 namespace {
 
@@ -15,31 +16,18 @@ using Controls = OnBlankForm;
 TEST_F(Controls, KeepTwipsExactlyAndPlaceTheirWidgetsAtRoundedPixels) {
   seams.screen->dpiY = 144;
   platform::Label label(form, QStringLiteral("Caption"));
-  struct Case {
-    float twips;
-    int across, down;
-  };
-  for (const Case c : {Case{7, 0, 1}, Case{8, 1, 1}, Case{1010, 67, 101}, Case{6277.4f, 418, 628}, Case{6277.6f, 419, 628},
-                       Case{-100, -7, -10}}) {
-    SCOPED_TRACE(c.twips);
-    label.setLeft(c.twips);
-    label.setTop(c.twips);
-    label.setWidth(c.twips);
-    label.setHeight(c.twips);
-    EXPECT_EQ(label.left(), c.twips);
-    EXPECT_EQ(label.widget()->geometry(), QRect(c.across, c.down, std::max(c.across, 0), std::max(c.down, 0)));
+  // Twips, then the pixels across and down.
+  const std::tuple<float, int, int> cases[] = {{7, 0, 1},           {8, 1, 1},           {1010, 67, 101},
+                                               {6277.4f, 418, 628}, {6277.6f, 419, 628}, {-100, -7, -10}};
+  for (const auto& [twips, across, down] : cases) {
+    SCOPED_TRACE(twips);
+    label.setLeft(twips);
+    label.setTop(twips);
+    label.setWidth(twips);
+    label.setHeight(twips);
+    EXPECT_EQ(label.left(), twips);
+    EXPECT_EQ(label.widget()->geometry(), QRect(across, down, std::max(across, 0), std::max(down, 0)));
   }
-}
-
-// A check box takes 0, 1 or 2 and raises Click on a change only.
-TEST_F(Controls, CheckBoxTakesItsThreeStatesAndClicksOnAChange) {
-  platform::CheckBox box(form, QStringLiteral("Hidden files"));
-  int clicks = 0;
-  box.Click = [&] { ++clicks; };
-  for (const std::int16_t value : std::initializer_list<std::int16_t>{1, 1, 2, 0, 0}) box.setValue(value);
-  EXPECT_EQ(clicks, 3);
-  EXPECT_EQ(raisedError([&] { box.setValue(3); }), 380);
-  EXPECT_EQ(box.value(), 0);
 }
 
 // A combo box raises Click when its list index changes, not when the name of

@@ -5,6 +5,8 @@
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 
+#include <tuple>
+
 namespace {
 
 using DirList = OnBlankForm;
@@ -27,11 +29,8 @@ TEST_F(DirList, ShowsTheAncestorsThenTheSubfoldersAndChangesOnlyToAnotherFolder)
   ASSERT_NE(dirs.tree()->currentItem(), nullptr);
   EXPECT_EQ(dirs.tree()->currentItem()->text(0), folder.dirName());
 
-  struct Case {
-    QString path, expected;
-    int changes;
-  };
-  const Case cases[] = {
+  // The path set, the folder then shown and the changes so far.
+  const std::tuple<QString, QString, int> cases[] = {
       {QStringLiteral("Alpha"), pathOf(QStringLiteral("Alpha")), 1},
       {QStringLiteral("."), pathOf(QStringLiteral("Alpha")), 1},
       {pathOf(QStringLiteral("Alpha/")), pathOf(QStringLiteral("Alpha")), 1},
@@ -44,12 +43,12 @@ TEST_F(DirList, ShowsTheAncestorsThenTheSubfoldersAndChangesOnlyToAnotherFolder)
   const auto note = [&](const std::optional<platform::RuntimeError>& error) {
     outcomes.push_back(error ? error->number() : 0);
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.path.toStdString());
-    dirs.setPath(c.path, note);
+  for (const auto& [path, expected, changesSoFar] : cases) {
+    SCOPED_TRACE(path.toStdString());
+    dirs.setPath(path, note);
     settle();
-    EXPECT_EQ(dirs.path(), c.expected);
-    EXPECT_EQ(changes, c.changes);
+    EXPECT_EQ(dirs.path(), expected);
+    EXPECT_EQ(changes, changesSoFar);
   }
   for (const QString& missing : {QStringLiteral("gone"), QStringLiteral("file.txt"), QString()}) dirs.setPath(missing, note);
   settle();

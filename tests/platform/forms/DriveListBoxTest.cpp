@@ -2,6 +2,8 @@
 
 #include "platform/forms/DriveListBox.h"
 
+#include <tuple>
+
 namespace {
 
 using DriveList = OnBlankForm;
@@ -22,22 +24,19 @@ TEST_F(DriveList, ShowsAndChoosesTheVolumeThatHoldsThePath) {
   int changes = 0;
   drives.Change = [&] { ++changes; };
 
-  struct Case {
-    QString path, drive;
-    int changes;
-  };
-  const Case cases[] = {
+  // The path set, the volume then chosen and the changes so far.
+  const std::tuple<QString, QString, int> cases[] = {
       {QStringLiteral("/usr"), QStringLiteral("/"), 1},
       {inner + QStringLiteral("/"), inner, 2},
       {pathOf(QStringLiteral("vol/not/there")), vol, 3},
       {pathOf(QStringLiteral("vol/inner/../x")), vol, 3},
       {pathOf(QStringLiteral("volume")), QStringLiteral("/"), 4},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.path.toStdString());
-    drives.setDrive(c.path);
-    EXPECT_EQ(drives.drive(), c.drive);
-    EXPECT_EQ(changes, c.changes);
+  for (const auto& [path, drive, changesSoFar] : cases) {
+    SCOPED_TRACE(path.toStdString());
+    drives.setDrive(path);
+    EXPECT_EQ(drives.drive(), drive);
+    EXPECT_EQ(changes, changesSoFar);
   }
   EXPECT_EQ(raisedError([&] { drives.setDrive(QStringLiteral("relative/path")); }), 68);
   seams.volumes->mounts = {vol};
