@@ -308,7 +308,8 @@ struct ColourTransform::MatrixShaper {
   std::vector<std::uint8_t> encoded;             // sRGB's values of linear light in 65,536 steps
 
   std::uint8_t encode(float light) const {
-    return encoded[static_cast<size_t>(std::clamp(light * 65535.0f + 0.5f, 0.0f, 65535.0f))];
+    const float step = light * 65535.0f + 0.5f;
+    return encoded[step > 0.0f ? static_cast<size_t>(std::min(step, 65535.0f)) : 0];  // none below black, nor NaN
   }
 
   void convert(const std::uint8_t* from, std::uint8_t* to, int pixels) const {
@@ -346,6 +347,11 @@ struct ColourTransform::MatrixShaper {
       if (!curve) return nullptr;
       for (int v = 0; v < 256; ++v) made->linear[c][v] = cmsEvalToneCurveFloat(curve, static_cast<float>(v) / 255.0f);
       for (int r = 0; r < 3; ++r) made->matrix[r * 3 + c] = static_cast<float>(product.v[r].n[c]);
+      // A forged profile may give curves or colorants of no number at all.
+      const auto finite = [](float value) { return std::isfinite(value); };
+      if (!std::all_of(made->linear[c].begin(), made->linear[c].end(), finite) ||
+          !std::all_of(made->matrix.begin(), made->matrix.end(), finite))
+        return nullptr;
     }
     const auto* srgbCurve = static_cast<const cmsToneCurve*>(cmsReadTag(srgb, cmsSigRedTRCTag));
     cmsToneCurve* encoding = srgbCurve ? cmsReverseToneCurve(srgbCurve) : nullptr;
