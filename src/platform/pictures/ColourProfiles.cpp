@@ -303,17 +303,20 @@ QByteArray adobeRgbProfile() {
 }
 
 struct ColourTransform::MatrixShaper {
-  std::array<std::array<float, 256>, 3> linear;  // red, green, blue
-  std::array<float, 9> matrix;                   // to sRGB's linear red, green, blue
-  std::vector<std::uint8_t> encoded;             // sRGB's values of linear light in 65,536 steps
+  // Linear light in 16 bits, the matrix in 16 fractional bits: integer sums,
+  // exact enough that the result is lcms2's within a step.
+  std::array<std::array<std::int32_t, 256>, 3> linear;  // red, green, blue
+  std::array<std::int64_t, 9> matrix;                  // to sRGB's linear red, green, blue
+  std::vector<std::uint8_t> encoded;                   // sRGB's values of linear light in 65,536 steps
 
-  std::uint8_t encode(float light) const {
-    return encoded[static_cast<size_t>(std::clamp(light * 65535.0f + 0.5f, 0.0f, 65535.0f))];
+  std::uint8_t encode(std::int64_t sum) const {
+    const std::int64_t light = (sum + 0x8000) >> 16;
+    return encoded[static_cast<size_t>(std::clamp<std::int64_t>(light, 0, 65535))];
   }
 
   void convert(const std::uint8_t* from, std::uint8_t* to, int pixels) const {
     for (int i = 0; i < pixels; ++i, from += 4, to += 4) {
-      const float r = linear[0][from[2]], g = linear[1][from[1]], b = linear[2][from[0]];
+      const std::int64_t r = linear[0][from[2]], g = linear[1][from[1]], b = linear[2][from[0]];
       const std::uint8_t alpha = from[3];
       to[2] = encode(matrix[0] * r + matrix[1] * g + matrix[2] * b);
       to[1] = encode(matrix[3] * r + matrix[4] * g + matrix[5] * b);
@@ -344,8 +347,18 @@ struct ColourTransform::MatrixShaper {
     for (int c = 0; c < 3; ++c) {
       const auto* curve = static_cast<const cmsToneCurve*>(cmsReadTag(source, curves[c]));
       if (!curve) return nullptr;
-      for (int v = 0; v < 256; ++v) made->linear[c][v] = cmsEvalToneCurveFloat(curve, static_cast<float>(v) / 255.0f);
-      for (int r = 0; r < 3; ++r) made->matrix[r * 3 + c] = static_cast<float>(product.v[r].n[c]);
+      // A forged profile may give curves or colorants of no number at all,
+      // or far beyond any real one's.
+      for (int v = 0; v < 256; ++v) {
+        const float light = cmsEvalToneCurveFloat(curve, static_cast<float>(v) / 255.0f);
+        if (!(light >= -1.0f && light <= 2.0f)) return nullptr;
+        made->linear[c][v] = static_cast<std::int32_t>(std::lround(light * 65535.0f));
+      }
+      for (int r = 0; r < 3; ++r) {
+        const double coefficient = product.v[r].n[c];
+        if (!(coefficient >= -16.0 && coefficient <= 16.0)) return nullptr;
+        made->matrix[r * 3 + c] = std::llround(coefficient * 65536.0);
+      }
     }
     const auto* srgbCurve = static_cast<const cmsToneCurve*>(cmsReadTag(srgb, cmsSigRedTRCTag));
     cmsToneCurve* encoding = srgbCurve ? cmsReverseToneCurve(srgbCurve) : nullptr;
