@@ -83,8 +83,7 @@ fail() {
 
 own_display "$work" || fail "$own_display_failure"
 started+=("${display_processes[@]}")
-export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work/runtime"
-mkdir -p "$XDG_CONFIG_HOME/Tavlo" && mkdir -m 0700 "$XDG_RUNTIME_DIR"
+own_home "$work" "$folder"
 
 # The window of the process once it shows, activated.
 window_of() {
@@ -114,16 +113,6 @@ shot() { [[ -z ${HELD_KEY_SHOTS:-} ]] || import -window root "$HELD_KEY_SHOTS/he
 
 # ---------------------------------------------------------------- Tavlo
 
-cat >"$XDG_CONFIG_HOME/Tavlo/Tavlo.ini" <<EOF
-[Settings]
-Remember=Yes
-StartPath=$folder/
-ConfirmRename=1
-ConfirmDelete=1
-CommandFullSize=1
-Filter=6
-Hidden=0
-EOF
 "$build/tavlo" >"$work/tavlo.out" 2>&1 &
 tavlo=$!
 started+=("$tavlo")

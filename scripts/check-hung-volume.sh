@@ -93,18 +93,7 @@ fi
 own_display "$work" || fail "$own_display_failure"
 
 # A home of our own, whose settings start the browser in the volume's folder.
-export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work/runtime"
-mkdir -p "$XDG_CONFIG_HOME/Tavlo" && mkdir -m 0700 "$XDG_RUNTIME_DIR"
-cat >"$XDG_CONFIG_HOME/Tavlo/Tavlo.ini" <<EOF
-[Settings]
-Remember=Yes
-StartPath=$work/volume/pictures/
-ConfirmRename=1
-ConfirmDelete=1
-CommandFullSize=1
-Filter=6
-Hidden=0
-EOF
+own_home "$work" "$work/volume/pictures"
 
 started=$(now)
 "$build/tavlo" >"$work/tavlo.out" 2>&1 &

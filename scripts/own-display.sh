@@ -1,4 +1,13 @@
 # Sourced by the scripts that look at the program as a user would.
+# own_home FOLDER START: a home of their own in FOLDER, whose remembered
+# settings start the browser in the START folder, every file listed.
+own_home() {
+  export HOME="$1/home" XDG_CONFIG_HOME="$1/home/.config" XDG_RUNTIME_DIR="$1/runtime"
+  mkdir -p "$XDG_CONFIG_HOME/Tavlo" && mkdir -m 0700 "$XDG_RUNTIME_DIR"
+  printf '[Settings]\nRemember=Yes\nStartPath=%s/\nConfirmRename=1\nConfirmDelete=1\nCommandFullSize=1\nFilter=6\nHidden=0\n' \
+    "$2" >"$XDG_CONFIG_HOME/Tavlo/Tavlo.ini"
+}
+
 # own_display FOLDER: a display of their own, Xvfb with openbox managing its
 # windows, its notes kept in FOLDER. Sets DISPLAY for Qt's X11 platform and
 # adds the two servers' process ids to the array display_processes, window

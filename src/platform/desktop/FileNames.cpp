@@ -2,6 +2,7 @@
 
 #include <glib.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace platform {
@@ -69,6 +70,9 @@ QByteArray nativeFileName(const QString& text) {
 }
 
 QString displayedName(const QString& text) {
+  // Most names have no stray byte: they show as they are, at no cost to a
+  // folder of many files.
+  if (std::none_of(text.begin(), text.end(), isStrayByte)) return text;
   const QByteArray native = nativeFileName(text);
   const std::unique_ptr<gchar, decltype(&g_free)> shown(g_filename_display_name(native.constData()), &g_free);
   return QString::fromUtf8(shown.get());

@@ -224,12 +224,12 @@ int largestDifference(const std::vector<std::uint8_t>& one, const std::vector<st
 // Whether the 8-bit conversion leaves every colour of the grid (every grey,
 // for grey pixels) within one step of where it was: the profile is sRGB's.
 bool leavesColoursAsTheyAre(const ColourTransform& transform, ColourTransform::Layout layout) {
-  std::vector<std::uint8_t> in = colourGrid(), out(in.size(), 255);
+  std::vector<std::uint8_t> in = colourGrid();
+  if (layout == ColourTransform::Layout::Gray8) in.erase(in.begin(), in.end() - 256 * 4);  // the greys, last
+  std::vector<std::uint8_t> out(in.size(), 255);
   if (layout == ColourTransform::Layout::Gray8) {
     std::vector<std::uint8_t> greys(256);
     for (int v = 0; v < 256; ++v) greys[static_cast<size_t>(v)] = static_cast<std::uint8_t>(v);
-    in.assign(in.end() - 256 * 4, in.end());
-    out.resize(in.size());
     transform.convert(greys.data(), out.data(), 256);
   } else {
     transform.convert(in.data(), out.data(), static_cast<int>(in.size() / 4));
