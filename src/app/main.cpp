@@ -3,6 +3,8 @@
 #include "platform/desktop/CommandLine.h"
 #include "platform/desktop/FileNames.h"
 #include "platform/desktop/LeavingProcess.h"
+#include "platform/desktop/Screen.h"
+#include "platform/pictures/ColourProfiles.h"
 #include "startup/ProgramIdentity.h"
 
 #include <QApplication>
@@ -34,9 +36,10 @@ int main(int argc, char** argv) {
   }
 
   if (!hasDisplay()) {
-    std::fputs("tavlo: no display to open a window on (neither DISPLAY nor WAYLAND_DISPLAY is set); "
-               "run it on a desktop, or headless as: xvfb-run tavlo\n",
-               stderr);
+    std::fputs(
+        "tavlo: no display to open a window on (neither DISPLAY nor WAYLAND_DISPLAY is set); "
+        "run it on a desktop, or headless as: xvfb-run tavlo\n",
+        stderr);
     return EXIT_FAILURE;
   }
 
@@ -46,6 +49,8 @@ int main(int argc, char** argv) {
   int qtArgc = 1;
   QApplication application(qtArgc, argv);
   ProgramIdentity::announce();
+  // Pictures with a profile are shown in the display's colours.
+  platform::setDisplayProfile(platform::Screen::colourProfile());
   // The program ends when its main window says so, not when a window closes.
   QApplication::setQuitOnLastWindowClosed(false);
 

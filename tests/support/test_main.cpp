@@ -14,7 +14,8 @@
 
 int main(int argc, char** argv) {
   HungVolume::keepMountsInThisProcess();  // before any thread exists
-  qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Headless, unless a script runs a case on a display of its own.
+  qputenv("QT_QPA_PLATFORM", qEnvironmentVariable("TAVLO_TEST_PLATFORM", QStringLiteral("offscreen")).toLocal8Bit());
   QTemporaryDir configHome;
   qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
   QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));

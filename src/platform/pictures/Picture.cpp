@@ -64,8 +64,8 @@ QImage readLargestIcon(QImageReader& reader) {
     if (i > 0 && !reader.jumpToImage(i)) break;
     QImage candidate;
     if (!reader.read(&candidate)) continue;
-    if (best.isNull() || candidate.width() * static_cast<qint64>(candidate.height()) >
-                             best.width() * static_cast<qint64>(best.height()))
+    if (best.isNull() ||
+        candidate.width() * static_cast<qint64>(candidate.height()) > best.width() * static_cast<qint64>(best.height()))
       best = std::move(candidate);
   }
   return best;
@@ -76,7 +76,7 @@ QImage readLargestIcon(QImageReader& reader) {
 // gets opaque black for every index past the table, as Qt's own conversion
 // gives them: drawing it would otherwise read past the table.
 QImage withEveryIndexColoured(QImage image) {
-  const int indexes = image.format() == QImage::Format_Indexed8 ? 256
+  const int indexes = image.format() == QImage::Format_Indexed8                                           ? 256
                       : image.format() == QImage::Format_Mono || image.format() == QImage::Format_MonoLSB ? 2
                                                                                                           : 0;
   if (image.colorCount() >= indexes) return image;
@@ -96,9 +96,7 @@ QImage turned(QImage image, QImageIOHandler::Transformations turn) {
   return image;
 }
 
-bool turnsQuarter(QImageIOHandler::Transformations turn) {
-  return turn & QImageIOHandler::TransformationRotate90;
-}
+bool turnsQuarter(QImageIOHandler::Transformations turn) { return turn & QImageIOHandler::TransformationRotate90; }
 
 // The smallest size with the picture's proportions that fills the box.
 QSize fillingBox(QSize natural, QSize box) {
@@ -118,7 +116,8 @@ qreal devicePixelRatioOf(const QPainter& painter) {
 }
 
 QSize inDevicePixels(QSize size, qreal ratio) {
-  return QSize(static_cast<int>(std::lround(size.width() * ratio)), static_cast<int>(std::lround(size.height() * ratio)));
+  return QSize(static_cast<int>(std::lround(size.width() * ratio)),
+               static_cast<int>(std::lround(size.height() * ratio)));
 }
 
 // Decoded pictures by file and state, shared while anything holds them and
@@ -158,8 +157,9 @@ SharedByFile<const QImage>& wholePictures() {
   return shared;
 }
 
-// The whole picture of a raster file, decoded from its start.
-QImage decodeWholeRaster(const ReadableFile& file, const BackgroundWork* work) {
+// The whole picture of a raster file, decoded from its start, in the
+// target's colours.
+QImage decodeWholeRaster(const ReadableFile& file, const BackgroundWork* work, ColourTarget target) {
   PictureFileDevice device(file, work);
   QImageReader reader(&device);
   reader.setDecideFormatFromContent(true);
@@ -170,8 +170,8 @@ QImage decodeWholeRaster(const ReadableFile& file, const BackgroundWork* work) {
   // colour profiles (and CMYK through them); that decoder leaves to Qt's only
   // the colour models it does not read.
   if (format == "jpeg" && reader.size().isValid())
-    if (auto decoded = decodeReducedJpeg(file, reader.size(), work))
-      return turned(convertedToSrgb(std::move(decoded->image), decoded->profile), reader.transformation());
+    if (auto decoded = decodeReducedJpeg(file, reader.size(), work, target))
+      return turned(convertedColours(std::move(decoded->image), decoded->profile, target), reader.transformation());
   QImage image;
   // A decoder that stops at damaged data may leave the picture it began,
   // black where it stopped: it is no picture.
@@ -183,7 +183,7 @@ QImage decodeWholeRaster(const ReadableFile& file, const BackgroundWork* work) {
   image = withEveryIndexColoured(std::move(image));
   // A JPEG whose decoder found no end marker before the file ended is cut.
   if (format == "jpeg" && device.readPastTheEnd()) raise(errors::InvalidPicture);
-  return convertedToSrgb(std::move(image), embeddedProfile(file, format));
+  return convertedColours(std::move(image), embeddedProfile(file, format), target);
 }
 
 }  // namespace
@@ -191,8 +191,8 @@ QImage decodeWholeRaster(const ReadableFile& file, const BackgroundWork* work) {
 // Decoded pixels: the whole picture, or a reduced copy while nothing has
 // needed more; with scaled copies for the sizes it is shown at.
 struct Picture::Pixels {
-  Pixels(QSize naturalSize, std::shared_ptr<const QImage> wholePicture)
-      : natural(naturalSize), whole(std::move(wholePicture)) {}
+  Pixels(QSize naturalSize, std::shared_ptr<const QImage> wholePicture, QString file = {}, FileState state = {})
+      : natural(naturalSize), whole(std::move(wholePicture)), path(std::move(file)), source(state) {}
   Pixels(QSize naturalSize, QImage reducedCopy, QString file, FileState state)
       : natural(naturalSize), reduced(std::move(reducedCopy)), path(std::move(file)), source(state) {}
 
@@ -206,9 +206,23 @@ struct Picture::Pixels {
     const ReadableFile file(path);
     if (file.state() != source) raise(errors::InvalidPicture);  // no longer the picture shown
     std::shared_ptr<const QImage> decoded = wholePictures().find(source);
-    if (!decoded) decoded = wholePictures().keep(source, std::make_shared<const QImage>(decodeWholeRaster(file, work)));
+    if (!decoded)
+      decoded = wholePictures().keep(
+          source, std::make_shared<const QImage>(decodeWholeRaster(file, work, ColourTarget::Display)));
     const std::lock_guard lock(mutex);
     if (!whole) whole = std::move(decoded);
+  }
+
+  // The whole picture in sRGB's colours, for a file others read: decoded
+  // anew where what is shown is in the display's colours.
+  QImage wholeInSrgb() {
+    if (path.isEmpty() || !displayHasOwnProfile()) {
+      decodeWhole(nullptr);
+      return *wholeImage();
+    }
+    const ReadableFile file(path);
+    if (file.state() != source) raise(errors::InvalidPicture);  // no longer the picture shown
+    return decodeWholeRaster(file, nullptr, ColourTarget::Srgb);
   }
 
   // The pixels to draw from: the whole picture once something needed it,
@@ -254,8 +268,8 @@ struct Picture::Pixels {
   static void drawPart(QPainter& painter, QImage pixels, const QRect& target, const QRect& part, qreal ratio) {
     if (part.isEmpty()) return;
     pixels.setDevicePixelRatio(ratio);
-    const QRectF from((part.left() - target.left()) * ratio, (part.top() - target.top()) * ratio,
-                      part.width() * ratio, part.height() * ratio);
+    const QRectF from((part.left() - target.left()) * ratio, (part.top() - target.top()) * ratio, part.width() * ratio,
+                      part.height() * ratio);
     painter.drawImage(QRectF(part), pixels, from);
   }
 
@@ -358,7 +372,7 @@ Picture Picture::open(const ReadableFile& file, QSize box, const BackgroundWork*
   if (!plausibleBitmapHeader(first, file.size())) raise(errors::InvalidPicture);
   if (auto whole = wholePictures().find(file.state())) {
     const QSize size = whole->size();
-    return Picture(std::make_shared<Pixels>(size, std::move(whole)));
+    return Picture(std::make_shared<Pixels>(size, std::move(whole), file.path(), file.state()));
   }
 
   // What the file is, and how large, from its first bytes.
@@ -373,9 +387,10 @@ Picture Picture::open(const ReadableFile& file, QSize box, const BackgroundWork*
   const bool reduce = box.isValid() && natural.isValid() && !isIconFormat(format) &&
                       (natural.width() > box.width() || natural.height() > box.height());
   if (!reduce) {
-    auto whole = std::make_shared<const QImage>(decodeWholeRaster(file, work));
+    auto whole = std::make_shared<const QImage>(decodeWholeRaster(file, work, ColourTarget::Display));
     const QSize size = whole->size();
-    return Picture(std::make_shared<Pixels>(size, wholePictures().keep(file.state(), std::move(whole))));
+    return Picture(std::make_shared<Pixels>(size, wholePictures().keep(file.state(), std::move(whole)), file.path(),
+                                            file.state()));
   }
 
   // Larger than the box: only as large as the box shows it.
@@ -386,9 +401,10 @@ Picture Picture::open(const ReadableFile& file, QSize box, const BackgroundWork*
   if (format == "jpeg") {
     // Its colours converted at the size kept, the box's: next to nothing.
     if (const auto decoded = decodeReducedJpeg(file, fillingStored, work))
-      reduced = turned(convertedToSrgb(decoded->image.scaled(fillingStored, Qt::IgnoreAspectRatio, Qt::SmoothTransformation),
-                                       decoded->profile),
-                       turn);
+      reduced =
+          turned(convertedColours(decoded->image.scaled(fillingStored, Qt::IgnoreAspectRatio, Qt::SmoothTransformation),
+                                  decoded->profile, ColourTarget::Display),
+                 turn);
   }
   if (reduced.isNull()) {
     reader.setAutoTransform(true);
@@ -396,7 +412,7 @@ Picture Picture::open(const ReadableFile& file, QSize box, const BackgroundWork*
     if (!reader.read(&reduced) || reduced.isNull() || (work && work->cancelled())) raise(errors::InvalidPicture);
     reduced = withEveryIndexColoured(std::move(reduced));
     if (format == "jpeg" && device.readPastTheEnd()) raise(errors::InvalidPicture);
-    reduced = convertedToSrgb(std::move(reduced), embeddedProfile(file, format));
+    reduced = convertedColours(std::move(reduced), embeddedProfile(file, format), ColourTarget::Display);
   }
   return Picture(std::make_shared<Pixels>(natural, std::move(reduced), file.path(), file.state()));
 }
@@ -483,9 +499,11 @@ const QImage& Picture::image() const {
   return vector_->natural;
 }
 
+// A bitmap without a profile is taken as sRGB by every program: it is
+// written in sRGB's colours, whatever the display's.
 void Picture::saveAsBitmap(const QString& path) const {
   if (isEmpty()) raise(errors::InvalidPicture);
-  const QImage& picture = image();
+  const QImage picture = image_ ? image_->wholeInSrgb() : image();
   writeFileWhole(path, [&](QIODevice& out) { writeBitmap(out, picture); });
 }
 

@@ -93,6 +93,7 @@ struct Decoding {
   // RGB's where the EXIF says so. CMYK with a profile is kept as it is
   // stored until that profile converts it.
   QByteArray profile;
+  ColourTarget target = ColourTarget::Display;
   bool cmyk = false, keepsCmyk = false;
   ColourTransform::Layout cmykLayout = ColourTransform::Layout::InvertedCmyk8;
   RowConversion rows;
@@ -105,7 +106,7 @@ void startRowConversion(Decoding& decoding) {
       qint64{image.width()} * image.height() < 1'000'000)
     return;
   RowConversion& rows = decoding.rows;
-  rows.transform = ColourTransform::toSrgb(decoding.profile, ColourTransform::Layout::Bgra8);
+  rows.transform = ColourTransform::to(decoding.target, decoding.profile, ColourTransform::Layout::Bgra8);
   if (!rows.transform) return;
   rows.bits = decoding.image.bits();
   rows.stride = image.bytesPerLine();
@@ -249,7 +250,7 @@ bool decode(Decoding& decoding, QSize atLeast, bool& onlyFirstScans) {
       info.out_color_space = JCS_CMYK;
       decoding.cmyk = true;
       decoding.cmykLayout = cmykLayoutOf(info);
-      decoding.keepsCmyk = ColourTransform::toSrgb(decoding.profile, decoding.cmykLayout) != nullptr;
+      decoding.keepsCmyk = ColourTransform::to(decoding.target, decoding.profile, decoding.cmykLayout) != nullptr;
       break;
     default:
       return false;
@@ -296,10 +297,12 @@ bool guarded(Decoding& decoding, QSize atLeast, bool& supported, bool& onlyFirst
 
 }  // namespace
 
-std::optional<DecodedJpeg> decodeReducedJpeg(const ReadableFile& file, QSize atLeast, const BackgroundWork* work) {
+std::optional<DecodedJpeg> decodeReducedJpeg(const ReadableFile& file, QSize atLeast, const BackgroundWork* work,
+                                             ColourTarget target) {
   auto decoding = std::make_unique<Decoding>();
   decoding->file = &file;
   decoding->work = work;
+  decoding->target = target;
   decoding->info.err = jpeg_std_error(&decoding->errors);
   decoding->errors.error_exit = fail;
   decoding->errors.output_message = keepQuiet;
@@ -327,10 +330,11 @@ std::optional<DecodedJpeg> decodeReducedJpeg(const ReadableFile& file, QSize atL
   // CMYK and grey are converted as decoded; CMYK made RGB by the plain
   // formula has no profile that fits it.
   if (decoding->keepsCmyk)
-    return DecodedJpeg{convertedToSrgb(std::move(decoding->image), decoding->profile, decoding->cmykLayout), {}};
+    return DecodedJpeg{convertedColours(std::move(decoding->image), decoding->profile, target, decoding->cmykLayout),
+                       {}};
   if (decoding->cmyk || converted) return DecodedJpeg{std::move(decoding->image), {}};
   if (decoding->image.format() == QImage::Format_Grayscale8)
-    return DecodedJpeg{convertedToSrgb(std::move(decoding->image), decoding->profile), {}};
+    return DecodedJpeg{convertedColours(std::move(decoding->image), decoding->profile, target), {}};
   return DecodedJpeg{std::move(decoding->image), std::move(decoding->profile)};
 }
 
