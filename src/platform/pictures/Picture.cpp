@@ -12,7 +12,7 @@
 #include "platform/pictures/MetafileProtocol.h"
 #include "platform/pictures/PictureFile.h"
 #include "platform/pictures/PictureFileDevice.h"
-#include "platform/pictures/ReducedJpeg.h"
+#include "platform/pictures/RasterDecoding.h"
 #include "platform/pictures/VectorPicture.h"
 
 #include <QBuffer>
@@ -40,70 +40,6 @@ constexpr std::int64_t FirstBytes = 4096;
 std::uint64_t nextHandle() {
   static std::atomic<std::uint64_t> counter{0};
   return ++counter;
-}
-
-void raiseAllocationLimit() {
-  static std::once_flag once;
-  std::call_once(once, [] { QImageReader::setAllocationLimit(Picture::AllocationLimitMegabytes); });
-}
-
-bool isIconFormat(const QByteArray& format) { return format == "ico" || format == "cur"; }
-
-bool overAllocationLimit(QSize size) {
-  return static_cast<qint64>(size.width()) * size.height() * 4 > qint64{Picture::AllocationLimitMegabytes} << 20;
-}
-
-// Icon files hold several sizes of one picture: show the largest. The
-// directory takes 16 bytes an entry after 6 of header; no more entries are
-// tried than the file can hold (a forged count of 65,535 cost a second).
-QImage readLargestIcon(QImageReader& reader) {
-  QImage best;
-  const qint64 entriesHeld = (reader.device()->size() - 6) / 16;
-  const int count = static_cast<int>(std::max<qint64>(1, std::min<qint64>(reader.imageCount(), entriesHeld)));
-  for (int i = 0; i < count; ++i) {
-    if (i > 0 && !reader.jumpToImage(i)) break;
-    QImage candidate;
-    if (!reader.read(&candidate)) continue;
-    if (best.isNull() ||
-        candidate.width() * static_cast<qint64>(candidate.height()) > best.width() * static_cast<qint64>(best.height()))
-      best = std::move(candidate);
-  }
-  return best;
-}
-
-// A picture of colour indexes whose colour table is shorter than its
-// indexes reach (a bitmap with a short palette, or damaged compressed data)
-// gets opaque black for every index past the table, as Qt's own conversion
-// gives them: drawing it would otherwise read past the table.
-QImage withEveryIndexColoured(QImage image) {
-  const int indexes = image.format() == QImage::Format_Indexed8                                           ? 256
-                      : image.format() == QImage::Format_Mono || image.format() == QImage::Format_MonoLSB ? 2
-                                                                                                          : 0;
-  if (image.colorCount() >= indexes) return image;
-  QList<QRgb> colours = image.colorTable();
-  colours.resize(indexes, qRgb(0, 0, 0));
-  image.setColorTable(colours);
-  return image;
-}
-
-// As the file says the picture is turned (a photo's orientation), the way
-// the decoder turns the pixels it reads.
-QImage turned(QImage image, QImageIOHandler::Transformations turn) {
-  if (turn == QImageIOHandler::TransformationNone) return image;
-  if (turn == QImageIOHandler::TransformationRotate270) return image.transformed(QTransform().rotate(270));
-  image = image.mirrored(turn & QImageIOHandler::TransformationMirror, turn & QImageIOHandler::TransformationFlip);
-  if (turn & QImageIOHandler::TransformationRotate90) image = image.transformed(QTransform().rotate(90));
-  return image;
-}
-
-bool turnsQuarter(QImageIOHandler::Transformations turn) { return turn & QImageIOHandler::TransformationRotate90; }
-
-// The smallest size with the picture's proportions that fills the box.
-QSize fillingBox(QSize natural, QSize box) {
-  const double scale = std::min(static_cast<double>(box.width()) / natural.width(),
-                                static_cast<double>(box.height()) / natural.height());
-  return QSize(std::max(1, static_cast<int>(std::ceil(natural.width() * scale - 1e-9))),
-               std::max(1, static_cast<int>(std::ceil(natural.height() * scale - 1e-9))));
 }
 
 // Enlarged this much or more, pixels are shown as sharp squares.
@@ -157,35 +93,6 @@ SharedByFile<const QImage>& wholePictures() {
   return shared;
 }
 
-// The whole picture of a raster file, decoded from its start, in the
-// target's colours.
-QImage decodeWholeRaster(const ReadableFile& file, const BackgroundWork* work, ColourTarget target) {
-  PictureFileDevice device(file, work);
-  QImageReader reader(&device);
-  reader.setDecideFormatFromContent(true);
-  reader.setAutoTransform(true);
-  const QByteArray format = reader.format();
-  if (format.isEmpty()) raise(errors::InvalidPicture);
-  // JPEGs go through the decoder of their reduced copies, which reads their
-  // colour profiles (and CMYK through them); that decoder leaves to Qt's only
-  // the colour models it does not read.
-  if (format == "jpeg" && reader.size().isValid())
-    if (auto decoded = decodeReducedJpeg(file, reader.size(), work, target))
-      return turned(convertedColours(std::move(decoded->image), decoded->profile, target), reader.transformation());
-  QImage image;
-  // A decoder that stops at damaged data may leave the picture it began,
-  // black where it stopped: it is no picture.
-  if (isIconFormat(format))
-    image = readLargestIcon(reader);
-  else if (!reader.read(&image))
-    image = QImage();
-  if (image.isNull() || (work && work->cancelled())) raise(errors::InvalidPicture);
-  image = withEveryIndexColoured(std::move(image));
-  // A JPEG whose decoder found no end marker before the file ended is cut.
-  if (format == "jpeg" && device.readPastTheEnd()) raise(errors::InvalidPicture);
-  return convertedColours(std::move(image), embeddedProfile(file, format), target);
-}
-
 }  // namespace
 
 // Decoded pixels: the whole picture, or a reduced copy while nothing has
@@ -208,7 +115,7 @@ struct Picture::Pixels {
     std::shared_ptr<const QImage> decoded = wholePictures().find(source);
     if (!decoded)
       decoded = wholePictures().keep(
-          source, std::make_shared<const QImage>(decodeWholeRaster(file, work, ColourTarget::Display)));
+          source, std::make_shared<const QImage>(decodeRaster(file, QSize(), ColourTarget::Display, work).pixels));
     const std::lock_guard lock(mutex);
     if (!whole) whole = std::move(decoded);
   }
@@ -222,7 +129,7 @@ struct Picture::Pixels {
     }
     const ReadableFile file(path);
     if (file.state() != source) raise(errors::InvalidPicture);  // no longer the picture shown
-    return decodeWholeRaster(file, nullptr, ColourTarget::Srgb);
+    return decodeRaster(file, QSize(), ColourTarget::Srgb, nullptr).pixels;
   }
 
   // The pixels to draw from: the whole picture once something needed it,
@@ -366,7 +273,6 @@ bool Picture::isWindowsBitmap(const ReadableFile& file) {
 }
 
 Picture Picture::open(const ReadableFile& file, QSize box, const BackgroundWork* work) {
-  raiseAllocationLimit();
   const QByteArray first = file.read(FirstBytes);
   if (looksLikeMetafile(first)) return loadMetafile(file, work);
   if (!plausibleBitmapHeader(first, file.size())) raise(errors::InvalidPicture);
@@ -375,46 +281,13 @@ Picture Picture::open(const ReadableFile& file, QSize box, const BackgroundWork*
     return Picture(std::make_shared<Pixels>(size, std::move(whole), file.path(), file.state()));
   }
 
-  // What the file is, and how large, from its first bytes.
-  PictureFileDevice device(file, work);
-  QImageReader reader(&device);
-  reader.setDecideFormatFromContent(true);
-  const QByteArray format = reader.format();
-  if (format.isEmpty()) raise(errors::InvalidPicture);
-  const QImageIOHandler::Transformations turn = reader.transformation();
-  const QSize stored = reader.size();
-  const QSize natural = turnsQuarter(turn) ? stored.transposed() : stored;
-  const bool reduce = box.isValid() && natural.isValid() && !isIconFormat(format) &&
-                      (natural.width() > box.width() || natural.height() > box.height());
-  if (!reduce) {
-    auto whole = std::make_shared<const QImage>(decodeWholeRaster(file, work, ColourTarget::Display));
-    const QSize size = whole->size();
-    return Picture(std::make_shared<Pixels>(size, wholePictures().keep(file.state(), std::move(whole)), file.path(),
-                                            file.state()));
+  DecodedRaster decoded = decodeRaster(file, box, ColourTarget::Display, work);
+  if (!decoded.reduced) {
+    auto whole = std::make_shared<const QImage>(std::move(decoded.pixels));
+    return Picture(std::make_shared<Pixels>(decoded.natural, wholePictures().keep(file.state(), std::move(whole)),
+                                            file.path(), file.state()));
   }
-
-  // Larger than the box: only as large as the box shows it.
-  if (overAllocationLimit(natural)) raise(errors::InvalidPicture);
-  const QSize filling = fillingBox(natural, box);
-  const QSize fillingStored = turnsQuarter(turn) ? filling.transposed() : filling;
-  QImage reduced;
-  if (format == "jpeg") {
-    // Its colours converted at the size kept, the box's: next to nothing.
-    if (const auto decoded = decodeReducedJpeg(file, fillingStored, work))
-      reduced =
-          turned(convertedColours(decoded->image.scaled(fillingStored, Qt::IgnoreAspectRatio, Qt::SmoothTransformation),
-                                  decoded->profile, ColourTarget::Display),
-                 turn);
-  }
-  if (reduced.isNull()) {
-    reader.setAutoTransform(true);
-    reader.setScaledSize(fillingStored);
-    if (!reader.read(&reduced) || reduced.isNull() || (work && work->cancelled())) raise(errors::InvalidPicture);
-    reduced = withEveryIndexColoured(std::move(reduced));
-    if (format == "jpeg" && device.readPastTheEnd()) raise(errors::InvalidPicture);
-    reduced = convertedColours(std::move(reduced), embeddedProfile(file, format), ColourTarget::Display);
-  }
-  return Picture(std::make_shared<Pixels>(natural, std::move(reduced), file.path(), file.state()));
+  return Picture(std::make_shared<Pixels>(decoded.natural, std::move(decoded.pixels), file.path(), file.state()));
 }
 
 // A metafile is converted once, whoever asks for it meanwhile (the preview
