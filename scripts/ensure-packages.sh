@@ -10,6 +10,8 @@ packages=(
   liblcms2-dev zlib1g-dev icc-profiles-free libgs-common
   # The display's profile, which X11's colour managers publish on the root window.
   libxcb1-dev
+  # The decoder worker's lock.
+  libseccomp-dev
   libglib2.0-dev shared-mime-info
   libgtest-dev libbenchmark-dev libjpeg-turbo-progs
   fonts-liberation2

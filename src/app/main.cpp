@@ -3,8 +3,9 @@
 #include "platform/desktop/CommandLine.h"
 #include "platform/desktop/FileNames.h"
 #include "platform/desktop/LeavingProcess.h"
+#include "platform/desktop/PluginFolders.h"
 #include "platform/desktop/Screen.h"
-#include "platform/pictures/ColourProfiles.h"
+#include "platform/pictures/DecoderWorkers.h"
 #include "startup/ProgramIdentity.h"
 
 #include <QApplication>
@@ -46,11 +47,15 @@ int main(int argc, char** argv) {
   // The window is the child's; the process the user started ends with the
   // run, even where a thread is left stuck on a volume.
   platform::runInAChildProcess();
+  // No picture decoder may run in this process, not even for Qt's own icons.
+  platform::PluginFolders::hideImagePlugins();
   int qtArgc = 1;
   QApplication application(qtArgc, argv);
   ProgramIdentity::announce();
-  // Pictures with a profile are shown in the display's colours.
-  platform::setDisplayProfile(platform::Screen::colourProfile());
+  // Pictures with a profile are shown in the display's colours; the workers
+  // that decode them start while the window opens.
+  platform::DecoderWorkers::setDisplayProfile(platform::Screen::colourProfile());
+  platform::DecoderWorkers::startInBackground();
   // The program ends when its main window says so, not when a window closes.
   QApplication::setQuitOnLastWindowClosed(false);
 

@@ -238,11 +238,15 @@ bool leavesColoursAsTheyAre(const ColourTransform& transform, ColourTransform::L
   return largestDifference(in, out) <= 1;
 }
 
+int coresForConversion() {
+  static const int cores = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
+  return cores;
+}
+
 // Runs the body over bands of rows, on as many threads as the machine has
 // and the picture is worth; on this thread alone where no other starts.
 void forRowBands(int rows, qint64 pixels, const std::function<void(int first, int count)>& body) {
-  const int threads =
-      pixels < 1'000'000 ? 1 : static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
+  const int threads = pixels < 1'000'000 ? 1 : coresForConversion();
   const int band = (rows + threads - 1) / threads;
   std::vector<std::thread> helpers;
   for (int first = band; first < rows; first += band) {
@@ -415,6 +419,11 @@ void setDisplayProfile(const QByteArray& profile) {
   }
   const std::lock_guard lock(displayMutex);
   displayProfileBytes = usable;
+}
+
+void prepareColourConversion() {
+  coresForConversion();
+  ColourTransform::to(ColourTarget::Srgb, adobeRgbProfile(), ColourTransform::Layout::Bgra8);
 }
 
 bool displayHasOwnProfile() { return !targetProfile(ColourTarget::Display).isEmpty(); }

@@ -44,6 +44,10 @@ void setDisplayProfile(const QByteArray& profile);
 // Whether pictures are converted to a display profile rather than sRGB.
 bool displayHasOwnProfile();
 
+// Does once what converting first needs of the system (the number of
+// cores), for a process that may no longer ask it when it converts.
+void prepareColourConversion();
+
 // A conversion from a profile to the target's colours, for one layout of
 // pixels; made once for each profile, layout and target, and shared. Any
 // thread may use it at once.

@@ -88,14 +88,14 @@ pid_t startHelper(const QString& program, int socketType, int& channel) {
   return process;
 }
 
-bool limitHelper(pid_t process) {
+bool limitHelper(pid_t process, HelperWrites writes) {
   const auto set = [process](int resource, rlim_t value) {
     const rlimit bounds{value, value};
     return ::prlimit(process, static_cast<__rlimit_resource>(resource), &bounds, nullptr) == 0;
   };
   const bool limited = set(RLIMIT_CPU, CpuSeconds) && set(RLIMIT_CORE, 0);
   if (SanitizedBuild) return limited;
-  return limited && set(RLIMIT_AS, AddressSpaceBytes) && set(RLIMIT_FSIZE, 0);
+  return limited && set(RLIMIT_AS, AddressSpaceBytes) && (writes == HelperWrites::MemoryFiles || set(RLIMIT_FSIZE, 0));
 }
 
 void reapHelper(pid_t process) {

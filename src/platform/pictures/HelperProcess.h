@@ -21,9 +21,12 @@ QString helperProgram(const char* name);
 // other end of the pair, or -1.
 pid_t startHelper(const QString& program, int socketType, int& channel);
 
-// At most 10 minutes of processor time, 2 GB of address space, no files
-// written and no core dump; false when they could not be set.
-bool limitHelper(pid_t process);
+// At most 10 minutes of processor time, 2 GB of address space and no core
+// dump; no files written either, unless it hands its results back in memory
+// files (which count as written files), as the decoder workers, which can
+// open no file at all, do. False when the limits could not be set.
+enum class HelperWrites { Nothing, MemoryFiles };
+bool limitHelper(pid_t process, HelperWrites writes = HelperWrites::Nothing);
 
 // Waits for the ended process.
 void reapHelper(pid_t process);

@@ -7,16 +7,12 @@
 #include "platform/desktop/SharedWork.h"
 #include "platform/desktop/Screen.h"
 #include "platform/pictures/BitmapWriter.h"
-#include "platform/pictures/ColourProfiles.h"
 #include "platform/pictures/MetafileHeader.h"
 #include "platform/pictures/MetafileProtocol.h"
 #include "platform/pictures/PictureFile.h"
-#include "platform/pictures/PictureFileDevice.h"
-#include "platform/pictures/RasterDecoding.h"
+#include "platform/pictures/DecoderWorkers.h"
 #include "platform/pictures/VectorPicture.h"
 
-#include <QBuffer>
-#include <QImageReader>
 #include <QIODevice>
 #include <QPaintDevice>
 #include <QPainter>
@@ -115,7 +111,8 @@ struct Picture::Pixels {
     std::shared_ptr<const QImage> decoded = wholePictures().find(source);
     if (!decoded)
       decoded = wholePictures().keep(
-          source, std::make_shared<const QImage>(decodeRaster(file, QSize(), ColourTarget::Display, work).pixels));
+          source,
+          std::make_shared<const QImage>(DecoderWorkers::decode(file, QSize(), ColourTarget::Display, work).pixels));
     const std::lock_guard lock(mutex);
     if (!whole) whole = std::move(decoded);
   }
@@ -123,13 +120,13 @@ struct Picture::Pixels {
   // The whole picture in sRGB's colours, for a file others read: decoded
   // anew where what is shown is in the display's colours.
   QImage wholeInSrgb() {
-    if (path.isEmpty() || !displayHasOwnProfile()) {
+    if (path.isEmpty() || !DecoderWorkers::displayHasOwnProfile()) {
       decodeWhole(nullptr);
       return *wholeImage();
     }
     const ReadableFile file(path);
     if (file.state() != source) raise(errors::InvalidPicture);  // no longer the picture shown
-    return decodeRaster(file, QSize(), ColourTarget::Srgb, nullptr).pixels;
+    return DecoderWorkers::decode(file, QSize(), ColourTarget::Srgb, nullptr).pixels;
   }
 
   // The pixels to draw from: the whole picture once something needed it,
@@ -265,11 +262,8 @@ Picture Picture::loadFitting(const ReadableFile& file, QSize box, const Backgrou
 }
 
 bool Picture::isWindowsBitmap(const ReadableFile& file) {
-  QByteArray first = file.read(FirstBytes);
-  if (looksLikeMetafile(first)) return false;
-  QBuffer bytes(&first);
-  bytes.open(QIODevice::ReadOnly);
-  return QImageReader::imageFormat(&bytes) == "bmp";
+  // As the bitmap decoder knows its files: by their first two bytes.
+  return file.read(2) == "BM";
 }
 
 Picture Picture::open(const ReadableFile& file, QSize box, const BackgroundWork* work) {
@@ -281,7 +275,7 @@ Picture Picture::open(const ReadableFile& file, QSize box, const BackgroundWork*
     return Picture(std::make_shared<Pixels>(size, std::move(whole), file.path(), file.state()));
   }
 
-  DecodedRaster decoded = decodeRaster(file, box, ColourTarget::Display, work);
+  DecodedRaster decoded = DecoderWorkers::decode(file, box, ColourTarget::Display, work);
   if (!decoded.reduced) {
     auto whole = std::make_shared<const QImage>(std::move(decoded.pixels));
     return Picture(std::make_shared<Pixels>(decoded.natural, wholePictures().keep(file.state(), std::move(whole)),

@@ -109,10 +109,6 @@ QImage decodeWholeRaster(const ReadableFile& file, const BackgroundWork* work, C
 
 }  // namespace
 
-bool overAllocationLimit(QSize size) {
-  return static_cast<qint64>(size.width()) * size.height() * 4 > qint64{Picture::AllocationLimitMegabytes} << 20;
-}
-
 DecodedRaster decodeRaster(const ReadableFile& file, QSize box, ColourTarget target, const BackgroundWork* work) {
   raiseAllocationLimit();
   // What the file is, and how large, from its first bytes.

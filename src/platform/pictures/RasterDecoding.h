@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/pictures/ColourProfiles.h"
+#include "platform/pictures/Picture.h"
 
 #include <QImage>
 #include <QSize>
@@ -27,6 +28,8 @@ struct DecodedRaster {
 DecodedRaster decodeRaster(const ReadableFile& file, QSize box, ColourTarget target, const BackgroundWork* work);
 
 // Whether a picture of this size is beyond what is decoded.
-bool overAllocationLimit(QSize size);
+inline bool overAllocationLimit(QSize size) {
+  return static_cast<qint64>(size.width()) * size.height() * 4 > qint64{Picture::AllocationLimitMegabytes} << 20;
+}
 
 }  // namespace platform

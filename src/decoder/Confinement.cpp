@@ -1,0 +1,107 @@
+#include "decoder/Confinement.h"
+
+#include <fcntl.h>
+#include <linux/sched.h>
+#include <sched.h>
+#include <seccomp.h>
+#include <sys/prctl.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <memory>
+
+namespace decoder {
+
+namespace {
+
+struct FilterDeleter {
+  void operator()(void* filter) const { seccomp_release(filter); }
+};
+
+bool allow(scmp_filter_ctx filter, int call) { return seccomp_rule_add(filter, SCMP_ACT_ALLOW, call, 0) == 0; }
+
+}  // namespace
+
+bool lockDown() {
+  if (::clearenv() != 0 || ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) return false;
+  // Anything not allowed below ends the process at once (SIGSYS): in
+  // particular open and openat, socket and connect, execve, ptrace, kill.
+  const std::unique_ptr<void, FilterDeleter> owned(seccomp_init(SCMP_ACT_KILL_PROCESS));
+  scmp_filter_ctx filter = owned.get();
+  if (!filter) return false;
+  const int allowed[] = {
+      // Reading the pictures handed over, and the requests; writing the
+      // replies and the pixels into memory files.
+      SCMP_SYS(read),
+      SCMP_SYS(pread64),
+      SCMP_SYS(readv),
+      SCMP_SYS(lseek),
+      SCMP_SYS(write),
+      SCMP_SYS(writev),
+      SCMP_SYS(recvmsg),
+      SCMP_SYS(sendmsg),
+      SCMP_SYS(close),
+      // The pixels of each result go in a memory file of their own, sealed
+      // before they are handed back (memfd_create, ftruncate, fcntl's seals).
+      SCMP_SYS(memfd_create),
+      SCMP_SYS(ftruncate),
+      SCMP_SYS(fcntl),
+      // Memory: the decoders' allocations, and the memory files mapped.
+      SCMP_SYS(mmap),
+      SCMP_SYS(munmap),
+      SCMP_SYS(mremap),
+      SCMP_SYS(mprotect),
+      SCMP_SYS(brk),
+      SCMP_SYS(madvise),
+      // Threads: the colour conversion and Qt's scaling run rows on both
+      // cores; they wait on futexes, and glibc registers each new thread.
+      SCMP_SYS(futex),
+      SCMP_SYS(set_robust_list),
+      SCMP_SYS(rseq),
+      SCMP_SYS(sched_yield),
+      SCMP_SYS(sched_getaffinity),
+      SCMP_SYS(rt_sigprocmask),
+      SCMP_SYS(gettid),
+      SCMP_SYS(getpid),
+      // Each thread of Qt's pool makes itself a wake-up counter, as every
+      // Qt thread does: a descriptor of this process's own, naming nothing.
+      SCMP_SYS(eventfd2),
+      // glibc installs its threads' own signal handlers when the first
+      // thread starts; handlers act on this process alone.
+      SCMP_SYS(rt_sigaction),
+      // Clocks, for the decoders' and the threads' timed waits.
+      SCMP_SYS(clock_gettime),
+      SCMP_SYS(clock_getres),
+      SCMP_SYS(gettimeofday),
+      SCMP_SYS(clock_nanosleep),
+      SCMP_SYS(nanosleep),
+      // libtiff sizes its buffers by the machine's memory: sysinfo tells
+      // only the machine's totals (memory, load, uptime).
+      SCMP_SYS(sysinfo),
+      // Leaving: a thread ends, the process ends, a signal handler returns.
+      SCMP_SYS(exit),
+      SCMP_SYS(exit_group),
+      SCMP_SYS(rt_sigreturn),
+  };
+  for (const int call : allowed)
+    if (!allow(filter, call)) return false;
+  // fstat of a descriptor it holds (glibc asks it as newfstatat of an empty
+  // path); never the state of a file by its name.
+  if (seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(newfstatat), 1,
+                       SCMP_A3(SCMP_CMP_MASKED_EQ, AT_EMPTY_PATH, AT_EMPTY_PATH)) != 0 ||
+      !allow(filter, SCMP_SYS(fstat)))
+    return false;
+  // New threads, never new processes: clone only with CLONE_THREAD. clone3
+  // keeps its flags where the filter cannot see them: it is refused as
+  // unknown, and glibc falls back to clone.
+  if (seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(clone), 1,
+                       SCMP_A0(SCMP_CMP_MASKED_EQ, CLONE_THREAD, CLONE_THREAD)) != 0 ||
+      seccomp_rule_add(filter, SCMP_ACT_ERRNO(ENOSYS), SCMP_SYS(clone3), 0) != 0)
+    return false;
+  // Qt names the threads of its pool; nothing else of prctl.
+  if (seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(prctl), 1, SCMP_A0(SCMP_CMP_EQ, PR_SET_NAME)) != 0)
+    return false;
+  return seccomp_load(filter) == 0;
+}
+
+}  // namespace decoder

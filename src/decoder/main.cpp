@@ -1,0 +1,208 @@
+// The decoder worker: decodes the picture files the program hands it (see
+// platform/pictures/DecoderProtocol.h), in a process of its own that locks
+// itself down before it reads the first request. Picture decoders are the
+// most attacked code on a desktop; here a fault in one, or a file built to
+// take one over, ends or holds only this worker, which can reach nothing
+// but the files it was handed and its socket.
+
+#include "decoder/Confinement.h"
+#include "platform/desktop/BackgroundWork.h"
+#include "platform/desktop/ErrorHandling.h"
+#include "platform/desktop/FileAccess.h"
+#include "platform/desktop/RuntimeError.h"
+#include "platform/pictures/ColourProfiles.h"
+#include "platform/pictures/DecoderProtocol.h"
+#include "platform/pictures/RasterDecoding.h"
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QThread>
+#include <QThreadPool>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstring>
+
+namespace {
+
+namespace protocol = platform::decoder_protocol;
+using platform::ColourTarget;
+
+// The request and the descriptors that came with it (-1 where none did).
+struct Received {
+  protocol::Request request{};
+  std::array<int, 2> descriptors{-1, -1};
+};
+
+bool receive(Received& into) {
+  alignas(cmsghdr) char control[CMSG_SPACE(2 * sizeof(int))] = {};
+  iovec part{&into.request, sizeof into.request};
+  msghdr message{};
+  message.msg_iov = &part;
+  message.msg_iovlen = 1;
+  message.msg_control = control;
+  message.msg_controllen = sizeof control;
+  const ssize_t got = ::recvmsg(STDIN_FILENO, &message, MSG_CMSG_CLOEXEC);
+  if (got != static_cast<ssize_t>(sizeof into.request) || (message.msg_flags & (MSG_TRUNC | MSG_CTRUNC))) return false;
+  for (cmsghdr* header = CMSG_FIRSTHDR(&message); header; header = CMSG_NXTHDR(&message, header))
+    if (header->cmsg_level == SOL_SOCKET && header->cmsg_type == SCM_RIGHTS) {
+      const size_t count = (header->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+      std::memcpy(into.descriptors.data(), CMSG_DATA(header), std::min<size_t>(count, 2) * sizeof(int));
+    }
+  return true;
+}
+
+bool answer(const protocol::Reply& reply, int descriptor = -1) {
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+  iovec part{const_cast<protocol::Reply*>(&reply), sizeof reply};
+  msghdr message{};
+  message.msg_iov = &part;
+  message.msg_iovlen = 1;
+  if (descriptor >= 0) {
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    cmsghdr* header = CMSG_FIRSTHDR(&message);
+    header->cmsg_level = SOL_SOCKET;
+    header->cmsg_type = SCM_RIGHTS;
+    header->cmsg_len = CMSG_LEN(sizeof(int));
+    std::memcpy(CMSG_DATA(header), &descriptor, sizeof(int));
+  }
+  return ::sendmsg(STDOUT_FILENO, &message, MSG_NOSIGNAL) == static_cast<ssize_t>(sizeof reply);
+}
+
+bool answerFailed(int error) {
+  protocol::Reply reply{};
+  reply.status = protocol::Status::Failed;
+  reply.error = error;
+  return answer(reply);
+}
+
+// The decoding stops at its next check once the program asks it to.
+class RequestedWork final : public platform::BackgroundWork {
+ public:
+  explicit RequestedWork(const protocol::ControlPage* control) : control_(control) {}
+  bool cancelled() const override { return control_ && control_->cancelled.load() != 0; }
+
+ private:
+  const protocol::ControlPage* control_;
+};
+
+// The pixels in a sealed memory file: the rows, then any colour table.
+int pixelsFile(const QImage& image) {
+  const qsizetype rows = image.sizeInBytes();
+  const qsizetype colours = image.colorCount() * qsizetype{sizeof(QRgb)};
+  const int file = ::memfd_create("picture", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+  if (file < 0) return -1;
+  bool written = ::ftruncate(file, rows + colours) == 0;
+  if (written) {
+    void* memory = ::mmap(nullptr, static_cast<size_t>(rows + colours), PROT_WRITE, MAP_SHARED, file, 0);
+    written = memory != MAP_FAILED;
+    if (written) {
+      std::memcpy(memory, image.constBits(), static_cast<size_t>(rows));
+      if (colours > 0) std::memcpy(static_cast<char*>(memory) + rows, image.colorTable().constData(), colours);
+      ::munmap(memory, static_cast<size_t>(rows + colours));
+    }
+  }
+  if (written && ::fcntl(file, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) == 0) return file;
+  ::close(file);
+  return -1;
+}
+
+bool decode(const Received& received, const protocol::ControlPage* control) {
+  const protocol::Request& request = received.request;
+  if (received.descriptors[1] >= 0) ::close(received.descriptors[1]);
+  if (received.descriptors[0] < 0) return answerFailed(platform::errors::InvalidPicture);
+  const platform::FileState state{request.device, request.inode, request.size, request.modifiedNanoseconds};
+  const platform::ReadableFile file(received.descriptors[0], state);
+  const RequestedWork work(control);
+  platform::DecodedRaster decoded;
+  const auto error = platform::runCatchingErrors([&] {
+    const QSize box =
+        request.boxWidth > 0 && request.boxHeight > 0 ? QSize(request.boxWidth, request.boxHeight) : QSize();
+    decoded = platform::decodeRaster(file, box, static_cast<ColourTarget>(request.target), &work);
+  });
+  if (error) return answerFailed(error->number());
+  const QImage& pixels = decoded.pixels;
+  const int memory = pixelsFile(pixels);
+  if (memory < 0) return answerFailed(platform::errors::OutOfMemory);
+  const protocol::Reply reply{protocol::Status::Ready,
+                              0,
+                              decoded.natural.width(),
+                              decoded.natural.height(),
+                              pixels.width(),
+                              pixels.height(),
+                              static_cast<std::int32_t>(pixels.bytesPerLine()),
+                              static_cast<std::int32_t>(pixels.format()),
+                              static_cast<std::int32_t>(pixels.colorCount()),
+                              decoded.reduced ? 1u : 0u};
+  const bool sent = answer(reply, memory);
+  ::close(memory);
+  return sent;
+}
+
+// The control page, and the display's profile, which colours are converted to.
+const protocol::ControlPage* setUp(const Received& received) {
+  void* page = received.descriptors[0] < 0
+                   ? MAP_FAILED
+                   : ::mmap(nullptr, sizeof(protocol::ControlPage), PROT_READ, MAP_SHARED, received.descriptors[0], 0);
+  const std::int64_t profileSize = received.request.size;
+  if (received.descriptors[1] >= 0 && profileSize > 0 && profileSize <= protocol::ProfileLimit) {
+    QByteArray profile(static_cast<qsizetype>(profileSize), Qt::Uninitialized);
+    if (::pread(received.descriptors[1], profile.data(), static_cast<size_t>(profileSize), 0) == profileSize)
+      platform::setDisplayProfile(profile);
+  }
+  for (const int descriptor : received.descriptors)
+    if (descriptor >= 0) ::close(descriptor);
+  return page == MAP_FAILED ? nullptr : static_cast<const protocol::ControlPage*>(page);
+}
+
+// For the tests of the lock: a call a decoder taken over would try.
+void tryForbidden(std::uint32_t which) {
+  if (which == 0) ::syscall(SYS_openat, AT_FDCWD, "/etc/passwd", O_RDONLY);
+  if (which == 1) ::syscall(SYS_socket, AF_INET, SOCK_STREAM, 0);
+  if (which == 2) ::syscall(SYS_execve, "/bin/true", nullptr, nullptr);
+}
+
+// Every decoder is loaded before the lock: loading opens files.
+void loadEveryDecoder() {
+  qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});  // nobody reads them
+  for (const QByteArray& format : QImageReader::supportedImageFormats()) {
+    QBuffer nothing;
+    QImageReader reader(&nothing, format);
+    reader.canRead();
+  }
+  // The thread pools, whose size glibc and Qt read from /sys and /proc.
+  QThreadPool::globalInstance()->maxThreadCount();
+  platform::prepareColourConversion();
+}
+
+}  // namespace
+
+int main() {
+  loadEveryDecoder();
+  if (!decoder::lockDown()) return 1;
+  const protocol::ControlPage* control = nullptr;
+  Received received;
+  while (receive(received)) {
+    switch (received.request.kind) {
+      case protocol::Kind::Setup:
+        control = setUp(received);
+        break;
+      case protocol::Kind::Decode:
+        if (!decode(received, control)) ::_exit(1);
+        break;
+      case protocol::Kind::TryForbidden:
+        tryForbidden(received.request.forbidden);
+        break;
+    }
+    received = Received{};
+  }
+  // Ended without the exit handlers, which may ask what the lock forbids.
+  ::_exit(0);
+}
