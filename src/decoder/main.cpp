@@ -29,6 +29,13 @@
 #include <array>
 #include <cstring>
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#include <sanitizer/common_interface_defs.h>
+#define TAVLO_SANITIZED_WORKER 1
+#endif
+#endif
+
 namespace {
 
 namespace protocol = platform::decoder_protocol;
@@ -182,9 +189,23 @@ void loadEveryDecoder() {
   platform::prepareColourConversion();
 }
 
+// Built with the sanitizers, a worker's reports go to the file its options
+// name, opened now: once locked, the sanitizer could not open it.
+void openSanitizerReport() {
+#ifdef TAVLO_SANITIZED_WORKER
+  const QByteArray options = qgetenv("ASAN_OPTIONS");
+  const qsizetype at = options.indexOf("log_path=");
+  if (at < 0) return;
+  const QByteArray path = options.mid(at + 9).split(':').front() + '.' + QByteArray::number(::getpid());
+  const int report = ::open(path.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (report >= 0) __sanitizer_set_report_fd(reinterpret_cast<void*>(static_cast<intptr_t>(report)));
+#endif
+}
+
 }  // namespace
 
 int main() {
+  openSanitizerReport();
   loadEveryDecoder();
   if (!decoder::lockDown()) return 1;
   const protocol::ControlPage* control = nullptr;

@@ -38,7 +38,7 @@ constexpr bool SanitizedBuild = false;
 // The environment a helper gets: none, but for a sanitized build's options.
 std::vector<QByteArray> helperEnvironment() {
   std::vector<QByteArray> kept;
-  for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS"})
+  for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
     if (qEnvironmentVariableIsSet(name)) kept.push_back(QByteArray(name) + '=' + qgetenv(name));
   return kept;
 }
