@@ -2,6 +2,7 @@
 // drawn afresh at every size, files that are no picture, and a burst of keys.
 
 #include "browser/BrowserDriver.h"
+#include "platform/pictures/DecoderWorkers.h"
 #include "support/DrawnEmf.h"
 #include "support/FileKinds.h"
 
@@ -192,6 +193,25 @@ TEST_F(PreviewPane, ABurstOfKeysEndsOnTheLastRowWithNoSupersededPictureShown) {
                               pointer == platform::Screen::Hourglass);
   }
   EXPECT_TRUE(sizeFirst) << "the size shows under the hourglass before the picture";
+}
+
+// A moment after a preview shows, the rows around it are decoded ahead: with
+// the decoders gone, those rows still show, while a row never fetched, and
+// a fetched file that changed since, find no decoder.
+TEST_F(PreviewPane, APauseFetchesTheNeighbouringPreviewsAheadAsTheFilesAreNow) {
+  const QStringList names = {"a.bmp", "b.bmp", "c.bmp", "d.bmp", "e.bmp", "f.bmp"};
+  for (int i = 0; i < names.size(); ++i) writePicture(names[i], 300 + i, 200);
+  FORM_Tavlo& browser = browserOn(QStringLiteral("c.bmp"));
+  QTest::qWait(FORM_Tavlo::PrefetchPauseMilliseconds * 2);
+  settle();
+  platform::DecoderWorkers::setProgram(QStringLiteral("/nonexistent/tavlo-decoder"));
+  writePicture(QStringLiteral("e.bmp"), 30, 20);  // changed since it was fetched
+  for (const auto& [name, shows] :
+       {std::pair{"d.bmp", true}, std::pair{"b.bmp", true}, std::pair{"e.bmp", false}, std::pair{"a.bmp", false}}) {
+    clickRow(browser, QString::fromLatin1(name));
+    EXPECT_EQ(browser.LABEL_NotImage.visible(), !shows) << name;
+  }
+  platform::DecoderWorkers::setProgram({});
 }
 
 // One picture of every kind the browser reads, previewed: each is decoded

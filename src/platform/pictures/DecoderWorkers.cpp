@@ -15,6 +15,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -46,7 +47,7 @@ struct Settings {
   QString program;
   QByteArray displayProfile;
   int timeLimitMilliseconds = 15'000;
-  std::vector<std::unique_ptr<struct Worker>> idle;
+  std::vector<std::unique_ptr<struct Worker>> idle, idleLow;
 };
 
 Settings& settings() {
@@ -103,7 +104,7 @@ struct Worker {
     }
   }
 
-  static std::unique_ptr<Worker> start() {
+  static std::unique_ptr<Worker> start(DecoderWorkers::Priority priority = DecoderWorkers::Priority::Normal) {
     QString program;
     QByteArray profile;
     {
@@ -114,6 +115,7 @@ struct Worker {
     auto worker = std::make_unique<Worker>();
     worker->process = startHelper(program, SOCK_SEQPACKET, worker->channel);
     if (worker->process <= 0 || !limitHelper(worker->process, HelperWrites::MemoryFiles)) return nullptr;
+    if (priority == DecoderWorkers::Priority::Low) ::setpriority(PRIO_PROCESS, static_cast<id_t>(worker->process), 10);
     worker->controlFile = ::memfd_create("control", MFD_CLOEXEC);
     if (worker->controlFile < 0 || ::ftruncate(worker->controlFile, sizeof(wire::ControlPage)) != 0) return nullptr;
     void* page = ::mmap(nullptr, sizeof(wire::ControlPage), PROT_READ | PROT_WRITE, MAP_SHARED, worker->controlFile, 0);
@@ -174,21 +176,27 @@ struct Worker {
   }
 };
 
-std::unique_ptr<Worker> takeWorker() {
+std::vector<std::unique_ptr<Worker>>& idleWorkers(DecoderWorkers::Priority priority) {
+  return priority == DecoderWorkers::Priority::Low ? settings().idleLow : settings().idle;
+}
+
+std::unique_ptr<Worker> takeWorker(DecoderWorkers::Priority priority) {
   {
     const std::lock_guard lock(settings().mutex);
-    if (!settings().idle.empty()) {
-      auto worker = std::move(settings().idle.back());
-      settings().idle.pop_back();
+    auto& idle = idleWorkers(priority);
+    if (!idle.empty()) {
+      auto worker = std::move(idle.back());
+      idle.pop_back();
       return worker;
     }
   }
-  return Worker::start();
+  return Worker::start(priority);
 }
 
-void keepWorker(std::unique_ptr<Worker> worker) {
+void keepWorker(std::unique_ptr<Worker> worker, DecoderWorkers::Priority priority) {
   const std::lock_guard lock(settings().mutex);
-  if (settings().idle.size() < KeptWorkers) settings().idle.push_back(std::move(worker));
+  auto& idle = idleWorkers(priority);
+  if (idle.size() < (priority == DecoderWorkers::Priority::Low ? 1 : KeptWorkers)) idle.push_back(std::move(worker));
 }
 
 // Memory a worker handed back, mapped as the picture's, unmapped with it.
@@ -244,9 +252,9 @@ QImage mappedPicture(const wire::Reply& reply, int file) {
 }  // namespace
 
 DecodedRaster DecoderWorkers::decode(const ReadableFile& file, QSize box, ColourTarget target,
-                                     const BackgroundWork* work) {
+                                     const BackgroundWork* work, Priority priority) {
   if (work && work->cancelled()) raise(errors::InvalidPicture);
-  std::unique_ptr<Worker> worker = takeWorker();
+  std::unique_ptr<Worker> worker = takeWorker(priority);
   if (!worker) raise(errors::InvalidPicture);
   int timeLimit;
   {
@@ -275,12 +283,12 @@ DecodedRaster DecoderWorkers::decode(const ReadableFile& file, QSize box, Colour
     if (pixels >= 0) ::close(pixels);
   });
   if (reply.status == wire::Status::Failed) {
-    keepWorker(std::move(worker));
+    keepWorker(std::move(worker), priority);
     raise(reply.error == errors::OutOfMemory ? errors::OutOfMemory : errors::InvalidPicture);
   }
   QImage image = reply.status == wire::Status::Ready && pixels >= 0 ? mappedPicture(reply, pixels) : QImage();
   if (image.isNull() || reply.naturalWidth <= 0 || reply.naturalHeight <= 0) raise(errors::InvalidPicture);
-  keepWorker(std::move(worker));
+  keepWorker(std::move(worker), priority);
   if (work && work->cancelled()) raise(errors::InvalidPicture);
   return {QSize(reply.naturalWidth, reply.naturalHeight), std::move(image), reply.reduced != 0};
 }
@@ -289,6 +297,7 @@ void DecoderWorkers::setDisplayProfile(const QByteArray& profile) {
   const std::lock_guard lock(settings().mutex);
   settings().displayProfile = profile.size() <= wire::ProfileLimit ? profile : QByteArray();
   settings().idle.clear();  // made for the old one
+  settings().idleLow.clear();
 }
 
 bool DecoderWorkers::displayHasOwnProfile() {
@@ -299,7 +308,8 @@ bool DecoderWorkers::displayHasOwnProfile() {
 void DecoderWorkers::startInBackground() {
   platform::startInBackground([](const BackgroundWork&) {
     for (size_t i = 0; i < KeptWorkers; ++i)
-      if (auto worker = Worker::start()) keepWorker(std::move(worker));
+      if (auto worker = Worker::start()) keepWorker(std::move(worker), Priority::Normal);
+    if (auto worker = Worker::start(Priority::Low)) keepWorker(std::move(worker), Priority::Low);
   });
 }
 
@@ -312,6 +322,7 @@ void DecoderWorkers::setProgram(const QString& program) {
   const std::lock_guard lock(settings().mutex);
   settings().program = program;
   settings().idle.clear();
+  settings().idleLow.clear();
 }
 
 void DecoderWorkers::setTimeLimit(int milliseconds) {

@@ -17,15 +17,18 @@ class ReadableFile;
 // memory file that becomes the picture's memory. It never parses a picture
 // file's contents itself, nor loads a decoder.
 //
-// Up to two idle workers are kept, so that no picture waits for a process
-// to start. A worker that crashes, is killed, answers nonsense or runs past
-// its time is ended and replaced, and its picture fails as any picture that
-// cannot be decoded does. A decoding whose work is cancelled is given up by
-// its worker at its next check.
+// Up to two idle workers are kept, and one of lower priority for previews
+// fetched ahead, so that no picture waits for a process to start. A worker that crashes, is killed, answers nonsense or
+// runs past its time is ended and replaced, and its picture fails as any picture that cannot be decoded does. A
+// decoding whose work is cancelled is given up by its worker at its next check.
 namespace DecoderWorkers {
 
-// Decodes as decodeRaster does, in a worker; any thread may ask.
-DecodedRaster decode(const ReadableFile& file, QSize box, ColourTarget target, const BackgroundWork* work);
+// Decodes as decodeRaster does, in a worker; any thread may ask. Work the
+// user is not waiting for (a preview fetched before it is asked for) goes to
+// a worker of its own that runs at a lower priority.
+enum class Priority { Normal, Low };
+DecodedRaster decode(const ReadableFile& file, QSize box, ColourTarget target, const BackgroundWork* work,
+                     Priority priority = Priority::Normal);
 
 // The display's colour profile, handed to every worker started after.
 void setDisplayProfile(const QByteArray& profile);

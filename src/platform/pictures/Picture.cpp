@@ -1,6 +1,7 @@
 #include "platform/pictures/Picture.h"
 
 #include "platform/desktop/BackgroundWork.h"
+#include "platform/desktop/ErrorHandling.h"
 #include "platform/desktop/FileAccess.h"
 #include "platform/desktop/RuntimeError.h"
 #include "platform/desktop/SafeWrite.h"
@@ -23,6 +24,8 @@
 #include <atomic>
 #include <cmath>
 #include <functional>
+#include <list>
+#include <optional>
 #include <map>
 #include <mutex>
 
@@ -235,6 +238,54 @@ struct Picture::Drawing {
   QImage natural;  // made when first asked for
 };
 
+// Previews decoded before they were asked for, by file state and box, the
+// latest first, within 2 MB of pixels.
+struct Picture::Prefetched {
+  static constexpr qsizetype Limit = 2 << 20;
+  struct Entry {
+    FileState state;
+    QSize box;
+    Picture picture;
+    qsizetype bytes;
+  };
+  std::mutex mutex;
+  std::list<Entry> entries;
+  qsizetype total = 0;
+
+  static Prefetched& kept() {
+    static Prefetched* previews = new Prefetched;  // outlives the threads that may use it at exit
+    return *previews;
+  }
+
+  std::optional<Picture> find(const FileState& state, QSize box) {
+    const std::lock_guard lock(mutex);
+    const auto found = std::find_if(entries.begin(), entries.end(),
+                                    [&](const Entry& entry) { return entry.state == state && entry.box == box; });
+    if (found == entries.end()) return std::nullopt;
+    entries.splice(entries.begin(), entries, found);
+    return found->picture;
+  }
+
+  void keep(const FileState& state, QSize box, const Picture& picture) {
+    if (!picture.image_) return;
+    const QImage& pixels = picture.image_->wholeImage() ? *picture.image_->wholeImage() : picture.image_->reduced;
+    const qsizetype bytes = pixels.sizeInBytes();
+    if (bytes > Limit) return;
+    const std::lock_guard lock(mutex);
+    std::erase_if(entries, [&](const Entry& entry) {
+      const bool same = entry.state == state && entry.box == box;
+      if (same) total -= entry.bytes;
+      return same;
+    });
+    while (!entries.empty() && total + bytes > Limit) {
+      total -= entries.back().bytes;
+      entries.pop_back();
+    }
+    entries.push_front({state, box, picture, bytes});
+    total += bytes;
+  }
+};
+
 Picture::Picture(std::shared_ptr<Pixels> pixels) : image_(std::move(pixels)), handle_(nextHandle()) {}
 
 Picture::Picture(std::shared_ptr<Drawing> drawing) : vector_(std::move(drawing)), handle_(nextHandle()) {}
@@ -266,16 +317,32 @@ bool Picture::isWindowsBitmap(const ReadableFile& file) {
   return file.read(2) == "BM";
 }
 
-Picture Picture::open(const ReadableFile& file, QSize box, const BackgroundWork* work) {
+void Picture::prefetchFitting(const QString& path, QSize box, const BackgroundWork* work) {
+  runCatchingErrors([&] {
+    const ReadableFile file(path);
+    if (Prefetched::kept().find(file.state(), box)) return;
+    const Picture picture = open(file, box, work, true);
+    if (!(work && work->cancelled())) Prefetched::kept().keep(file.state(), box, picture);
+  });
+}
+
+Picture Picture::open(const ReadableFile& file, QSize box, const BackgroundWork* work, bool prefetching) {
+  if (box.isValid())
+    if (auto prefetched = Prefetched::kept().find(file.state(), box)) return *prefetched;
   const QByteArray first = file.read(FirstBytes);
-  if (looksLikeMetafile(first)) return loadMetafile(file, work);
+  if (looksLikeMetafile(first)) {
+    if (prefetching) return Picture();  // a metafile is converted when it is shown
+    return loadMetafile(file, work);
+  }
   if (!plausibleBitmapHeader(first, file.size())) raise(errors::InvalidPicture);
   if (auto whole = wholePictures().find(file.state())) {
     const QSize size = whole->size();
     return Picture(std::make_shared<Pixels>(size, std::move(whole), file.path(), file.state()));
   }
 
-  DecodedRaster decoded = DecoderWorkers::decode(file, box, ColourTarget::Display, work);
+  DecodedRaster decoded =
+      DecoderWorkers::decode(file, box, ColourTarget::Display, work,
+                             prefetching ? DecoderWorkers::Priority::Low : DecoderWorkers::Priority::Normal);
   if (!decoded.reduced) {
     auto whole = std::make_shared<const QImage>(std::move(decoded.pixels));
     return Picture(std::make_shared<Pixels>(decoded.natural, wholePictures().keep(file.state(), std::move(whole)),
