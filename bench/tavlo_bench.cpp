@@ -13,7 +13,9 @@
 #include "platform/desktop/Screen.h"
 #include "platform/forms/FileListBox.h"
 #include "platform/forms/ImageControl.h"
+#include "platform/pictures/DecoderWorkers.h"
 #include "platform/pictures/Picture.h"
+#include "platform/pictures/RasterDecoding.h"
 #include "startup/MODULE_Public.h"
 #include "support/ColourChart.h"
 #include "viewer/FORM_MiniTavlo.h"
@@ -137,6 +139,10 @@ QString photosFolder() {
   for (int i = 0; i < 30; ++i) linkAs(photo(6000, 4000), QStringLiteral("burst%1.jpg").arg(i, 2, 10, QLatin1Char('0')));
   for (int i = 0; i < 30; ++i)
     linkAs(photo(6000, 4000, true), QStringLiteral("cburst%1.jpg").arg(i, 2, 10, QLatin1Char('0')));
+  // Thirty more, each a file of its own (previews fetched ahead are kept by
+  // file), last in the list, to pause over.
+  for (int i = 0; i < 30; ++i)
+    QFile::copy(photo(6000, 4000), folder + QStringLiteral("/zz-pause-%1.jpg").arg(i, 2, 10, QLatin1Char('0')));
   QImage small(640, 480, QImage::Format_RGB32);
   small.fill(Qt::darkCyan);
   small.save(folder + QStringLiteral("/b-small.jpg"));
@@ -435,10 +441,39 @@ class Browser {
     settle();
   }
 
+  // The viewer opened on a photo of the folder until its picture shows, then
+  // closed; the seconds until it showed.
+  double openViewer(const QString& name) {
+    clear();
+    FORM_MiniTavlo& viewer = DefaultInstance<FORM_MiniTavlo>::get();
+    QElapsedTimer timer;
+    double shown = 0;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+      if (!viewer.isVisible() || viewer.isLoading()) return;
+      shown = seconds(timer);
+      viewer.unload();
+    });
+    // Looks every millisecond: a timer of no interval would keep the
+    // window's thread busy, which no user's window is while it loads, and
+    // take a core from the decoding.
+    closer.start(1);
+    MODULE_Public::ViewerFromBrowser = -1;
+    viewer.PicturePath = photosFolder() + QLatin1Char('/') + name;
+    timer.start();
+    viewer.showForm(platform::Form::Modality::Modal);
+    MODULE_Public::ViewerFromBrowser = 0;
+    settle();
+    return shown;
+  }
+
  private:
   static FORM_Tavlo& open() {
     MODULE_Public::StartPath = photosFolder();
     MODULE_Public::FilterIndex = 6;  // every file
+    // Previews are measured as the first look at a row; fetching the rows
+    // around ahead is measured on its own (PausedDown).
+    FORM_Tavlo::PrefetchPauseMilliseconds = std::nullopt;
     FORM_Tavlo& browser = DefaultInstance<FORM_Tavlo>::get();
     browser.showForm();
     return browser;
@@ -509,29 +544,7 @@ BENCHMARK(PreviewPhoto)->Args({24, 0})->Args({100, 0})->Args({24, 1})->Iteration
 // preview, and the viewer opened on it until its picture shows.
 void TaggedPhoto(benchmark::State& state) {
   Browser& session = browser();
-  const auto viewerOpen = [&](const QString& name) {
-    session.clear();
-    FORM_MiniTavlo& viewer = DefaultInstance<FORM_MiniTavlo>::get();
-    QElapsedTimer timer;
-    double shown = 0;
-    QTimer closer;
-    QObject::connect(&closer, &QTimer::timeout, [&] {
-      if (!viewer.isVisible() || viewer.isLoading()) return;
-      shown = seconds(timer);
-      viewer.unload();
-    });
-    // Looks every millisecond: a timer of no interval would keep the
-    // window's thread busy, which no user's window is while it loads, and
-    // take a core from the decoding.
-    closer.start(1);
-    MODULE_Public::ViewerFromBrowser = -1;
-    viewer.PicturePath = photosFolder() + QLatin1Char('/') + name;
-    timer.start();
-    viewer.showForm(platform::Form::Modality::Modal);
-    MODULE_Public::ViewerFromBrowser = 0;
-    session.settle();
-    return shown;
-  };
+  const auto viewerOpen = [&](const QString& name) { return session.openViewer(name); };
   std::vector<double> preview, plainPreview, opened, plainOpened, previewRatios, viewerRatios;
   for (auto _ : state) {
     for (int round = 0; round < rounds(); ++round) {
@@ -551,6 +564,65 @@ void TaggedPhoto(benchmark::State& state) {
                      "untagged " + number("%.3f s", median(plainOpened)), number("%.2fx", median(viewerRatios))});
 }
 BENCHMARK(TaggedPhoto)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The viewer opened on the 100 MP photo, decoded by a worker, against the
+// same with the picture decoded in this process, as before the workers.
+void ViewerOnTheLargestPhoto(benchmark::State& state) {
+  Browser& session = browser();
+  const QString name = QStringLiteral("a100.jpg");
+  std::vector<double> worker, inProcess, ratios;
+  for (auto _ : state) {
+    for (int round = 0; round < rounds(); ++round) {
+      platform::DecoderWorkers::decodeInThisProcess(&platform::decodeRaster);
+      inProcess.push_back(session.openViewer(name));
+      platform::DecoderWorkers::decodeInThisProcess(nullptr);
+      worker.push_back(session.openViewer(name));
+      ratios.push_back(worker.back() / inProcess.back());
+    }
+  }
+  state.counters["ratio"] = median(ratios);
+  table().push_back({"Open the viewer on a 100 MP JPEG, until its picture shows", number("%.3f s", median(worker)),
+                     "decoded in-process " + number("%.3f s", median(inProcess)), number("%.2fx", median(ratios))});
+}
+BENCHMARK(ViewerOnTheLargestPhoto)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Down after a pause of 300 ms, over 30 large photos: how often the next
+// preview is painted within 16 ms (a frame), the rows around having been
+// fetched ahead during the pause; and what that keeps in memory.
+void PausedDown(benchmark::State& state) {
+  Browser& session = browser();
+  FORM_Tavlo::PrefetchPauseMilliseconds = 100;
+  std::vector<double> steps;
+  double grown = 0;
+  for (auto _ : state) {
+    session.preview(QStringLiteral("zz-pause-00.jpg"));
+    const double before = residentMegabytes();
+    for (int photo = 1; photo < 30; ++photo) {
+      const QString next = QStringLiteral("zz-pause-%1.jpg").arg(photo, 2, 10, QLatin1Char('0'));
+      session.waitUntil([] { return false; }, 300);
+      QElapsedTimer timer;
+      timer.start();
+      session.pressDown();
+      session.waitUntil([&] { return session.shows(next); });
+      steps.push_back(seconds(timer));
+    }
+    session.waitUntil([] { return false; }, 300);
+    grown = residentMegabytes() - before;
+  }
+  FORM_Tavlo::PrefetchPauseMilliseconds = std::nullopt;
+  session.clear();
+  const auto withinFrame = std::count_if(steps.begin(), steps.end(), [](double s) { return s <= 0.016; });
+  const double share = 100.0 * static_cast<double>(withinFrame) / static_cast<double>(steps.size());
+  std::sort(steps.begin(), steps.end());
+  state.counters["within_16ms_percent"] = share;
+  state.counters["memory_grown_MB"] = grown;
+  table().push_back({"Down after a 300 ms pause over 30 large photos, next preview painted within 16 ms",
+                     number("%.0f%% of steps", share) + number(" (median %.1f ms", median(steps) * 1000) +
+                         number(", slowest %.1f ms)", steps.back() * 1000),
+                     "goal 95%", ""});
+  table().push_back({"Memory grown meanwhile (previews fetched ahead)", number("%+.1f MB", grown), "goal 2 MB", ""});
+}
+// Registered last: the previews it fetches ahead stay for a while.
 
 // How far the chart saved in each colour space strays, in the preview and
 // in the whole picture, from what lcms2 itself makes of the same file:
@@ -915,6 +987,7 @@ void PaintMetafileZoomed(benchmark::State& state) {
   state.SetLabel(somewhereNew ? "new screenful" : "same screenful");
 }
 BENCHMARK(PaintMetafileZoomed)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(PausedDown)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

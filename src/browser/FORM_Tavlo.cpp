@@ -38,7 +38,6 @@ FORM_Tavlo::FORM_Tavlo() {
   layOutControls();
   connectHandlers();
   prefetchPause_.setSingleShot(true);
-  prefetchPause_.setInterval(PrefetchPauseMilliseconds);
   QObject::connect(&prefetchPause_, &QTimer::timeout, [this] { prefetchNeighbours(); });
 }
 

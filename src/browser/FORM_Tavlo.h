@@ -46,8 +46,9 @@ class FORM_Tavlo : public platform::Form {
   platform::PopupMenu::Item& MENUOPT_Delete = MENU_FileListPopup.addItem(QStringLiteral("Delete"));
   platform::PopupMenu::Item& MENUOPT_SaveBMP = MENU_FileListPopup.addItem(QStringLiteral("Save As BMP..."));
 
-  // How long no key must come before the rows around a preview are fetched.
-  static constexpr int PrefetchPauseMilliseconds = 100;
+  // How long no key must come before the rows around a preview are fetched;
+  // none, for measuring previews without it.
+  static inline std::optional<int> PrefetchPauseMilliseconds = 100;
 
   // The square the preview is fitted into, in twips; set once at load.
   std::int32_t PreviewBoxSize = 0;

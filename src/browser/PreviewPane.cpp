@@ -128,7 +128,7 @@ void FORM_Tavlo::previewDrawn(std::int32_t pixelWidth, std::int32_t pixelHeight)
   LABEL_NotImage.setVisible(false);
   IMAGE_Preview.setVisible(true);
   Screen::setMousePointer(Screen::DefaultPointer);
-  prefetchPause_.start();
+  if (PrefetchPauseMilliseconds) prefetchPause_.start(*PrefetchPauseMilliseconds);
 }
 
 void FORM_Tavlo::previewFailed() {

@@ -202,7 +202,7 @@ TEST_F(PreviewPane, APauseFetchesTheNeighbouringPreviewsAheadAsTheFilesAreNow) {
   const QStringList names = {"a.bmp", "b.bmp", "c.bmp", "d.bmp", "e.bmp", "f.bmp"};
   for (int i = 0; i < names.size(); ++i) writePicture(names[i], 300 + i, 200);
   FORM_Tavlo& browser = browserOn(QStringLiteral("c.bmp"));
-  QTest::qWait(FORM_Tavlo::PrefetchPauseMilliseconds * 2);
+  QTest::qWait(*FORM_Tavlo::PrefetchPauseMilliseconds * 2);
   settle();
   platform::DecoderWorkers::setProgram(QStringLiteral("/nonexistent/tavlo-decoder"));
   writePicture(QStringLiteral("e.bmp"), 30, 20);  // changed since it was fetched

@@ -22,6 +22,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -47,6 +48,7 @@ struct Settings {
   QString program;
   QByteArray displayProfile;
   int timeLimitMilliseconds = 15'000;
+  std::atomic<DecoderWorkers::InProcessDecoder> inProcess{nullptr};
   std::vector<std::unique_ptr<struct Worker>> idle, idleLow;
 };
 
@@ -254,6 +256,7 @@ QImage mappedPicture(const wire::Reply& reply, int file) {
 DecodedRaster DecoderWorkers::decode(const ReadableFile& file, QSize box, ColourTarget target,
                                      const BackgroundWork* work, Priority priority) {
   if (work && work->cancelled()) raise(errors::InvalidPicture);
+  if (const InProcessDecoder decoder = settings().inProcess) return decoder(file, box, target, work);
   std::unique_ptr<Worker> worker = takeWorker(priority);
   if (!worker) raise(errors::InvalidPicture);
   int timeLimit;
@@ -324,6 +327,8 @@ void DecoderWorkers::setProgram(const QString& program) {
   settings().idle.clear();
   settings().idleLow.clear();
 }
+
+void DecoderWorkers::decodeInThisProcess(InProcessDecoder decoder) { settings().inProcess = decoder; }
 
 void DecoderWorkers::setTimeLimit(int milliseconds) {
   const std::lock_guard lock(settings().mutex);

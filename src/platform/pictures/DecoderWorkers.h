@@ -43,6 +43,11 @@ QString program();
 void setProgram(const QString& program);
 void setTimeLimit(int milliseconds);
 
+// For measuring what the workers cost: pictures decoded by this function, in
+// this process, instead (the bench compares both); null: by the workers.
+using InProcessDecoder = DecodedRaster (*)(const ReadableFile&, QSize, ColourTarget, const BackgroundWork*);
+void decodeInThisProcess(InProcessDecoder decoder);
+
 // For the tests of the confinement: a worker asked to make a call it is
 // forbidden (0 openat, 1 socket, 2 execve); gives how the worker ended
 // (the signal that ended it, or 0 when it lived), and its status lines
