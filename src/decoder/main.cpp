@@ -28,6 +28,8 @@
 
 #include <array>
 #include <cstring>
+#include <map>
+#include <mutex>
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
@@ -100,8 +102,73 @@ class RequestedWork final : public platform::BackgroundWork {
   const protocol::ControlPage* control_;
 };
 
-// The pixels in a sealed memory file: the rows, then any colour table.
-int pixelsFile(const QImage& image) {
+// Large pictures are decoded straight into memory files, which are handed
+// back as they are; the files made so, by the address of their memory.
+constexpr qsizetype HandedAsTheyAreFrom = 4 << 20;
+struct MemoryFile {
+  int file;
+  size_t size;
+};
+std::mutex memoryFilesMutex;
+std::map<const uchar*, MemoryFile> memoryFiles;
+
+QImage pictureInAMemoryFile(QSize size, QImage::Format format) {
+  const qint64 bitsPerPixel = QImage::toPixelFormat(format).bitsPerPixel();
+  const qint64 bytesPerLine = (qint64{size.width()} * bitsPerPixel + 31) / 32 * 4;
+  const qint64 bytes = bytesPerLine * size.height();
+  if (size.isEmpty() || bytes < HandedAsTheyAreFrom) return {};
+  const int file = ::memfd_create("picture", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+  if (file < 0) return {};
+  void* memory = ::ftruncate(file, bytes) == 0
+                     ? ::mmap(nullptr, static_cast<size_t>(bytes), PROT_READ | PROT_WRITE, MAP_SHARED, file, 0)
+                     : MAP_FAILED;
+  if (memory == MAP_FAILED) {
+    ::close(file);
+    return {};
+  }
+  {
+    const std::lock_guard lock(memoryFilesMutex);
+    memoryFiles[static_cast<const uchar*>(memory)] = {file, static_cast<size_t>(bytes)};
+  }
+  return QImage(
+      static_cast<uchar*>(memory), size.width(), size.height(), static_cast<qsizetype>(bytesPerLine), format,
+      [](void* mapped) {
+        const std::lock_guard lock(memoryFilesMutex);
+        const auto found = memoryFiles.find(static_cast<const uchar*>(mapped));
+        if (found == memoryFiles.end()) return;
+        ::munmap(mapped, found->second.size);
+        ::close(found->second.file);
+        memoryFiles.erase(found);
+      },
+      memory);
+}
+
+bool sealed(int file) {
+  return ::fcntl(file, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) == 0;
+}
+
+// The memory file the picture was decoded into, taken from it: the picture
+// is given up (its memory unmapped), the file sealed. -1 where it was not.
+int takeMemoryFile(QImage& image) {
+  int file = -1;
+  {
+    const std::lock_guard lock(memoryFilesMutex);
+    const auto found = memoryFiles.find(image.constBits());
+    if (found != memoryFiles.end() && image.colorCount() == 0 &&
+        static_cast<size_t>(image.sizeInBytes()) == found->second.size)
+      file = ::fcntl(found->second.file, F_DUPFD_CLOEXEC, 0);
+  }
+  if (file < 0) return -1;
+  image = QImage();  // unmapped: a file mapped for writing cannot be sealed
+  if (sealed(file)) return file;
+  ::close(file);
+  return -1;
+}
+
+// The pixels in a sealed memory file: the rows, then any colour table;
+// copied, unless they were decoded into one.
+int pixelsFile(QImage& image) {
+  if (const int file = takeMemoryFile(image); file >= 0) return file;
   const qsizetype rows = image.sizeInBytes();
   const qsizetype colours = image.colorCount() * qsizetype{sizeof(QRgb)};
   const int file = ::memfd_create("picture", MFD_CLOEXEC | MFD_ALLOW_SEALING);
@@ -116,7 +183,7 @@ int pixelsFile(const QImage& image) {
       ::munmap(memory, static_cast<size_t>(rows + colours));
     }
   }
-  if (written && ::fcntl(file, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) == 0) return file;
+  if (written && sealed(file)) return file;
   ::close(file);
   return -1;
 }
@@ -136,8 +203,6 @@ bool decode(const Received& received, const protocol::ControlPage* control) {
   });
   if (error) return answerFailed(error->number());
   const QImage& pixels = decoded.pixels;
-  const int memory = pixelsFile(pixels);
-  if (memory < 0) return answerFailed(platform::errors::OutOfMemory);
   const protocol::Reply reply{protocol::Status::Ready,
                               0,
                               decoded.natural.width(),
@@ -148,6 +213,8 @@ bool decode(const Received& received, const protocol::ControlPage* control) {
                               static_cast<std::int32_t>(pixels.format()),
                               static_cast<std::int32_t>(pixels.colorCount()),
                               decoded.reduced ? 1u : 0u};
+  const int memory = pixelsFile(decoded.pixels);
+  if (memory < 0) return answerFailed(platform::errors::OutOfMemory);
   const bool sent = answer(reply, memory);
   ::close(memory);
   return sent;
@@ -187,6 +254,7 @@ void loadEveryDecoder() {
   // The thread pools, whose size glibc and Qt read from /sys and /proc.
   QThreadPool::globalInstance()->maxThreadCount();
   platform::prepareColourConversion();
+  platform::setPictureAllocator(pictureInAMemoryFile);
 }
 
 // Built with the sanitizers, a worker's reports go to the file its options

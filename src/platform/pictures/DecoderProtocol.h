@@ -54,7 +54,8 @@ struct ControlPage {
 };
 
 // Bounds a reply is checked against before its memory is mapped.
-inline constexpr std::int32_t SideLimit = 1 << 20;
+inline constexpr std::int32_t SideLimit = 1 << 20;         // of the pixels sent
+inline constexpr std::int32_t NaturalSideLimit = 1 << 24;  // of the picture they stand for
 inline constexpr std::int64_t ProfileLimit = 8 << 20;
 
 }  // namespace platform::decoder_protocol

@@ -290,7 +290,8 @@ DecodedRaster DecoderWorkers::decode(const ReadableFile& file, QSize box, Colour
     raise(reply.error == errors::OutOfMemory ? errors::OutOfMemory : errors::InvalidPicture);
   }
   QImage image = reply.status == wire::Status::Ready && pixels >= 0 ? mappedPicture(reply, pixels) : QImage();
-  if (image.isNull() || reply.naturalWidth <= 0 || reply.naturalHeight <= 0) raise(errors::InvalidPicture);
+  const auto sideOk = [](std::int32_t side) { return side > 0 && side <= wire::NaturalSideLimit; };
+  if (image.isNull() || !sideOk(reply.naturalWidth) || !sideOk(reply.naturalHeight)) raise(errors::InvalidPicture);
   keepWorker(std::move(worker), priority);
   if (work && work->cancelled()) raise(errors::InvalidPicture);
   return {QSize(reply.naturalWidth, reply.naturalHeight), std::move(image), reply.reduced != 0};

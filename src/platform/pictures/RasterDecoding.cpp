@@ -11,6 +11,7 @@
 #include <QTransform>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <mutex>
 
@@ -108,6 +109,18 @@ QImage decodeWholeRaster(const ReadableFile& file, const BackgroundWork* work, C
 }
 
 }  // namespace
+
+namespace {
+std::atomic<PictureAllocator> pictureAllocator{nullptr};
+}  // namespace
+
+void setPictureAllocator(PictureAllocator allocator) { pictureAllocator = allocator; }
+
+QImage newPicture(QSize size, QImage::Format format) {
+  if (const PictureAllocator allocator = pictureAllocator.load())
+    if (QImage image = allocator(size, format); !image.isNull()) return image;
+  return QImage(size, format);
+}
 
 DecodedRaster decodeRaster(const ReadableFile& file, QSize box, ColourTarget target, const BackgroundWork* work) {
   raiseAllocationLimit();

@@ -27,6 +27,13 @@ struct DecodedRaster {
 // limit; stops early, raising, once the work is cancelled.
 DecodedRaster decodeRaster(const ReadableFile& file, QSize box, ColourTarget target, const BackgroundWork* work);
 
+// Where the memory of large decoded pictures comes from: the heap, unless a
+// process that hands its pictures on (the decoder worker) gives memory it
+// can hand on as it is. Null where it cannot.
+using PictureAllocator = QImage (*)(QSize size, QImage::Format format);
+void setPictureAllocator(PictureAllocator allocator);
+QImage newPicture(QSize size, QImage::Format format);
+
 // Whether a picture of this size is beyond what is decoded.
 inline bool overAllocationLimit(QSize size) {
   return static_cast<qint64>(size.width()) * size.height() * 4 > qint64{Picture::AllocationLimitMegabytes} << 20;

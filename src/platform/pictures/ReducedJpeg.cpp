@@ -7,6 +7,7 @@
 #include "platform/pictures/ColourProfiles.h"
 #include "platform/pictures/Picture.h"
 #include "platform/pictures/PictureFile.h"
+#include "platform/pictures/RasterDecoding.h"
 
 #include <array>
 #include <atomic>
@@ -264,7 +265,7 @@ bool decode(Decoding& decoding, QSize atLeast, bool& onlyFirstScans) {
   const QSize size(static_cast<int>(info.output_width), static_cast<int>(info.output_height));
   if (static_cast<qint64>(size.width()) * size.height() * 4 > qint64{Picture::AllocationLimitMegabytes} << 20)
     fail(reinterpret_cast<j_common_ptr>(&info));
-  decoding.image = QImage(size, format);
+  decoding.image = newPicture(size, format);
   if (decoding.image.isNull()) fail(reinterpret_cast<j_common_ptr>(&info));
   if (info.out_color_space == JCS_CMYK && !decoding.keepsCmyk)
     decoding.cmykRow.resize(static_cast<size_t>(size.width()) * 4);
