@@ -5,8 +5,8 @@
 // take one over, ends or holds only this worker, which can reach nothing
 // but the files it was handed and its socket.
 
-#include "decoder/Confinement.h"
 #include "platform/desktop/BackgroundWork.h"
+#include "platform/desktop/Confinement.h"
 #include "platform/desktop/ErrorHandling.h"
 #include "platform/desktop/FileAccess.h"
 #include "platform/desktop/RuntimeError.h"
@@ -275,7 +275,7 @@ void openSanitizerReport() {
 int main() {
   openSanitizerReport();
   loadEveryDecoder();
-  if (!decoder::lockDown()) return 1;
+  if (!platform::lockDown(platform::FileOpening::None)) return 1;
   const protocol::ControlPage* control = nullptr;
   Received received;
   while (receive(received)) {

@@ -61,6 +61,10 @@ pid_t startHelper(const QString& program, int socketType, int& channel) {
   posix_spawn_file_actions_adddup2(&actions, ends[1], STDIN_FILENO);
   posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  // Nothing else of this process reaches the helper: a descriptor another
+  // thread opened meanwhile without close-on-exec (a pipe the D-Bus library
+  // reads to its end, say) would otherwise stay open as long as the helper.
+  posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
   sigset_t none, defaults;

@@ -3,7 +3,8 @@
 // Programs of the package's own that do work on untrusted files apart from
 // the window: the metafile helper and the decoder workers. Each is started
 // with one end of a socket pair as its standard input and output, nothing as
-// its error output, and limits set before it is sent anything.
+// its error output, no other descriptor of this process, and limits set
+// before it is sent anything.
 
 #include <QString>
 
