@@ -294,7 +294,9 @@ QStringList decoderWorkers() {
 }
 
 void resetPeak() {
-  for (const QString& process : decoderWorkers() << QStringLiteral("self")) {
+  QStringList processes = decoderWorkers();
+  processes.append(QStringLiteral("self"));
+  for (const QString& process : processes) {
     QFile clear(QStringLiteral("/proc/%1/clear_refs").arg(process));
     if (clear.open(QIODevice::WriteOnly)) clear.write("5");
   }

@@ -87,7 +87,8 @@ bool lockDown(FileOpening opening) {
       SCMP_SYS(sendmsg),
       SCMP_SYS(close),
       // The pixels of each result go in a memory file of their own, sealed
-      // before they are handed back (memfd_create, ftruncate, fcntl's seals).
+      // before they are handed back (memfd_create, ftruncate, fcntl's
+      // seals); madvise makes a file's pages ahead of the decoder.
       SCMP_SYS(memfd_create),
       SCMP_SYS(ftruncate),
       SCMP_SYS(fcntl),

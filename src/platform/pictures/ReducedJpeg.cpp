@@ -9,6 +9,7 @@
 #include "platform/pictures/PictureFile.h"
 #include "platform/pictures/RasterDecoding.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -31,43 +32,58 @@ namespace {
 // that needs destroying may live in those frames.
 // Colour rows converted on a thread of their own as the decoder writes
 // them, where the whole of a large picture is decoded: the conversion then
-// costs next to no time beyond the decoding.
+// costs little time beyond the decoding. Rows are taken in bands from the
+// top; once the decoding is done, its own thread takes bands too.
 struct RowConversion {
+  static constexpr int Band = 32;
   std::shared_ptr<const ColourTransform> transform;
   uchar* bits = nullptr;
   qsizetype stride = 0;
   int width = 0, height = 0;
   std::atomic<int> written{0};
+  std::atomic<int> taken{0};  // rows given to a thread to convert
   std::atomic<bool> stopped{false};
   std::mutex mutex;
   std::condition_variable more;
   std::thread thread;
 
+  void convertRows(int first, int count) const {
+    for (int row = first; row < first + count; ++row)
+      transform->convert(bits + row * stride, bits + row * stride, width);
+  }
   void run() {
-    for (int done = 0; done < height;) {
+    for (;;) {
+      int next = taken.load();
+      if (next >= height) return;
       const int ready = written.load(std::memory_order_acquire);
-      if (ready == done) {
+      if (ready <= next) {
         if (stopped.load()) return;
         std::unique_lock lock(mutex);
         more.wait_for(lock, std::chrono::milliseconds(2));
         continue;
       }
-      for (; done < ready; ++done) transform->convert(bits + done * stride, bits + done * stride, width);
+      const int count = std::min(Band, ready - next);
+      if (taken.compare_exchange_weak(next, next + count)) convertRows(next, count);
     }
   }
   // Rows up to this one are written; called from the decoding, where
   // nothing may throw.
   void rowsWritten(int rows) noexcept {
     written.store(rows, std::memory_order_release);
-    if (rows % 32 == 0 || rows == height) more.notify_one();
+    if (rows % Band == 0 || rows == height) more.notify_one();
   }
-  // Whether every row is converted, once the thread has ended.
+  // Whether every row is converted, once the thread has ended; the rows
+  // left are shared with it when the whole picture was decoded.
   bool finish() {
     if (!thread.joinable()) return false;
+    const bool complete = written.load() == height;
     stopped = true;
     more.notify_one();
+    if (complete)
+      for (int next = taken.fetch_add(Band); next < height; next = taken.fetch_add(Band))
+        convertRows(next, std::min(Band, height - next));
     thread.join();
-    return written.load() == height;
+    return complete;
   }
 };
 
