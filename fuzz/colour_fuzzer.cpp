@@ -54,9 +54,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const QTemporaryDir& folder = workFolder();
   for (const QImage::Format format : {QImage::Format_RGB32, QImage::Format_ARGB32, QImage::Format_Grayscale8,
                                       QImage::Format_RGBA64, QImage::Format_Grayscale16, QImage::Format_Indexed8})
-    platform::convertedToSrgb(gradient(format), bytes);
+    platform::convertedColours(gradient(format), bytes, platform::ColourTarget::Srgb);
   for (const auto layout : {ColourTransform::Layout::Cmyk8, ColourTransform::Layout::InvertedCmyk8})
-    platform::convertedToSrgb(gradient(QImage::Format_RGB32), bytes, layout);
+    platform::convertedColours(gradient(QImage::Format_RGB32), bytes, platform::ColourTarget::Srgb, layout);
+  // The same bytes as the display's profile, which the desktop publishes.
+  platform::setDisplayProfile(bytes);
+  platform::convertedColours(gradient(QImage::Format_RGB32), platform::adobeRgbProfile(),
+                             platform::ColourTarget::Display);
+  platform::setDisplayProfile({});
   platform::exifDeclaresAdobeRgb(bytes);
 
   const QString path = folder.filePath(QStringLiteral("picture"));

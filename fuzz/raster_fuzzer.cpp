@@ -1,13 +1,18 @@
-// Fuzz target for raster pictures, the way the browser meets them: the
-// bytes as a file loaded for the preview box (a large JPEG through the
-// reduced decoder), drawn fitted into it and saved as a bitmap; loaded whole
-// for the viewer and, at 16 times its size, a screenful of it drawn. Metafiles are left to the metafile target (here
+// Fuzz target for raster pictures: the bytes decoded here, for the preview
+// box (a large JPEG through the reduced decoder) and whole, as the decoder
+// worker decodes them; then the way the browser meets them, through the
+// worker: loaded for the preview box, drawn fitted into it and saved as a
+// bitmap; loaded whole for the viewer and, at 16 times its size, a
+// screenful of it drawn. Metafiles are left to the metafile target (here
 // they would only start the helper). Built with libFuzzer under clang (make
 // fuzz); otherwise with a driver that replays the corpus, as a test.
 
 #include "platform/desktop/ErrorHandling.h"
+#include "platform/desktop/FileAccess.h"
+#include "platform/pictures/DecoderWorkers.h"
 #include "platform/pictures/MetafileHeader.h"
 #include "platform/pictures/Picture.h"
+#include "platform/pictures/RasterDecoding.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -38,6 +43,7 @@ QTemporaryDir& workFolder() {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
   static QGuiApplication application(argc, argv);
+  platform::DecoderWorkers::setProgram(QStringLiteral(TAVLO_DECODER_PROGRAM));
   static QTemporaryDir folder;
   return folder;
 }
@@ -74,6 +80,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) return 0;
   }
+  platform::runCatchingErrors([&] {
+    const platform::ReadableFile file(path);
+    platform::decodeRaster(file, QSize(PreviewSide, PreviewSide), platform::ColourTarget::Display, nullptr);
+    platform::decodeRaster(file, QSize(), platform::ColourTarget::Display, nullptr);
+  });
+
   Picture preview;
   if (platform::runCatchingErrors([&] { preview = Picture::loadFitting(path, QSize(PreviewSide, PreviewSide)); }))
     return 0;
@@ -89,8 +101,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (natural.width() <= WidestWidget / Zoom && natural.height() <= WidestWidget / Zoom) {
     const QRect zoomed(QPoint(0, 0), natural * Zoom);
     // Scrolled to the end: the last screenful.
-    const QRect screenful = QRect(QPoint(0, 0), Screenful).translated(
-        std::max(0, zoomed.width() - Screenful.width()), std::max(0, zoomed.height() - Screenful.height()));
+    const QRect screenful = QRect(QPoint(0, 0), Screenful)
+                                .translated(std::max(0, zoomed.width() - Screenful.width()),
+                                            std::max(0, zoomed.height() - Screenful.height()));
     platform::runCatchingErrors([&] { paint(picture, zoomed, screenful & zoomed); });
   }
   return 0;

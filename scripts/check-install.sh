@@ -33,11 +33,11 @@ DESTDIR="$work/root" cmake --install "$build" --prefix /usr >/dev/null
 usr="$work/root/usr"
 
 # The tree.
-for file in bin/tavlo libexec/tavlo/tavlo-metafile-helper share/applications/tavlo.desktop \
+for file in bin/tavlo libexec/tavlo/tavlo-metafile-helper libexec/tavlo/tavlo-decoder share/applications/tavlo.desktop \
   share/metainfo/io.github.tavlo.Tavlo.metainfo.xml share/man/man1/tavlo.1.gz; do
   [[ -s "$usr/$file" ]] || fail "$file is not installed"
 done
-for program in bin/tavlo libexec/tavlo/tavlo-metafile-helper; do
+for program in bin/tavlo libexec/tavlo/tavlo-metafile-helper libexec/tavlo/tavlo-decoder; do
   [[ -x "$usr/$program" ]] || fail "$program cannot be run"
 done
 for size in 16 22 24 32 48 64 128 256; do
@@ -96,8 +96,12 @@ viewer_window
 run=$(process_of "$window")
 [[ -n $window && "$(ps -o ppid= -p "$run" 2>/dev/null | tr -d ' ')" == "${started[-1]}" ]] ||
   fail "the installed program did not open the viewer on a metafile"
-helper=$(for child in $(pgrep -P "$run"); do readlink "/proc/$child/exe"; done)
-[[ $helper == "$usr/libexec/tavlo/tavlo-metafile-helper" ]] || fail "the metafile was not drawn by the installed helper"
+# Its helpers: the metafile helper, and the decoder workers started with it.
+helpers=$(for child in $(pgrep -P "$run"); do readlink "/proc/$child/exe"; done | sort -u)
+grep -qx "$usr/libexec/tavlo/tavlo-metafile-helper" <<<"$helpers" || fail "the metafile was not drawn by the installed helper"
+grep -qx "$usr/libexec/tavlo/tavlo-decoder" <<<"$helpers" || fail "no installed decoder worker was started"
+[[ $(grep -vcx "$usr/libexec/tavlo/tavlo-\(metafile-helper\|decoder\)" <<<"$helpers") == 0 ]] ||
+  fail "the program started other programs: $helpers"
 # _NET_WM_ICON holds width, height and the pixels of each size in turn.
 icons=$(xprop -id "$window" -len 1000000 -f _NET_WM_ICON 32c _NET_WM_ICON | sed 's/.*= //' | tr -d ' ' | tr ',' '\n' |
   awk '{ v[NR] = $1 } END { for (n = 1; n < NR; n += 2 + v[n] * v[n + 1]) print v[n] "x" v[n + 1] }' |

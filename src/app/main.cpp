@@ -3,6 +3,9 @@
 #include "platform/desktop/CommandLine.h"
 #include "platform/desktop/FileNames.h"
 #include "platform/desktop/LeavingProcess.h"
+#include "platform/desktop/PluginFolders.h"
+#include "platform/desktop/Screen.h"
+#include "platform/pictures/DecoderWorkers.h"
 #include "startup/ProgramIdentity.h"
 
 #include <QApplication>
@@ -34,18 +37,25 @@ int main(int argc, char** argv) {
   }
 
   if (!hasDisplay()) {
-    std::fputs("tavlo: no display to open a window on (neither DISPLAY nor WAYLAND_DISPLAY is set); "
-               "run it on a desktop, or headless as: xvfb-run tavlo\n",
-               stderr);
+    std::fputs(
+        "tavlo: no display to open a window on (neither DISPLAY nor WAYLAND_DISPLAY is set); "
+        "run it on a desktop, or headless as: xvfb-run tavlo\n",
+        stderr);
     return EXIT_FAILURE;
   }
 
   // The window is the child's; the process the user started ends with the
   // run, even where a thread is left stuck on a volume.
   platform::runInAChildProcess();
+  // No picture decoder may run in this process, not even for Qt's own icons.
+  platform::PluginFolders::hideImagePlugins();
   int qtArgc = 1;
   QApplication application(qtArgc, argv);
   ProgramIdentity::announce();
+  // Pictures with a profile are shown in the display's colours; the workers
+  // that decode them start while the window opens.
+  platform::DecoderWorkers::setDisplayProfile(platform::Screen::colourProfile());
+  platform::DecoderWorkers::startInBackground();
   // The program ends when its main window says so, not when a window closes.
   QApplication::setQuitOnLastWindowClosed(false);
 

@@ -1,5 +1,7 @@
 #include "browser/ButtonPictures.h"
 
+#include "platform/pictures/OwnPictures.h"
+
 #include <QPixmap>
 
 namespace ButtonPictures {
@@ -9,7 +11,7 @@ namespace {
 // The drawing, and each of its pixels as a 2 x 2 square for screens that
 // show two pixels for one, so that the picture stays sharp there.
 QIcon pixelArt(const QString& path) {
-  const QPixmap drawing(path);
+  const QPixmap drawing = QPixmap::fromImage(platform::ownPicture(path));
   QIcon picture(drawing);
   picture.addPixmap(drawing.scaled(drawing.size() * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation));
   return picture;

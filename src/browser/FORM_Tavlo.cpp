@@ -37,6 +37,8 @@ FORM_Tavlo::FORM_Tavlo() {
   setKeyPreview(true);
   layOutControls();
   connectHandlers();
+  prefetchPause_.setSingleShot(true);
+  QObject::connect(&prefetchPause_, &QTimer::timeout, [this] { prefetchNeighbours(); });
 }
 
 void FORM_Tavlo::layOutControls() {
@@ -159,7 +161,8 @@ void FORM_Tavlo::driveFailed(const RuntimeError& error) {
                               msgbox::RetryCancel + msgbox::Exclamation, QStringLiteral("Drive Error"));
     if (answer == msgbox::Retry) return Drive1_Change();
   } else {
-    MsgBox(QStringLiteral("Error changing drive."), msgbox::OkOnly + msgbox::Exclamation, QStringLiteral("Drive Error"));
+    MsgBox(QStringLiteral("Error changing drive."), msgbox::OkOnly + msgbox::Exclamation,
+           QStringLiteral("Drive Error"));
   }
   // Back to the drive of the folder still shown; that change runs
   // Drive1_Change again, for a drive that works.

@@ -12,6 +12,8 @@
 #include "platform/forms/Label.h"
 #include "platform/forms/PopupMenu.h"
 
+#include <QTimer>
+
 #include <cstdint>
 #include <optional>
 
@@ -43,6 +45,10 @@ class FORM_Tavlo : public platform::Form {
   platform::PopupMenu::Item& MENUOPT_Rename = MENU_FileListPopup.addItem(QStringLiteral("Rename..."));
   platform::PopupMenu::Item& MENUOPT_Delete = MENU_FileListPopup.addItem(QStringLiteral("Delete"));
   platform::PopupMenu::Item& MENUOPT_SaveBMP = MENU_FileListPopup.addItem(QStringLiteral("Save As BMP..."));
+
+  // How long no key must come before the rows around a preview are fetched;
+  // none, for measuring previews without it.
+  static inline std::optional<int> PrefetchPauseMilliseconds = 100;
 
   // The square the preview is fitted into, in twips; set once at load.
   std::int32_t PreviewBoxSize = 0;
@@ -105,10 +111,19 @@ class FORM_Tavlo : public platform::Form {
   void supersedePreview();
   platform::LatestRequest previewing_;
 
+  // Once a preview is shown and no key has come for a moment, the previews
+  // of the rows around it are decoded ahead, in the direction of travel
+  // first; any new selection gives that up.
+  void prefetchNeighbours();
+  QSize previewBox() const;
+  QTimer prefetchPause_;
+  platform::LatestRequest prefetching_;
+  int previewedRow_ = -1;
+  int travel_ = 1;
+
   // The ends of the file commands, once their work on the disk is done.
   void driveFailed(const platform::RuntimeError& error);
-  void fileCommandDone(const std::optional<platform::RuntimeError>& error, const QString& failed,
-                       const QString& title);
+  void fileCommandDone(const std::optional<platform::RuntimeError>& error, const QString& failed, const QString& title);
   void deleteDone(const std::optional<platform::RuntimeError>& error);
   platform::LatestRequest popupLookup_;
 };

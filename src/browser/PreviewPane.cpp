@@ -18,6 +18,28 @@ using namespace platform;
 void FORM_Tavlo::supersedePreview() {
   // The hourglass of a preview that will not finish goes.
   if (previewing_.supersede()) Screen::setMousePointer(Screen::DefaultPointer);
+  prefetchPause_.stop();
+  prefetching_.supersede();
+}
+
+// The preview box in device pixels: pictures are decoded no larger than it shows them.
+QSize FORM_Tavlo::previewBox() const {
+  return IMAGE_Preview.insideDevicePixels(static_cast<float>(PreviewBoxSize), static_cast<float>(PreviewBoxSize));
+}
+
+void FORM_Tavlo::prefetchNeighbours() {
+  const int row = File1.listIndex();
+  if (row < 0 || row != previewedRow_) return;
+  QStringList paths;
+  for (const int step : {travel_, -travel_, 2 * travel_})
+    if (row + step >= 0 && row + step < File1.listCount())
+      paths.append(MODULE_Public::CurrentPath + File1.list(row + step));
+  prefetching_.run(
+      [paths, box = previewBox()](const BackgroundWork& work) {
+        for (const QString& path : paths)
+          if (!work.cancelled()) Picture::prefetchFitting(path, box, &work);
+      },
+      [](Background<void>&) {});
 }
 
 // Every step of the preview has the one failure handling: the notice.
@@ -30,10 +52,11 @@ void FORM_Tavlo::ShowPreview() {
   supersedePreview();
   previewStep([&] {
     Screen::setMousePointer(Screen::Hourglass);
-    const QString path = MODULE_Public::CurrentPath + File1.list(File1.listIndex());
-    // Decoded no larger than the box shows it.
-    const QSize box = IMAGE_Preview.insideDevicePixels(static_cast<float>(PreviewBoxSize),
-                                                       static_cast<float>(PreviewBoxSize));
+    const int row = File1.listIndex();
+    if (previewedRow_ >= 0 && row != previewedRow_) travel_ = row > previewedRow_ ? 1 : -1;
+    previewedRow_ = row;
+    const QString path = MODULE_Public::CurrentPath + File1.list(row);
+    const QSize box = previewBox();
     previewing_.run([path](const BackgroundWork&) { return FileLen(path); },
                     [this, path, box](Background<std::int64_t>& length) {
                       previewStep([&] { previewMeasured(path, box, length.take()); });
@@ -87,16 +110,14 @@ void FORM_Tavlo::previewLoaded(Picture picture) {
     IMAGE_Preview.setTop(static_cast<float>(PreviewBoxTop));
 
   // Its first drawing at the fitted size is made off the window's thread too.
-  previewing_.run(
-      [picture = IMAGE_Preview.picture(), size = IMAGE_Preview.pictureDevicePixels()](const BackgroundWork& work) {
-        picture.prepareDrawing(size, &work);
-      },
-      [this, pixelWidth, pixelHeight](Background<void>& drawn) {
-        previewStep([&] {
-          drawn.take();
-          previewDrawn(pixelWidth, pixelHeight);
-        });
-      });
+  previewing_.run([picture = IMAGE_Preview.picture(), size = IMAGE_Preview.pictureDevicePixels()](
+                      const BackgroundWork& work) { picture.prepareDrawing(size, &work); },
+                  [this, pixelWidth, pixelHeight](Background<void>& drawn) {
+                    previewStep([&] {
+                      drawn.take();
+                      previewDrawn(pixelWidth, pixelHeight);
+                    });
+                  });
 }
 
 void FORM_Tavlo::previewDrawn(std::int32_t pixelWidth, std::int32_t pixelHeight) {
@@ -107,6 +128,7 @@ void FORM_Tavlo::previewDrawn(std::int32_t pixelWidth, std::int32_t pixelHeight)
   LABEL_NotImage.setVisible(false);
   IMAGE_Preview.setVisible(true);
   Screen::setMousePointer(Screen::DefaultPointer);
+  if (PrefetchPauseMilliseconds) prefetchPause_.start(*PrefetchPauseMilliseconds);
 }
 
 void FORM_Tavlo::previewFailed() {
@@ -122,6 +144,7 @@ void FORM_Tavlo::previewFailed() {
 
 void FORM_Tavlo::ClearPreview() {
   supersedePreview();
+  previewedRow_ = -1;
   IMAGE_Preview.setPicture(Picture());
   DoEvents();
   IMAGE_Preview.move(static_cast<float>(PreviewBoxLeft), static_cast<float>(PreviewBoxTop),

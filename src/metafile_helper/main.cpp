@@ -1,10 +1,13 @@
 // The metafile helper: converts one WMF or EMF picture and draws it on
 // request (see platform/MetafileProtocol.h). It runs as a process of its own
 // because the libraries doing the work read untrusted files and are not
-// hardened against every malformed one: a crash here ends only the helper.
+// hardened against every malformed one: a crash here ends only the helper,
+// and it locks itself down before it reads the picture, so that a file that
+// takes over a library reaches no network, program or writable file.
 
 #include "metafile_helper/MetafileConversion.h"
 #include "metafile_helper/SvgRenderer.h"
+#include "platform/desktop/Confinement.h"
 #include "platform/pictures/MetafileProtocol.h"
 
 #include <unistd.h>
@@ -53,14 +56,30 @@ std::unique_ptr<metafile::SvgRenderer> readPicture() {
 bool serve(const metafile::SvgRenderer& picture, const protocol::RenderRequest& request) {
   if (!protocol::isValid(request)) return answer(protocol::Failed);
   const QByteArray pixels = picture.render(QSize(request.width, request.height),
-                                          QRect(request.x, request.y, request.partWidth, request.partHeight));
+                                           QRect(request.x, request.y, request.partWidth, request.partHeight));
   if (pixels.isEmpty()) return answer(protocol::Failed);
   return answer(protocol::Ready) && writeAll(pixels.constData(), static_cast<size_t>(pixels.size()));
+}
+
+// What drawing needs of the system, done before the lock: fontconfig reads
+// its configuration and caches, and the text machinery is set up, by
+// drawing a word once.
+void prepareDrawing() {
+  const QByteArray word(
+      "<svg xmlns='http://www.w3.org/2000/svg' width='48' height='16'>"
+      "<text x='0' y='12' font-family='sans-serif' font-size='12'>Tavlo</text></svg>");
+  if (const auto picture = metafile::SvgRenderer::fromSvg(word)) picture->render(QSize(48, 16), QRect(0, 0, 48, 16));
 }
 
 }  // namespace
 
 int main() {
+  prepareDrawing();
+  // Locked before the metafile is read; fonts may still be opened to read.
+  if (!platform::lockDown(platform::FileOpening::ReadOnly)) {
+    answer(protocol::Failed);
+    return 1;
+  }
   const auto picture = readPicture();
   if (!picture) {
     answer(protocol::Failed);

@@ -1,16 +1,18 @@
 #include "startup/ProgramIdentity.h"
 
 #include "ProgramInfo.h"
+#include "platform/pictures/OwnPictures.h"
 
 #include <QApplication>
 #include <QDirIterator>
+#include <QPixmap>
 
 namespace ProgramIdentity {
 
 QIcon icon() {
   QIcon icon;
   QDirIterator sizes(QStringLiteral(":/pictures/icons"));
-  while (sizes.hasNext()) icon.addFile(sizes.next());
+  while (sizes.hasNext()) icon.addPixmap(QPixmap::fromImage(platform::ownPicture(sizes.next())));
   return icon;
 }
 

@@ -2,6 +2,7 @@
 // drawn afresh at every size, files that are no picture, and a burst of keys.
 
 #include "browser/BrowserDriver.h"
+#include "platform/pictures/DecoderWorkers.h"
 #include "support/DrawnEmf.h"
 #include "support/FileKinds.h"
 
@@ -19,7 +20,8 @@ using PreviewPane = BrowserTest;
 
 // The box is 1635 twips, 109 pixels; the border adds 4 pixels to a picture.
 TEST_F(PreviewPane, FitsAndCentresPicturesAsInTheWorkedExample) {
-  const std::tuple<QSize, QRectF, bool> cases[] = {  // the picture, where it shows, stretched
+  const std::tuple<QSize, QRectF, bool> cases[] = {
+      // the picture, where it shows, stretched
       {{1000, 500}, {6240, 1487, 1635, 821}, true},
       {{200, 300}, {6509, 1080, 1097, 1635}, true},
       {{100, 60}, {6277.5, 1417.5, 1560, 960}, false},  // smaller both ways: own size, centred
@@ -53,7 +55,8 @@ TEST_F(PreviewPane, AMetafileIsDrawnAfreshAtEverySize) {
   EXPECT_EQ(browser.LABEL_PixSize.caption(), "378 x 189 pixels");
   const QImage preview = browser.IMAGE_Preview.widget()->grab().toImage();
   const auto shownAt = [&](double x, double y) {  // a fraction of the way across and down, inside the border
-    return preview.pixel(2 + static_cast<int>(x * (preview.width() - 4)), 2 + static_cast<int>(y * (preview.height() - 4)));
+    return preview.pixel(2 + static_cast<int>(x * (preview.width() - 4)),
+                         2 + static_cast<int>(y * (preview.height() - 4)));
   };
   EXPECT_EQ(shownAt(0.375, 0.375) | 0xFF000000, Red);
   EXPECT_EQ(shownAt(0.6, 0.375) | 0xFF000000, White);
@@ -124,7 +127,8 @@ TEST_F(PreviewPane, AFileThatIsNoPictureEndsInTheNoticeWithoutAMessage) {
 struct PaintLog : QObject {
   using Paint = std::tuple<bool, QString, std::uint64_t, int>;
   explicit PaintLog(FORM_Tavlo& shown) : browser(shown) {
-    for (QWidget* widget : {browser.LABEL_FileSize.widget(), browser.IMAGE_Preview.widget()}) widget->installEventFilter(this);
+    for (QWidget* widget : {browser.LABEL_FileSize.widget(), browser.IMAGE_Preview.widget()})
+      widget->installEventFilter(this);
   }
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (event->type() == QEvent::Paint)
@@ -166,8 +170,10 @@ TEST_F(PreviewPane, ABurstOfKeysEndsOnTheLastRowWithNoSupersededPictureShown) {
     --depth;
   };
   for (int key = 0; key < last; ++key) {
-    QCoreApplication::postEvent(browser.File1.listWidget(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier));
-    QCoreApplication::postEvent(browser.File1.listWidget(), new QKeyEvent(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier));
+    QCoreApplication::postEvent(browser.File1.listWidget(),
+                                new QKeyEvent(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier));
+    QCoreApplication::postEvent(browser.File1.listWidget(),
+                                new QKeyEvent(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier));
   }
   ASSERT_TRUE(QTest::qWaitFor([&] { return browser.LABEL_PixSize.caption() == QStringLiteral("1200 x 300 pixels"); }));
   QCoreApplication::processEvents();
@@ -187,6 +193,62 @@ TEST_F(PreviewPane, ABurstOfKeysEndsOnTheLastRowWithNoSupersededPictureShown) {
                               pointer == platform::Screen::Hourglass);
   }
   EXPECT_TRUE(sizeFirst) << "the size shows under the hourglass before the picture";
+}
+
+// A moment after a preview shows, the rows around it are decoded ahead: with
+// the decoders gone, those rows still show, while a row never fetched, and
+// a fetched file that changed since, find no decoder.
+TEST_F(PreviewPane, APauseFetchesTheNeighbouringPreviewsAheadAsTheFilesAreNow) {
+  const QStringList names = {"a.bmp", "b.bmp", "c.bmp", "d.bmp", "e.bmp", "f.bmp"};
+  for (int i = 0; i < names.size(); ++i) writePicture(names[i], 300 + i, 200);
+  FORM_Tavlo& browser = browserOn(QStringLiteral("c.bmp"));
+  QTest::qWait(*FORM_Tavlo::PrefetchPauseMilliseconds * 2);
+  settle();
+  platform::DecoderWorkers::setProgram(QStringLiteral("/nonexistent/tavlo-decoder"));
+  writePicture(QStringLiteral("e.bmp"), 30, 20);  // changed since it was fetched
+  for (const auto& [name, shows] :
+       {std::pair{"d.bmp", true}, std::pair{"b.bmp", true}, std::pair{"e.bmp", false}, std::pair{"a.bmp", false}}) {
+    clickRow(browser, QString::fromLatin1(name));
+    EXPECT_EQ(browser.LABEL_NotImage.visible(), !shows) << name;
+  }
+  platform::DecoderWorkers::setProgram({});
+}
+
+// One picture of every kind the browser reads, previewed: each is decoded
+// in a decoder worker (or the metafile helper), and this process has loaded
+// no decoder of pictures or metafiles. (Each test runs in a process of its
+// own; the files are copied, as Qt loads every image plugin to write one.)
+TEST_F(PreviewPane, EveryKindOfPictureIsDecodedOutsideTheBrowser) {
+  if (!qEnvironmentVariableIsSet("TAVLO_TEST_AS_PROGRAM"))
+    GTEST_SKIP() << "needs Qt's plugins seen as the program sees them: the test BrowserLoadsNoDecoder runs it so";
+  const QStringList files = {QStringLiteral("pillow_hopper.jpg"),
+                             QStringLiteral("pillow_transparent.gif"),
+                             QStringLiteral("bmpsuite_g_pal8.bmp"),
+                             QStringLiteral("libgdiplus_test.ico"),
+                             QStringLiteral("pillow_deerstalker.cur"),
+                             QStringLiteral("made_gradient.tif"),
+                             QStringLiteral("made_gradient.webp"),
+                             QStringLiteral("metafiles/libgdiplus_test.wmf"),
+                             QStringLiteral("metafiles/libgdiplus_test.emf")};
+  for (const QString& file : files)
+    ASSERT_TRUE(QFile::copy(testData(file), pathOf(QFileInfo(file).fileName()))) << file.toStdString();
+  FORM_Tavlo& browser = openBrowser();
+  chooseFilter(browser, 6);  // every file
+  browser.File1.refresh();
+  settle();
+  for (const QString& name : rows(browser)) {
+    SCOPED_TRACE(name.toStdString());
+    clickRow(browser, name);
+    EXPECT_FALSE(browser.LABEL_NotImage.visible());
+    EXPECT_TRUE(browser.LABEL_PixSize.caption().endsWith(QStringLiteral(" pixels")));
+  }
+  QFile maps(QStringLiteral("/proc/self/maps"));
+  ASSERT_TRUE(maps.open(QIODevice::ReadOnly));
+  const QByteArray mapped = maps.readAll();
+  for (const char* decoder :
+       {"libqjpeg", "libqgif", "libqico", "libqtiff", "libqwebp", "libqicns", "libqtga", "libqwbmp", "libqmng",
+        "libjpeg", "libtiff", "libwebp", "libwmf", "libemf2svg", "librsvg", "liblcms2"})
+    EXPECT_FALSE(mapped.contains(decoder)) << decoder << " is mapped in the browser";
 }
 
 }  // namespace

@@ -76,8 +76,8 @@ inline QImage chart(const std::vector<std::uint16_t>& values, int channels, QIma
   return image;
 }
 
-// A JPEG written with libjpeg: RGB, or CMYK inverted with Adobe's marker as
-// Photoshop writes it; with the profile unless it is empty. The colours are
+// A JPEG written with libjpeg: grey, RGB, or CMYK inverted with Adobe's
+// marker as Photoshop writes it; with the profile unless it is empty. The colours are
 // stored as they are, not as luminance and chroma.
 inline QByteArray jpegFile(const std::vector<std::uint16_t>& values, int channels, const QByteArray& profile) {
   jpeg_compress_struct info{};
@@ -90,9 +90,9 @@ inline QByteArray jpegFile(const std::vector<std::uint16_t>& values, int channel
   info.image_width = Side * static_cast<JDIMENSION>(Patches.size());
   info.image_height = Side;
   info.input_components = channels;
-  info.in_color_space = channels == 4 ? JCS_CMYK : JCS_RGB;
+  info.in_color_space = channels == 4 ? JCS_CMYK : channels == 1 ? JCS_GRAYSCALE : JCS_RGB;
   jpeg_set_defaults(&info);
-  jpeg_set_colorspace(&info, channels == 4 ? JCS_CMYK : JCS_RGB);  // kept as given, flat patches exactly
+  jpeg_set_colorspace(&info, info.in_color_space);  // kept as given, flat patches exactly
   jpeg_set_quality(&info, 100, TRUE);
   jpeg_start_compress(&info, TRUE);
   if (!profile.isEmpty())
@@ -138,16 +138,32 @@ struct TaggedChart {
   std::vector<std::uint16_t> stored;
   cmsUInt32Number type;
 
-  // What lcms2 makes of the stored values in sRGB, 8 bits a channel.
-  std::vector<int> expected() const {
-    std::vector<int> srgb;
-    for (const std::uint16_t v : converted(stored, profile, type, {}, TYPE_RGB_16)) srgb.push_back((v + 128) / 257);
-    return srgb;
+  // What lcms2 makes of the stored values in sRGB (or another profile),
+  // 8 bits a channel.
+  std::vector<int> expected(const QByteArray& in = {}) const {
+    std::vector<int> values;
+    for (const std::uint16_t v : converted(stored, profile, type, in, TYPE_RGB_16)) values.push_back((v + 128) / 257);
+    return values;
   }
 };
 
+// Grey of linear light, as scanners and astronomers' pictures store it.
+inline QByteArray linearGreyProfile() {
+  cmsToneCurve* linear = cmsBuildGamma(nullptr, 1.0);
+  cmsHPROFILE grey = cmsCreateGrayProfile(cmsD50_xyY(), linear);
+  cmsFreeToneCurve(linear);
+  cmsUInt32Number size = 0;
+  QByteArray bytes;
+  if (cmsSaveProfileToMem(grey, nullptr, &size)) {
+    bytes.resize(static_cast<qsizetype>(size));
+    cmsSaveProfileToMem(grey, bytes.data(), &size);
+  }
+  cmsCloseProfile(grey);
+  return bytes;
+}
+
 // Adobe RGB and ProPhoto at 8 and 16 bits in each format that keeps a
-// profile, and CMYK with ghostscript's default CMYK profile.
+// profile, CMYK with ghostscript's default CMYK profile, and linear grey.
 inline std::vector<TaggedChart> taggedCharts() {
   const QByteArray adobe = QColorSpace(QColorSpace::AdobeRgb).iccProfile();
   const QByteArray proPhoto = QColorSpace(QColorSpace::ProPhotoRgb).iccProfile();
@@ -160,6 +176,8 @@ inline std::vector<TaggedChart> taggedCharts() {
   };
   const auto adobe8 = in(adobe, TYPE_RGB_16, 8), proPhoto8 = in(proPhoto, TYPE_RGB_16, 8);
   const auto proPhoto16 = in(proPhoto, TYPE_RGB_16, 16), cmyk8 = in(cmyk, TYPE_CMYK_16, 8);
+  const QByteArray grey = linearGreyProfile();
+  const auto grey8 = in(grey, TYPE_GRAY_16, 8);
   return {
       {"adobe.jpg", jpegFile(adobe8, 3, adobe), adobe, adobe8, TYPE_RGB_16},
       {"adobe.png", written(chart(adobe8, 3, QImage::Format_RGB32), QColorSpace::AdobeRgb, "png"), adobe, adobe8,
@@ -172,6 +190,7 @@ inline std::vector<TaggedChart> taggedCharts() {
       {"prophoto16.tif", written(chart(proPhoto16, 3, QImage::Format_RGBX64), QColorSpace::ProPhotoRgb, "tiff"),
        proPhoto, proPhoto16, TYPE_RGB_16},
       {"cmyk.jpg", cmyk.isEmpty() ? QByteArray() : jpegFile(cmyk8, 4, cmyk), cmyk, cmyk8, TYPE_CMYK_16},
+      {"grey.jpg", jpegFile(grey8, 1, grey), grey, grey8, TYPE_GRAY_16},
   };
 }
 

@@ -51,6 +51,8 @@ ReadableFile::ReadableFile(const QString& path) : path_(path) {
   state_.modifiedNanoseconds = std::int64_t{info.st_mtim.tv_sec} * 1'000'000'000 + info.st_mtim.tv_nsec;
 }
 
+ReadableFile::ReadableFile(int descriptor, const FileState& state) : fd_(descriptor), state_(state) {}
+
 ReadableFile::~ReadableFile() {
   if (fd_ >= 0) ::close(fd_);
 }

@@ -23,6 +23,9 @@ struct FileState {
 class ReadableFile {
  public:
   explicit ReadableFile(const QString& path);
+  // A file opened elsewhere (handed over by another process) as its opener
+  // saw it; the descriptor is closed with this.
+  ReadableFile(int descriptor, const FileState& state);
   ~ReadableFile();
   ReadableFile(const ReadableFile&) = delete;
   ReadableFile& operator=(const ReadableFile&) = delete;
@@ -30,6 +33,7 @@ class ReadableFile {
   const QString& path() const { return path_; }
   std::int64_t size() const { return state_.size; }
   const FileState& state() const { return state_; }
+  int descriptor() const { return fd_; }
   // Reads the whole file; a file that shrinks meanwhile gives what is there.
   QByteArray readAll() const { return read(state_.size); }
   // Reads at most this many bytes from the start.

@@ -5,10 +5,16 @@
 
 #include <QCursor>
 #include <QGuiApplication>
+#include <QtGui/qguiapplication_platform.h>
+
+#include <xcb/xcb.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
+#include <memory>
 
 namespace platform {
 
@@ -37,7 +43,34 @@ int roundToPixels(double twips, float perPixel) {
   return static_cast<int>(std::clamp(pixels, -limit, limit));
 }
 
+// A property of the first screen's root window, whole; empty where it is
+// not set or not of bytes. Profiles of displays are a few kilobytes; one
+// beyond 8 MB is no profile.
+QByteArray rootWindowBytes(xcb_connection_t* connection, const char* name) {
+  const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+  if (!screen) return {};
+  const auto atomCookie = xcb_intern_atom(connection, 1, static_cast<std::uint16_t>(std::strlen(name)), name);
+  const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> atom(
+      xcb_intern_atom_reply(connection, atomCookie, nullptr), &std::free);
+  if (!atom || atom->atom == XCB_ATOM_NONE) return {};
+  constexpr std::uint32_t LongestInWords = (8u << 20) / 4;
+  const auto cookie =
+      xcb_get_property(connection, 0, screen->root, atom->atom, XCB_GET_PROPERTY_TYPE_ANY, 0, LongestInWords);
+  const std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
+      xcb_get_property_reply(connection, cookie, nullptr), &std::free);
+  if (!reply || reply->format != 8 || reply->bytes_after != 0) return {};
+  return QByteArray(static_cast<const char*>(xcb_get_property_value(reply.get())),
+                    xcb_get_property_value_length(reply.get()));
+}
+
 }  // namespace
+
+QByteArray Screen::colourProfile() {
+  const auto* application = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+  const auto* x11 = application ? application->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+  return connection ? rootWindowBytes(connection, "_ICC_PROFILE") : QByteArray();
+}
 
 namespace Screen {
 

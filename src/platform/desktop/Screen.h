@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+
 #include <cstdint>
 
 namespace platform {
@@ -16,6 +18,11 @@ float height();
 // Twips per pixel from the screen's logical resolution (15 at 96 DPI).
 float twipsPerPixelX();
 float twipsPerPixelY();
+
+// The display's colour profile, as colour managers publish it on X11 (the
+// root window's _ICC_PROFILE); empty where there is none, and on Wayland,
+// whose displays show sRGB.
+QByteArray colourProfile();
 
 // The pointer is set, not stacked: setting the default after any number of
 // hourglasses shows the ordinary pointer again.

@@ -14,6 +14,7 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include <lcms2_plugin.h>
@@ -237,11 +238,15 @@ bool leavesColoursAsTheyAre(const ColourTransform& transform, ColourTransform::L
   return largestDifference(in, out) <= 1;
 }
 
+int coresForConversion() {
+  static const int cores = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
+  return cores;
+}
+
 // Runs the body over bands of rows, on as many threads as the machine has
 // and the picture is worth; on this thread alone where no other starts.
 void forRowBands(int rows, qint64 pixels, const std::function<void(int first, int count)>& body) {
-  const int threads =
-      pixels < 1'000'000 ? 1 : static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
+  const int threads = pixels < 1'000'000 ? 1 : coresForConversion();
   const int band = (rows + threads - 1) / threads;
   std::vector<std::thread> helpers;
   for (int first = band; first < rows; first += band) {
@@ -306,8 +311,8 @@ struct ColourTransform::MatrixShaper {
   // Linear light in 16 bits, the matrix in 16 fractional bits: integer sums,
   // exact enough that the result is lcms2's within a step.
   std::array<std::array<std::int32_t, 256>, 3> linear;  // red, green, blue
-  std::array<std::int64_t, 9> matrix;                  // to sRGB's linear red, green, blue
-  std::vector<std::uint8_t> encoded;                   // sRGB's values of linear light in 65,536 steps
+  std::array<std::int64_t, 9> matrix;                   // to the target's linear red, green, blue
+  std::vector<std::uint8_t> encoded;                    // the target's values of linear light in 65,536 steps
 
   std::uint8_t encode(std::int64_t sum) const {
     const std::int64_t light = (sum + 0x8000) >> 16;
@@ -325,9 +330,10 @@ struct ColourTransform::MatrixShaper {
     }
   }
 
-  // The curves and the colorants of a matrix-shaper RGB profile and of
-  // sRGB's; nothing where a profile has not both.
-  static std::unique_ptr<MatrixShaper> of(cmsHPROFILE source, cmsHPROFILE srgb) {
+  // The curves and the colorants of a matrix-shaper RGB profile and of the
+  // target's (whose red curve stands for all three: the fast path is taken
+  // only where it agrees with lcms2); nothing where a profile has not both.
+  static std::unique_ptr<MatrixShaper> of(cmsHPROFILE source, cmsHPROFILE target) {
     const auto columns = [](cmsHPROFILE profile, cmsMAT3& into) {
       const cmsTagSignature colorants[3] = {cmsSigRedColorantTag, cmsSigGreenColorantTag, cmsSigBlueColorantTag};
       for (int c = 0; c < 3; ++c) {
@@ -337,11 +343,11 @@ struct ColourTransform::MatrixShaper {
       }
       return true;
     };
-    cmsMAT3 fromSource, fromSrgb, toSrgb, product;
-    if (!cmsIsMatrixShaper(source) || !columns(source, fromSource) || !columns(srgb, fromSrgb) ||
-        !_cmsMAT3inverse(&fromSrgb, &toSrgb))
+    cmsMAT3 fromSource, fromTarget, toTarget, product;
+    if (!cmsIsMatrixShaper(source) || !cmsIsMatrixShaper(target) || !columns(source, fromSource) ||
+        !columns(target, fromTarget) || !_cmsMAT3inverse(&fromTarget, &toTarget))
       return nullptr;
-    _cmsMAT3per(&product, &toSrgb, &fromSource);
+    _cmsMAT3per(&product, &toTarget, &fromSource);
     auto made = std::make_unique<MatrixShaper>();
     const cmsTagSignature curves[3] = {cmsSigRedTRCTag, cmsSigGreenTRCTag, cmsSigBlueTRCTag};
     for (int c = 0; c < 3; ++c) {
@@ -360,8 +366,8 @@ struct ColourTransform::MatrixShaper {
         made->matrix[r * 3 + c] = std::llround(coefficient * 65536.0);
       }
     }
-    const auto* srgbCurve = static_cast<const cmsToneCurve*>(cmsReadTag(srgb, cmsSigRedTRCTag));
-    cmsToneCurve* encoding = srgbCurve ? cmsReverseToneCurve(srgbCurve) : nullptr;
+    const auto* targetCurve = static_cast<const cmsToneCurve*>(cmsReadTag(target, cmsSigRedTRCTag));
+    cmsToneCurve* encoding = targetCurve ? cmsReverseToneCurve(targetCurve) : nullptr;
     if (!encoding) return nullptr;
     made->encoded.resize(65536);
     for (int step = 0; step < 65536; ++step)
@@ -372,28 +378,82 @@ struct ColourTransform::MatrixShaper {
   }
 };
 
-std::shared_ptr<const ColourTransform> ColourTransform::toSrgb(const QByteArray& profile, Layout from) {
-  if (profile.isEmpty() || profile.size() > MaxProfileBytes) return nullptr;
-  // A 16-bit picture in sRGB's colours needs no conversion either.
-  if (from == Layout::Rgba16 && !toSrgb(profile, Layout::Bgra8)) return nullptr;
-  if (from == Layout::Gray16 && !toSrgb(profile, Layout::Gray8)) return nullptr;
+namespace {
 
-  static std::mutex mutex;
-  static std::map<std::pair<QByteArray, Layout>, std::shared_ptr<const ColourTransform>> transforms;
-  const std::lock_guard lock(mutex);
-  if (const auto found = transforms.find({profile, from}); found != transforms.end()) return found->second;
-  if (transforms.size() >= 64) transforms.clear();  // a folder of photos from a few cameras keeps a handful
-  auto& transform = transforms[{profile, from}];
+std::mutex displayMutex;
+QByteArray displayProfileBytes;  // empty: sRGB
 
+QByteArray targetProfile(ColourTarget target) {
+  if (target == ColourTarget::Srgb) return {};
+  const std::lock_guard lock(displayMutex);
+  return displayProfileBytes;
+}
+
+Profile openedProfile(const QByteArray& bytes) {
   static std::once_flag silenced;
   std::call_once(silenced, [] { cmsSetLogErrorHandler(quiet); });
-  const Profile source(cmsOpenProfileFromMem(profile.constData(), static_cast<cmsUInt32Number>(profile.size())));
+  if (bytes.isEmpty()) return Profile(cmsCreate_sRGBProfile());
+  return Profile(cmsOpenProfileFromMem(bytes.constData(), static_cast<cmsUInt32Number>(bytes.size())));
+}
+
+}  // namespace
+
+void setDisplayProfile(const QByteArray& profile) {
+  QByteArray usable;
+  if (!profile.isEmpty() && profile.size() <= MaxProfileBytes) {
+    // A display profile must take sRGB's colours; one that leaves them as
+    // they are is sRGB's, and converting to it would only cost time.
+    const Profile display = openedProfile(profile);
+    const Profile srgb = openedProfile({});
+    if (display && cmsGetColorSpace(display.get()) == cmsSigRgbData &&
+        cmsGetDeviceClass(display.get()) != cmsSigLinkClass) {
+      void* handle = cmsCreateTransform(srgb.get(), TYPE_BGRA_8, display.get(), TYPE_BGRA_8,
+                                        INTENT_RELATIVE_COLORIMETRIC, cmsFLAGS_NOCACHE);
+      if (handle) {
+        const std::unique_ptr<void, void (*)(void*)> transform(handle, [](void* t) { cmsDeleteTransform(t); });
+        std::vector<std::uint8_t> grid = colourGrid(), shown(grid.size());
+        cmsDoTransform(handle, grid.data(), shown.data(), static_cast<cmsUInt32Number>(grid.size() / 4));
+        if (largestDifference(grid, shown) > 1) usable = profile;
+      }
+    }
+  }
+  const std::lock_guard lock(displayMutex);
+  displayProfileBytes = usable;
+}
+
+void prepareColourConversion() {
+  coresForConversion();
+  ColourTransform::to(ColourTarget::Srgb, adobeRgbProfile(), ColourTransform::Layout::Bgra8);
+}
+
+bool displayHasOwnProfile() { return !targetProfile(ColourTarget::Display).isEmpty(); }
+
+std::shared_ptr<const ColourTransform> ColourTransform::to(ColourTarget target, const QByteArray& profile,
+                                                           Layout from) {
+  if (profile.isEmpty() || profile.size() > MaxProfileBytes) return nullptr;
+  // A 16-bit picture in sRGB's colours needs no conversion either.
+  if (from == Layout::Rgba16 && !to(target, profile, Layout::Bgra8)) return nullptr;
+  if (from == Layout::Gray16 && !to(target, profile, Layout::Gray8)) return nullptr;
+  const QByteArray targetBytes = targetProfile(target);
+  // A picture in sRGB is shown as one without a profile is, whatever the display.
+  if (!targetBytes.isEmpty() && !to(ColourTarget::Srgb, profile, from)) return nullptr;
+
+  static std::mutex mutex;
+  static std::map<std::tuple<QByteArray, Layout, QByteArray>, std::shared_ptr<const ColourTransform>> transforms;
+  const std::lock_guard lock(mutex);
+  const auto key = std::make_tuple(profile, from, targetBytes);
+  if (const auto found = transforms.find(key); found != transforms.end()) return found->second;
+  if (transforms.size() >= 64) transforms.clear();  // a folder of photos from a few cameras keeps a handful
+  auto& transform = transforms[key];
+
+  const Profile source = openedProfile(profile);
   if (!source || cmsGetColorSpace(source.get()) != coloursOf(from)) return nullptr;
   const cmsProfileClassSignature kind = cmsGetDeviceClass(source.get());
   if (kind == cmsSigLinkClass || kind == cmsSigAbstractClass || kind == cmsSigNamedColorClass) return nullptr;
-  const Profile srgb(cmsCreate_sRGBProfile());
+  const Profile shownIn = openedProfile(targetBytes);
+  if (!shownIn) return nullptr;
   // Perceptual where the profile has tables for it, else colorimetric with
-  // its black mapped onto sRGB's.
+  // its black mapped onto the target's.
   const bool perceptual = cmsIsCLUT(source.get(), INTENT_PERCEPTUAL, LCMS_USED_AS_INPUT);
   cmsUInt32Number flags = cmsFLAGS_NOCACHE;  // no state shared between the threads converting
   if (!perceptual) flags |= cmsFLAGS_BLACKPOINTCOMPENSATION;
@@ -404,13 +464,13 @@ std::shared_ptr<const ColourTransform> ColourTransform::toSrgb(const QByteArray&
   if (from == Layout::Rgba16 || from == Layout::Gray16) flags |= cmsFLAGS_NOOPTIMIZE;
   // CMYK goes through such a table at 8 bits too: a finer one.
   if (from == Layout::Cmyk8 || from == Layout::InvertedCmyk8) flags |= cmsFLAGS_HIGHRESPRECALC;
-  void* handle = cmsCreateTransform(source.get(), typeOf(from, true), srgb.get(), typeOf(from, false),
+  void* handle = cmsCreateTransform(source.get(), typeOf(from, true), shownIn.get(), typeOf(from, false),
                                     perceptual ? INTENT_PERCEPTUAL : INTENT_RELATIVE_COLORIMETRIC, flags);
   if (!handle) return nullptr;
   std::shared_ptr<ColourTransform> made(new ColourTransform(handle));
   if ((from == Layout::Bgra8 || from == Layout::Gray8) && leavesColoursAsTheyAre(*made, from)) return nullptr;
   if (from == Layout::Bgra8 && !perceptual) {
-    std::unique_ptr<const MatrixShaper> fast = MatrixShaper::of(source.get(), srgb.get());
+    std::unique_ptr<const MatrixShaper> fast = MatrixShaper::of(source.get(), shownIn.get());
     const std::vector<std::uint8_t> grid = colourGrid();
     std::vector<std::uint8_t> exact(grid.size()), quick(grid.size());
     made->convert(grid.data(), exact.data(), static_cast<int>(grid.size() / 4));
@@ -432,18 +492,22 @@ void ColourTransform::convert(const void* from, void* to, int pixels) const {
     cmsDoTransform(transform_, from, to, static_cast<cmsUInt32Number>(pixels));
 }
 
-QImage convertedToSrgb(QImage image, const QByteArray& profile, std::optional<ColourTransform::Layout> cmykStoredAs) {
+QImage convertedColours(QImage image, const QByteArray& profile, ColourTarget target,
+                        std::optional<ColourTransform::Layout> cmykStoredAs) {
   if (profile.isEmpty() || image.isNull()) return image;
+  // The colours they end in, for whoever looks: sRGB's, or the display's, which
+  // no program but this one should take them for.
+  const QColorSpace convertedSpace = targetProfile(target).isEmpty() ? QColorSpace(QColorSpace::SRgb) : QColorSpace();
   using Layout = ColourTransform::Layout;
   const QImage::Format format = image.format();
   if (format == QImage::Format_Indexed8 || format == QImage::Format_Mono || format == QImage::Format_MonoLSB) {
     // The colours of the table alone.
-    const auto transform = ColourTransform::toSrgb(profile, Layout::Bgra8);
+    const auto transform = ColourTransform::to(target, profile, Layout::Bgra8);
     if (!transform) return image;
     QList<QRgb> colours = image.colorTable();
     transform->convert(colours.constData(), colours.data(), static_cast<int>(colours.size()));
     image.setColorTable(colours);
-    image.setColorSpace(QColorSpace(QColorSpace::SRgb));
+    image.setColorSpace(convertedSpace);
     return image;
   }
   Layout layout = Layout::Bgra8;
@@ -457,7 +521,7 @@ QImage convertedToSrgb(QImage image, const QByteArray& profile, std::optional<Co
   else if (format == QImage::Format_RGBA64 || format == QImage::Format_RGBX64 ||
            format == QImage::Format_RGBA64_Premultiplied)
     layout = Layout::Rgba16, into = image.hasAlphaChannel() ? QImage::Format_RGBA64 : QImage::Format_RGBX64;
-  const auto transform = ColourTransform::toSrgb(profile, layout);
+  const auto transform = ColourTransform::to(target, profile, layout);
   if (!transform) return image;
 
   // Four bytes a pixel in and out are converted where they are; grey into
@@ -485,7 +549,7 @@ QImage convertedToSrgb(QImage image, const QByteArray& profile, std::optional<Co
         for (int x = 0; x < width; ++x) reinterpret_cast<quint16*>(line)[x * 4 + 3] = 0xFFFF;
     }
   });
-  converted.setColorSpace(QColorSpace(QColorSpace::SRgb));
+  converted.setColorSpace(convertedSpace);
   return converted;
 }
 

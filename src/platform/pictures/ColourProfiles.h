@@ -2,9 +2,10 @@
 
 // Colours as the picture means them. A file may say in which colours its
 // pixels are meant (an embedded ICC profile, or a camera's EXIF note that it
-// is Adobe RGB); such pixels are converted to sRGB once, right after
-// decoding, at the decoded size and on the decoding thread, so that painting
-// never converts. Pictures without a profile are taken as sRGB and left as
+// is Adobe RGB); such pixels are converted once, right after decoding, at
+// the decoded size and on the decoding thread, so that painting never
+// converts: to the display's own profile where the desktop publishes one,
+// else to sRGB. Pictures without a profile are taken as sRGB and left as
 // they are, and so are those whose profile is sRGB: bit for bit. A damaged,
 // truncated or hostile profile is ignored, and the picture shows as one
 // without a profile.
@@ -30,8 +31,26 @@ QByteArray embeddedProfile(const ReadableFile& file, const QByteArray& format);
 bool exifDeclaresAdobeRgb(const QByteArray& exif);
 QByteArray adobeRgbProfile();
 
-// A conversion from a profile to sRGB, for one layout of pixels; made once
-// for each profile and layout, and shared. Any thread may use it at once.
+// Where converted colours are to be seen.
+enum class ColourTarget {
+  Display,  // the display's profile where one is set, else sRGB
+  Srgb,     // files written for other programs, which take them as sRGB
+};
+
+// The display's profile, as the desktop publishes it. Empty, or one that
+// cannot take RGB colours, or sRGB's own, leaves the display at sRGB. Set
+// before pictures are decoded: those decoded before keep their colours.
+void setDisplayProfile(const QByteArray& profile);
+// Whether pictures are converted to a display profile rather than sRGB.
+bool displayHasOwnProfile();
+
+// Does once what converting first needs of the system (the number of
+// cores), for a process that may no longer ask it when it converts.
+void prepareColourConversion();
+
+// A conversion from a profile to the target's colours, for one layout of
+// pixels; made once for each profile, layout and target, and shared. Any
+// thread may use it at once.
 class ColourTransform {
  public:
   enum class Layout {
@@ -45,7 +64,7 @@ class ColourTransform {
 
   // Nothing where the pixels need no conversion: no profile, an sRGB one,
   // one that is not of the layout's colours, or one that cannot be used.
-  static std::shared_ptr<const ColourTransform> toSrgb(const QByteArray& profile, Layout from);
+  static std::shared_ptr<const ColourTransform> to(ColourTarget target, const QByteArray& profile, Layout from);
 
   ~ColourTransform();
   ColourTransform(const ColourTransform&) = delete;
@@ -63,12 +82,12 @@ class ColourTransform {
   std::unique_ptr<const MatrixShaper> matrixShaper_;
 };
 
-// The picture's pixels converted from the profile to sRGB, in its format
+// The picture's pixels converted from the profile to the target, in its format
 // where that holds the result (8-bit and 16-bit colour), else as RGB32 or
 // ARGB32; the picture itself where no conversion is needed. CMYK pixels come
 // four bytes each in an RGB32 picture, stored as the layout says. Large
 // pictures are converted on every core.
-QImage convertedToSrgb(QImage image, const QByteArray& profile,
-                       std::optional<ColourTransform::Layout> cmykStoredAs = std::nullopt);
+QImage convertedColours(QImage image, const QByteArray& profile, ColourTarget target,
+                        std::optional<ColourTransform::Layout> cmykStoredAs = std::nullopt);
 
 }  // namespace platform

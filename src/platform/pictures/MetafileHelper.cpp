@@ -1,28 +1,19 @@
 #include "platform/pictures/MetafileHelper.h"
 
 #include "platform/desktop/BackgroundWork.h"
+#include "platform/pictures/HelperProcess.h"
 #include "platform/pictures/MetafileProtocol.h"
 
-#include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 
-#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-
-extern char** environ;
 
 namespace platform {
 
@@ -31,81 +22,12 @@ namespace protocol = metafile_protocol;
 namespace {
 
 constexpr char HelperName[] = "tavlo-metafile-helper";
-constexpr rlim_t CpuSeconds = 600;
-constexpr rlim_t AddressSpaceBytes = 2ULL * 1024 * 1024 * 1024;
 // How often a wait looks whether its work was cancelled.
 constexpr int CheckMilliseconds = 20;
 
-// Built with AddressSanitizer (make test-sanitized), the helper reserves
-// terabytes of address space for the sanitizer's shadow memory at start, and
-// writes any report to a file of its own: such a build goes without the
-// address-space and file-size limits, which would refuse both.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool SanitizedBuild = true;
-#elif defined(__has_feature)
-constexpr bool SanitizedBuild = __has_feature(address_sanitizer);
-#else
-constexpr bool SanitizedBuild = false;
-#endif
-
-// The helper is limited before it is sent anything to work on.
-bool limit(pid_t process) {
-  const auto set = [process](int resource, rlim_t value) {
-    const rlimit bounds{value, value};
-    return ::prlimit(process, static_cast<__rlimit_resource>(resource), &bounds, nullptr) == 0;
-  };
-  const bool limited = set(RLIMIT_CPU, CpuSeconds) && set(RLIMIT_CORE, 0);
-  if (SanitizedBuild) return limited;
-  return limited && set(RLIMIT_AS, AddressSpaceBytes) && set(RLIMIT_FSIZE, 0);
-}
-
-// Starts the program with one end of a socket pair as its standard input and
-// output and nothing as its error output; gives the other end.
-pid_t spawn(const QString& program, int& channel) {
-  int ends[2];
-  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return -1;
-  const QByteArray path = QFile::encodeName(program);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, ends[1], STDIN_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  sigset_t none, defaults;
-  sigemptyset(&none);
-  sigemptyset(&defaults);
-  sigaddset(&defaults, SIGPIPE);
-  posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setsigdefault(&attributes, &defaults);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-  char* arguments[] = {const_cast<char*>(path.constData()), nullptr};
-  pid_t process = -1;
-  const int failed = ::posix_spawn(&process, path.constData(), &actions, &attributes, arguments, environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
-  ::close(ends[1]);
-  if (failed != 0) {
-    ::close(ends[0]);
-    return -1;
-  }
-  channel = ends[0];
-  return process;
-}
-
-void reap(pid_t process) {
-  while (::waitpid(process, nullptr, 0) < 0 && errno == EINTR) {
-  }
-}
-
 }  // namespace
 
-QString metafileHelperProgram() {
-  const QDir programFolder(QCoreApplication::applicationDirPath());
-  const QString beside = programFolder.filePath(QLatin1String(HelperName));
-  if (QFileInfo(beside).isExecutable()) return beside;
-  return QDir::cleanPath(programFolder.filePath(QStringLiteral(TAVLO_HELPER_FOLDER "/") + QLatin1String(HelperName)));
-}
+QString metafileHelperProgram() { return helperProgram(HelperName); }
 
 MetafileHelper::MetafileHelper(pid_t process, int channel, HelperLimits limits)
     : process_(process), channel_(channel), limits_(limits) {}
@@ -115,17 +37,17 @@ MetafileHelper::~MetafileHelper() {
   // Its work is done: the helper is ended, and waited for off this thread.
   ::close(channel_);
   ::kill(process_, SIGKILL);
-  startInBackground([process = process_.load()](const BackgroundWork&) { reap(process); });
+  startInBackground([process = process_.load()](const BackgroundWork&) { reapHelper(process); });
 }
 
 std::unique_ptr<MetafileHelper> MetafileHelper::start(const QByteArray& metafile, const QString& program,
                                                       HelperLimits limits, const BackgroundWork* work) {
   if (static_cast<std::uint64_t>(metafile.size()) > protocol::MetafileLimit) return nullptr;
   int channel = -1;
-  const pid_t process = spawn(program, channel);
+  const pid_t process = startHelper(program, SOCK_STREAM, channel);
   if (process <= 0) return nullptr;
   std::unique_ptr<MetafileHelper> helper(new MetafileHelper(process, channel, limits));
-  if (!limit(process)) {
+  if (!limitHelper(process)) {
     helper->fail();
     return nullptr;
   }
@@ -208,7 +130,7 @@ void MetafileHelper::fail() {
   if (process_ <= 0) return;
   ::close(channel_);
   ::kill(process_, SIGKILL);
-  reap(process_);
+  reapHelper(process_);
   process_ = -1;
   channel_ = -1;
 }

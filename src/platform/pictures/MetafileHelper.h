@@ -52,6 +52,8 @@ class MetafileHelper {
   QSizeF drawingExtent() const { return extent_; }
   // Whether it has failed and been ended.
   bool failed() const { return process_ <= 0; }
+  // Its process, while it runs (for the tests of its lock).
+  pid_t process() const { return process_; }
 
   // The part of the picture drawn at size, on white; a null image when the
   // request is out of bounds or the helper has failed.

@@ -1,22 +1,19 @@
 #include "platform/pictures/Picture.h"
 
 #include "platform/desktop/BackgroundWork.h"
+#include "platform/desktop/ErrorHandling.h"
 #include "platform/desktop/FileAccess.h"
 #include "platform/desktop/RuntimeError.h"
 #include "platform/desktop/SafeWrite.h"
 #include "platform/desktop/SharedWork.h"
 #include "platform/desktop/Screen.h"
 #include "platform/pictures/BitmapWriter.h"
-#include "platform/pictures/ColourProfiles.h"
 #include "platform/pictures/MetafileHeader.h"
 #include "platform/pictures/MetafileProtocol.h"
 #include "platform/pictures/PictureFile.h"
-#include "platform/pictures/PictureFileDevice.h"
-#include "platform/pictures/ReducedJpeg.h"
+#include "platform/pictures/DecoderWorkers.h"
 #include "platform/pictures/VectorPicture.h"
 
-#include <QBuffer>
-#include <QImageReader>
 #include <QIODevice>
 #include <QPaintDevice>
 #include <QPainter>
@@ -27,6 +24,8 @@
 #include <atomic>
 #include <cmath>
 #include <functional>
+#include <list>
+#include <optional>
 #include <map>
 #include <mutex>
 
@@ -42,72 +41,6 @@ std::uint64_t nextHandle() {
   return ++counter;
 }
 
-void raiseAllocationLimit() {
-  static std::once_flag once;
-  std::call_once(once, [] { QImageReader::setAllocationLimit(Picture::AllocationLimitMegabytes); });
-}
-
-bool isIconFormat(const QByteArray& format) { return format == "ico" || format == "cur"; }
-
-bool overAllocationLimit(QSize size) {
-  return static_cast<qint64>(size.width()) * size.height() * 4 > qint64{Picture::AllocationLimitMegabytes} << 20;
-}
-
-// Icon files hold several sizes of one picture: show the largest. The
-// directory takes 16 bytes an entry after 6 of header; no more entries are
-// tried than the file can hold (a forged count of 65,535 cost a second).
-QImage readLargestIcon(QImageReader& reader) {
-  QImage best;
-  const qint64 entriesHeld = (reader.device()->size() - 6) / 16;
-  const int count = static_cast<int>(std::max<qint64>(1, std::min<qint64>(reader.imageCount(), entriesHeld)));
-  for (int i = 0; i < count; ++i) {
-    if (i > 0 && !reader.jumpToImage(i)) break;
-    QImage candidate;
-    if (!reader.read(&candidate)) continue;
-    if (best.isNull() || candidate.width() * static_cast<qint64>(candidate.height()) >
-                             best.width() * static_cast<qint64>(best.height()))
-      best = std::move(candidate);
-  }
-  return best;
-}
-
-// A picture of colour indexes whose colour table is shorter than its
-// indexes reach (a bitmap with a short palette, or damaged compressed data)
-// gets opaque black for every index past the table, as Qt's own conversion
-// gives them: drawing it would otherwise read past the table.
-QImage withEveryIndexColoured(QImage image) {
-  const int indexes = image.format() == QImage::Format_Indexed8 ? 256
-                      : image.format() == QImage::Format_Mono || image.format() == QImage::Format_MonoLSB ? 2
-                                                                                                          : 0;
-  if (image.colorCount() >= indexes) return image;
-  QList<QRgb> colours = image.colorTable();
-  colours.resize(indexes, qRgb(0, 0, 0));
-  image.setColorTable(colours);
-  return image;
-}
-
-// As the file says the picture is turned (a photo's orientation), the way
-// the decoder turns the pixels it reads.
-QImage turned(QImage image, QImageIOHandler::Transformations turn) {
-  if (turn == QImageIOHandler::TransformationNone) return image;
-  if (turn == QImageIOHandler::TransformationRotate270) return image.transformed(QTransform().rotate(270));
-  image = image.mirrored(turn & QImageIOHandler::TransformationMirror, turn & QImageIOHandler::TransformationFlip);
-  if (turn & QImageIOHandler::TransformationRotate90) image = image.transformed(QTransform().rotate(90));
-  return image;
-}
-
-bool turnsQuarter(QImageIOHandler::Transformations turn) {
-  return turn & QImageIOHandler::TransformationRotate90;
-}
-
-// The smallest size with the picture's proportions that fills the box.
-QSize fillingBox(QSize natural, QSize box) {
-  const double scale = std::min(static_cast<double>(box.width()) / natural.width(),
-                                static_cast<double>(box.height()) / natural.height());
-  return QSize(std::max(1, static_cast<int>(std::ceil(natural.width() * scale - 1e-9))),
-               std::max(1, static_cast<int>(std::ceil(natural.height() * scale - 1e-9))));
-}
-
 // Enlarged this much or more, pixels are shown as sharp squares.
 bool showsPixels(QSize source, QSize size) {
   return size.width() >= 2 * source.width() && size.height() >= 2 * source.height();
@@ -118,7 +51,8 @@ qreal devicePixelRatioOf(const QPainter& painter) {
 }
 
 QSize inDevicePixels(QSize size, qreal ratio) {
-  return QSize(static_cast<int>(std::lround(size.width() * ratio)), static_cast<int>(std::lround(size.height() * ratio)));
+  return QSize(static_cast<int>(std::lround(size.width() * ratio)),
+               static_cast<int>(std::lround(size.height() * ratio)));
 }
 
 // Decoded pictures by file and state, shared while anything holds them and
@@ -158,41 +92,13 @@ SharedByFile<const QImage>& wholePictures() {
   return shared;
 }
 
-// The whole picture of a raster file, decoded from its start.
-QImage decodeWholeRaster(const ReadableFile& file, const BackgroundWork* work) {
-  PictureFileDevice device(file, work);
-  QImageReader reader(&device);
-  reader.setDecideFormatFromContent(true);
-  reader.setAutoTransform(true);
-  const QByteArray format = reader.format();
-  if (format.isEmpty()) raise(errors::InvalidPicture);
-  // JPEGs go through the decoder of their reduced copies, which reads their
-  // colour profiles (and CMYK through them); that decoder leaves to Qt's only
-  // the colour models it does not read.
-  if (format == "jpeg" && reader.size().isValid())
-    if (auto decoded = decodeReducedJpeg(file, reader.size(), work))
-      return turned(convertedToSrgb(std::move(decoded->image), decoded->profile), reader.transformation());
-  QImage image;
-  // A decoder that stops at damaged data may leave the picture it began,
-  // black where it stopped: it is no picture.
-  if (isIconFormat(format))
-    image = readLargestIcon(reader);
-  else if (!reader.read(&image))
-    image = QImage();
-  if (image.isNull() || (work && work->cancelled())) raise(errors::InvalidPicture);
-  image = withEveryIndexColoured(std::move(image));
-  // A JPEG whose decoder found no end marker before the file ended is cut.
-  if (format == "jpeg" && device.readPastTheEnd()) raise(errors::InvalidPicture);
-  return convertedToSrgb(std::move(image), embeddedProfile(file, format));
-}
-
 }  // namespace
 
 // Decoded pixels: the whole picture, or a reduced copy while nothing has
 // needed more; with scaled copies for the sizes it is shown at.
 struct Picture::Pixels {
-  Pixels(QSize naturalSize, std::shared_ptr<const QImage> wholePicture)
-      : natural(naturalSize), whole(std::move(wholePicture)) {}
+  Pixels(QSize naturalSize, std::shared_ptr<const QImage> wholePicture, QString file = {}, FileState state = {})
+      : natural(naturalSize), whole(std::move(wholePicture)), path(std::move(file)), source(state) {}
   Pixels(QSize naturalSize, QImage reducedCopy, QString file, FileState state)
       : natural(naturalSize), reduced(std::move(reducedCopy)), path(std::move(file)), source(state) {}
 
@@ -206,9 +112,24 @@ struct Picture::Pixels {
     const ReadableFile file(path);
     if (file.state() != source) raise(errors::InvalidPicture);  // no longer the picture shown
     std::shared_ptr<const QImage> decoded = wholePictures().find(source);
-    if (!decoded) decoded = wholePictures().keep(source, std::make_shared<const QImage>(decodeWholeRaster(file, work)));
+    if (!decoded)
+      decoded = wholePictures().keep(
+          source,
+          std::make_shared<const QImage>(DecoderWorkers::decode(file, QSize(), ColourTarget::Display, work).pixels));
     const std::lock_guard lock(mutex);
     if (!whole) whole = std::move(decoded);
+  }
+
+  // The whole picture in sRGB's colours, for a file others read: decoded
+  // anew where what is shown is in the display's colours.
+  QImage wholeInSrgb() {
+    if (path.isEmpty() || !DecoderWorkers::displayHasOwnProfile()) {
+      decodeWhole(nullptr);
+      return *wholeImage();
+    }
+    const ReadableFile file(path);
+    if (file.state() != source) raise(errors::InvalidPicture);  // no longer the picture shown
+    return DecoderWorkers::decode(file, QSize(), ColourTarget::Srgb, nullptr).pixels;
   }
 
   // The pixels to draw from: the whole picture once something needed it,
@@ -254,8 +175,8 @@ struct Picture::Pixels {
   static void drawPart(QPainter& painter, QImage pixels, const QRect& target, const QRect& part, qreal ratio) {
     if (part.isEmpty()) return;
     pixels.setDevicePixelRatio(ratio);
-    const QRectF from((part.left() - target.left()) * ratio, (part.top() - target.top()) * ratio,
-                      part.width() * ratio, part.height() * ratio);
+    const QRectF from((part.left() - target.left()) * ratio, (part.top() - target.top()) * ratio, part.width() * ratio,
+                      part.height() * ratio);
     painter.drawImage(QRectF(part), pixels, from);
   }
 
@@ -317,6 +238,54 @@ struct Picture::Drawing {
   QImage natural;  // made when first asked for
 };
 
+// Previews decoded before they were asked for, by file state and box, the
+// latest first, within 2 MB of pixels.
+struct Picture::Prefetched {
+  static constexpr qsizetype Limit = 2 << 20;
+  struct Entry {
+    FileState state;
+    QSize box;
+    Picture picture;
+    qsizetype bytes;
+  };
+  std::mutex mutex;
+  std::list<Entry> entries;
+  qsizetype total = 0;
+
+  static Prefetched& kept() {
+    static Prefetched* previews = new Prefetched;  // outlives the threads that may use it at exit
+    return *previews;
+  }
+
+  std::optional<Picture> find(const FileState& state, QSize box) {
+    const std::lock_guard lock(mutex);
+    const auto found = std::find_if(entries.begin(), entries.end(),
+                                    [&](const Entry& entry) { return entry.state == state && entry.box == box; });
+    if (found == entries.end()) return std::nullopt;
+    entries.splice(entries.begin(), entries, found);
+    return found->picture;
+  }
+
+  void keep(const FileState& state, QSize box, const Picture& picture) {
+    if (!picture.image_) return;
+    const QImage& pixels = picture.image_->wholeImage() ? *picture.image_->wholeImage() : picture.image_->reduced;
+    const qsizetype bytes = pixels.sizeInBytes();
+    if (bytes > Limit) return;
+    const std::lock_guard lock(mutex);
+    std::erase_if(entries, [&](const Entry& entry) {
+      const bool same = entry.state == state && entry.box == box;
+      if (same) total -= entry.bytes;
+      return same;
+    });
+    while (!entries.empty() && total + bytes > Limit) {
+      total -= entries.back().bytes;
+      entries.pop_back();
+    }
+    entries.push_front({state, box, picture, bytes});
+    total += bytes;
+  }
+};
+
 Picture::Picture(std::shared_ptr<Pixels> pixels) : image_(std::move(pixels)), handle_(nextHandle()) {}
 
 Picture::Picture(std::shared_ptr<Drawing> drawing) : vector_(std::move(drawing)), handle_(nextHandle()) {}
@@ -344,61 +313,42 @@ Picture Picture::loadFitting(const ReadableFile& file, QSize box, const Backgrou
 }
 
 bool Picture::isWindowsBitmap(const ReadableFile& file) {
-  QByteArray first = file.read(FirstBytes);
-  if (looksLikeMetafile(first)) return false;
-  QBuffer bytes(&first);
-  bytes.open(QIODevice::ReadOnly);
-  return QImageReader::imageFormat(&bytes) == "bmp";
+  // As the bitmap decoder knows its files: by their first two bytes.
+  return file.read(2) == "BM";
 }
 
-Picture Picture::open(const ReadableFile& file, QSize box, const BackgroundWork* work) {
-  raiseAllocationLimit();
+void Picture::prefetchFitting(const QString& path, QSize box, const BackgroundWork* work) {
+  runCatchingErrors([&] {
+    const ReadableFile file(path);
+    if (Prefetched::kept().find(file.state(), box)) return;
+    const Picture picture = open(file, box, work, true);
+    if (!(work && work->cancelled())) Prefetched::kept().keep(file.state(), box, picture);
+  });
+}
+
+Picture Picture::open(const ReadableFile& file, QSize box, const BackgroundWork* work, bool prefetching) {
+  if (box.isValid())
+    if (auto prefetched = Prefetched::kept().find(file.state(), box)) return *prefetched;
   const QByteArray first = file.read(FirstBytes);
-  if (looksLikeMetafile(first)) return loadMetafile(file, work);
+  if (looksLikeMetafile(first)) {
+    if (prefetching) return Picture();  // a metafile is converted when it is shown
+    return loadMetafile(file, work);
+  }
   if (!plausibleBitmapHeader(first, file.size())) raise(errors::InvalidPicture);
   if (auto whole = wholePictures().find(file.state())) {
     const QSize size = whole->size();
-    return Picture(std::make_shared<Pixels>(size, std::move(whole)));
+    return Picture(std::make_shared<Pixels>(size, std::move(whole), file.path(), file.state()));
   }
 
-  // What the file is, and how large, from its first bytes.
-  PictureFileDevice device(file, work);
-  QImageReader reader(&device);
-  reader.setDecideFormatFromContent(true);
-  const QByteArray format = reader.format();
-  if (format.isEmpty()) raise(errors::InvalidPicture);
-  const QImageIOHandler::Transformations turn = reader.transformation();
-  const QSize stored = reader.size();
-  const QSize natural = turnsQuarter(turn) ? stored.transposed() : stored;
-  const bool reduce = box.isValid() && natural.isValid() && !isIconFormat(format) &&
-                      (natural.width() > box.width() || natural.height() > box.height());
-  if (!reduce) {
-    auto whole = std::make_shared<const QImage>(decodeWholeRaster(file, work));
-    const QSize size = whole->size();
-    return Picture(std::make_shared<Pixels>(size, wholePictures().keep(file.state(), std::move(whole))));
+  DecodedRaster decoded =
+      DecoderWorkers::decode(file, box, ColourTarget::Display, work,
+                             prefetching ? DecoderWorkers::Priority::Low : DecoderWorkers::Priority::Normal);
+  if (!decoded.reduced) {
+    auto whole = std::make_shared<const QImage>(std::move(decoded.pixels));
+    return Picture(std::make_shared<Pixels>(decoded.natural, wholePictures().keep(file.state(), std::move(whole)),
+                                            file.path(), file.state()));
   }
-
-  // Larger than the box: only as large as the box shows it.
-  if (overAllocationLimit(natural)) raise(errors::InvalidPicture);
-  const QSize filling = fillingBox(natural, box);
-  const QSize fillingStored = turnsQuarter(turn) ? filling.transposed() : filling;
-  QImage reduced;
-  if (format == "jpeg") {
-    // Its colours converted at the size kept, the box's: next to nothing.
-    if (const auto decoded = decodeReducedJpeg(file, fillingStored, work))
-      reduced = turned(convertedToSrgb(decoded->image.scaled(fillingStored, Qt::IgnoreAspectRatio, Qt::SmoothTransformation),
-                                       decoded->profile),
-                       turn);
-  }
-  if (reduced.isNull()) {
-    reader.setAutoTransform(true);
-    reader.setScaledSize(fillingStored);
-    if (!reader.read(&reduced) || reduced.isNull() || (work && work->cancelled())) raise(errors::InvalidPicture);
-    reduced = withEveryIndexColoured(std::move(reduced));
-    if (format == "jpeg" && device.readPastTheEnd()) raise(errors::InvalidPicture);
-    reduced = convertedToSrgb(std::move(reduced), embeddedProfile(file, format));
-  }
-  return Picture(std::make_shared<Pixels>(natural, std::move(reduced), file.path(), file.state()));
+  return Picture(std::make_shared<Pixels>(decoded.natural, std::move(decoded.pixels), file.path(), file.state()));
 }
 
 // A metafile is converted once, whoever asks for it meanwhile (the preview
@@ -483,9 +433,11 @@ const QImage& Picture::image() const {
   return vector_->natural;
 }
 
+// A bitmap without a profile is taken as sRGB by every program: it is
+// written in sRGB's colours, whatever the display's.
 void Picture::saveAsBitmap(const QString& path) const {
   if (isEmpty()) raise(errors::InvalidPicture);
-  const QImage& picture = image();
+  const QImage picture = image_ ? image_->wholeInSrgb() : image();
   writeFileWhole(path, [&](QIODevice& out) { writeBitmap(out, picture); });
 }
 

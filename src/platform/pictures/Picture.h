@@ -43,6 +43,12 @@ class Picture {
   static Picture loadFitting(const ReadableFile& file, QSize box, const BackgroundWork* work = nullptr);
   static Picture fromImage(QImage image);
 
+  // Decodes, at low priority, what loadFitting would give for the box, and
+  // keeps it a while for loadFitting to find: the preview of a row the user
+  // is likely to go to next. At most 2 MB of such pictures are kept, the
+  // latest; a file that changed since is decoded anew. Raster pictures only.
+  static void prefetchFitting(const QString& path, QSize box, const BackgroundWork* work);
+
   // Whether the file holds a Windows bitmap, judged by its first bytes as a
   // picture's kind is when it is loaded, whatever its name says.
   static bool isWindowsBitmap(const ReadableFile& file);
@@ -90,9 +96,10 @@ class Picture {
  private:
   struct Pixels;
   struct Drawing;
+  struct Prefetched;
   explicit Picture(std::shared_ptr<Pixels> pixels);
   explicit Picture(std::shared_ptr<Drawing> drawing);
-  static Picture open(const ReadableFile& file, QSize box, const BackgroundWork* work);
+  static Picture open(const ReadableFile& file, QSize box, const BackgroundWork* work, bool prefetching = false);
   static Picture loadMetafile(const ReadableFile& file, const BackgroundWork* work);
 
   std::shared_ptr<Pixels> image_;

@@ -1,6 +1,7 @@
 #include "platform/pictures/PictureTypes.h"
 
-#include <QImageReader>
+#include "platform/desktop/PluginFolders.h"
+
 #include <QMimeDatabase>
 
 namespace platform {
@@ -15,14 +16,13 @@ QString otherPicturePatterns(const QStringList& covered) {
   // drawing's before a TGA picture's), or, for a type it does not know, the
   // image plugin's own names.
   const QMimeDatabase types;
-  for (const QByteArray& name : QImageReader::supportedMimeTypes()) {
+  for (const auto& [name, formats] : PluginFolders::imageFormatsByMimeType()) {
     const QMimeType type = types.mimeTypeForName(QString::fromLatin1(name));
     for (const QString& glob : type.globPatterns())
       if (types.mimeTypeForFile(QLatin1Char('x') + glob.mid(1), QMimeDatabase::MatchExtension) == type)
         add(glob.toLower());
     if (!type.isValid())
-      for (const QByteArray& format : QImageReader::imageFormatsForMimeType(name))
-        add(QStringLiteral("*.") + QString::fromLatin1(format).toLower());
+      for (const QByteArray& format : formats) add(QStringLiteral("*.") + QString::fromLatin1(format).toLower());
   }
   return patterns.join(QLatin1Char(';'));
 }

@@ -7,7 +7,9 @@
 #include "platform/pictures/ColourProfiles.h"
 #include "platform/pictures/Picture.h"
 #include "platform/pictures/PictureFile.h"
+#include "platform/pictures/RasterDecoding.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -30,43 +32,58 @@ namespace {
 // that needs destroying may live in those frames.
 // Colour rows converted on a thread of their own as the decoder writes
 // them, where the whole of a large picture is decoded: the conversion then
-// costs next to no time beyond the decoding.
+// costs little time beyond the decoding. Rows are taken in bands from the
+// top; once the decoding is done, its own thread takes bands too.
 struct RowConversion {
+  static constexpr int Band = 32;
   std::shared_ptr<const ColourTransform> transform;
   uchar* bits = nullptr;
   qsizetype stride = 0;
   int width = 0, height = 0;
   std::atomic<int> written{0};
+  std::atomic<int> taken{0};  // rows given to a thread to convert
   std::atomic<bool> stopped{false};
   std::mutex mutex;
   std::condition_variable more;
   std::thread thread;
 
+  void convertRows(int first, int count) const {
+    for (int row = first; row < first + count; ++row)
+      transform->convert(bits + row * stride, bits + row * stride, width);
+  }
   void run() {
-    for (int done = 0; done < height;) {
+    for (;;) {
+      int next = taken.load();
+      if (next >= height) return;
       const int ready = written.load(std::memory_order_acquire);
-      if (ready == done) {
+      if (ready <= next) {
         if (stopped.load()) return;
         std::unique_lock lock(mutex);
         more.wait_for(lock, std::chrono::milliseconds(2));
         continue;
       }
-      for (; done < ready; ++done) transform->convert(bits + done * stride, bits + done * stride, width);
+      const int count = std::min(Band, ready - next);
+      if (taken.compare_exchange_weak(next, next + count)) convertRows(next, count);
     }
   }
   // Rows up to this one are written; called from the decoding, where
   // nothing may throw.
   void rowsWritten(int rows) noexcept {
     written.store(rows, std::memory_order_release);
-    if (rows % 32 == 0 || rows == height) more.notify_one();
+    if (rows % Band == 0 || rows == height) more.notify_one();
   }
-  // Whether every row is converted, once the thread has ended.
+  // Whether every row is converted, once the thread has ended; the rows
+  // left are shared with it when the whole picture was decoded.
   bool finish() {
     if (!thread.joinable()) return false;
+    const bool complete = written.load() == height;
     stopped = true;
     more.notify_one();
+    if (complete)
+      for (int next = taken.fetch_add(Band); next < height; next = taken.fetch_add(Band))
+        convertRows(next, std::min(Band, height - next));
     thread.join();
-    return written.load() == height;
+    return complete;
   }
 };
 
@@ -93,6 +110,7 @@ struct Decoding {
   // RGB's where the EXIF says so. CMYK with a profile is kept as it is
   // stored until that profile converts it.
   QByteArray profile;
+  ColourTarget target = ColourTarget::Display;
   bool cmyk = false, keepsCmyk = false;
   ColourTransform::Layout cmykLayout = ColourTransform::Layout::InvertedCmyk8;
   RowConversion rows;
@@ -105,7 +123,7 @@ void startRowConversion(Decoding& decoding) {
       qint64{image.width()} * image.height() < 1'000'000)
     return;
   RowConversion& rows = decoding.rows;
-  rows.transform = ColourTransform::toSrgb(decoding.profile, ColourTransform::Layout::Bgra8);
+  rows.transform = ColourTransform::to(decoding.target, decoding.profile, ColourTransform::Layout::Bgra8);
   if (!rows.transform) return;
   rows.bits = decoding.image.bits();
   rows.stride = image.bytesPerLine();
@@ -249,7 +267,7 @@ bool decode(Decoding& decoding, QSize atLeast, bool& onlyFirstScans) {
       info.out_color_space = JCS_CMYK;
       decoding.cmyk = true;
       decoding.cmykLayout = cmykLayoutOf(info);
-      decoding.keepsCmyk = ColourTransform::toSrgb(decoding.profile, decoding.cmykLayout) != nullptr;
+      decoding.keepsCmyk = ColourTransform::to(decoding.target, decoding.profile, decoding.cmykLayout) != nullptr;
       break;
     default:
       return false;
@@ -263,7 +281,7 @@ bool decode(Decoding& decoding, QSize atLeast, bool& onlyFirstScans) {
   const QSize size(static_cast<int>(info.output_width), static_cast<int>(info.output_height));
   if (static_cast<qint64>(size.width()) * size.height() * 4 > qint64{Picture::AllocationLimitMegabytes} << 20)
     fail(reinterpret_cast<j_common_ptr>(&info));
-  decoding.image = QImage(size, format);
+  decoding.image = newPicture(size, format);
   if (decoding.image.isNull()) fail(reinterpret_cast<j_common_ptr>(&info));
   if (info.out_color_space == JCS_CMYK && !decoding.keepsCmyk)
     decoding.cmykRow.resize(static_cast<size_t>(size.width()) * 4);
@@ -296,10 +314,12 @@ bool guarded(Decoding& decoding, QSize atLeast, bool& supported, bool& onlyFirst
 
 }  // namespace
 
-std::optional<DecodedJpeg> decodeReducedJpeg(const ReadableFile& file, QSize atLeast, const BackgroundWork* work) {
+std::optional<DecodedJpeg> decodeReducedJpeg(const ReadableFile& file, QSize atLeast, const BackgroundWork* work,
+                                             ColourTarget target) {
   auto decoding = std::make_unique<Decoding>();
   decoding->file = &file;
   decoding->work = work;
+  decoding->target = target;
   decoding->info.err = jpeg_std_error(&decoding->errors);
   decoding->errors.error_exit = fail;
   decoding->errors.output_message = keepQuiet;
@@ -327,10 +347,11 @@ std::optional<DecodedJpeg> decodeReducedJpeg(const ReadableFile& file, QSize atL
   // CMYK and grey are converted as decoded; CMYK made RGB by the plain
   // formula has no profile that fits it.
   if (decoding->keepsCmyk)
-    return DecodedJpeg{convertedToSrgb(std::move(decoding->image), decoding->profile, decoding->cmykLayout), {}};
+    return DecodedJpeg{convertedColours(std::move(decoding->image), decoding->profile, target, decoding->cmykLayout),
+                       {}};
   if (decoding->cmyk || converted) return DecodedJpeg{std::move(decoding->image), {}};
   if (decoding->image.format() == QImage::Format_Grayscale8)
-    return DecodedJpeg{convertedToSrgb(std::move(decoding->image), decoding->profile), {}};
+    return DecodedJpeg{convertedColours(std::move(decoding->image), decoding->profile, target), {}};
   return DecodedJpeg{std::move(decoding->image), std::move(decoding->profile)};
 }
 

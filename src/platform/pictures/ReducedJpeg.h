@@ -4,6 +4,8 @@
 #include <QImage>
 #include <QSize>
 
+#include "platform/pictures/ColourProfiles.h"
+
 #include <optional>
 
 namespace platform {
@@ -23,13 +25,14 @@ class ReadableFile;
 // the work is cancelled.
 //
 // The colours come out as the file means them (its profile, or Adobe RGB's
-// where its EXIF says so): converted to sRGB already for CMYK and grey;
-// colour pixels are given with the profile they are in, for the caller to
-// convert at the size it keeps.
+// where its EXIF says so): converted to the target already for CMYK, grey
+// and a whole large picture; other colour pixels are given with the profile
+// they are in, for the caller to convert at the size it keeps.
 struct DecodedJpeg {
   QImage image;
-  QByteArray profile;  // empty: sRGB
+  QByteArray profile;  // empty: the target's colours already
 };
-std::optional<DecodedJpeg> decodeReducedJpeg(const ReadableFile& file, QSize atLeast, const BackgroundWork* work);
+std::optional<DecodedJpeg> decodeReducedJpeg(const ReadableFile& file, QSize atLeast, const BackgroundWork* work,
+                                             ColourTarget target = ColourTarget::Display);
 
 }  // namespace platform

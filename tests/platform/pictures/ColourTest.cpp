@@ -1,9 +1,11 @@
 // Pictures whose files say in which colours they are meant: a chart of
 // patches saved in other colour spaces with the profile embedded shows, in
-// the preview's reduced copy and in the whole picture, the sRGB colours
-// lcms2 itself makes of the stored values; pictures without a profile, with
-// sRGB's or with a broken one come out as they are.
+// the preview's reduced copy and in the whole picture, the colours lcms2
+// itself makes of the stored values, in sRGB or the display's profile;
+// pictures without a profile, with sRGB's or with a broken one come out as
+// they are.
 #include "platform/pictures/ColourProfiles.h"
+#include "platform/pictures/DecoderWorkers.h"
 #include "platform/pictures/Picture.h"
 #include "support/ColourChart.h"
 #include "support/FreshProgram.h"
@@ -27,36 +29,38 @@ QImage shown(const Picture& picture, QSize size) {
   return screen;
 }
 
+// Each patch's centre within three steps of the expected colour.
+void expectPatches(const QImage& pixels, const std::vector<int>& expected, const char* what) {
+  const int patch = pixels.width() / static_cast<int>(Patches.size());
+  for (size_t p = 0; p < Patches.size(); ++p) {
+    const QRgb got = pixels.pixel(static_cast<int>(p) * patch + patch / 2, pixels.height() / 2);
+    const int* want = &expected[p * 3];
+    EXPECT_LE(
+        std::max({std::abs(qRed(got) - want[0]), std::abs(qGreen(got) - want[1]), std::abs(qBlue(got) - want[2])}), 3)
+        << what << " patch " << p << ": " << qRed(got) << "," << qGreen(got) << "," << qBlue(got) << " for " << want[0]
+        << "," << want[1] << "," << want[2];
+  }
+}
+
+// A preview box of an eighth of the chart: a patch a block.
+const QSize PreviewBox(Side* static_cast<int>(Patches.size()) / 8, Side / 8);
+
 using Colour = FreshProgram;
 
 TEST_F(Colour, TaggedChartsShowTheColoursLcmsMakesOfThemInThePreviewAndTheWholePicture) {
-  const QSize box(Side * static_cast<int>(Patches.size()) / 8,
-                  Side / 8);  // an eighth: a patch a block
   for (const TaggedChart& c : taggedCharts()) {
     SCOPED_TRACE(c.name);
     ASSERT_FALSE(c.file.isEmpty()) << "written (the CMYK profile comes with libgs-common)";
     writeFile(c.name, c.file);
-    const std::vector<int> expected = c.expected();
-    const Picture whole = Picture::load(pathOf(c.name));
-    const Picture preview = Picture::loadFitting(pathOf(c.name), box);
-    for (const auto& [what, pixels] : {std::pair{"whole", whole.image()}, std::pair{"preview", shown(preview, box)}}) {
-      const int patch = pixels.width() / static_cast<int>(Patches.size());
-      for (size_t p = 0; p < Patches.size(); ++p) {
-        const QRgb got = pixels.pixel(static_cast<int>(p) * patch + patch / 2, pixels.height() / 2);
-        const int* want = &expected[p * 3];
-        EXPECT_LE(
-            std::max({std::abs(qRed(got) - want[0]), std::abs(qGreen(got) - want[1]), std::abs(qBlue(got) - want[2])}),
-            3)
-            << what << " patch " << p << ": " << qRed(got) << "," << qGreen(got) << "," << qBlue(got) << " for "
-            << want[0] << "," << want[1] << "," << want[2];
-      }
-    }
+    expectPatches(Picture::load(pathOf(c.name)).image(), c.expected(), "whole");
+    expectPatches(shown(Picture::loadFitting(pathOf(c.name), PreviewBox), PreviewBox), c.expected(), "preview");
   }
   // A photo large enough that its rows are converted beside the decoding.
   const TaggedChart adobe = taggedCharts().front();
   QImage photo(1500, 700, QImage::Format_RGB32);
   photo.fill(qRgb(adobe.stored[3] / 257, adobe.stored[4] / 257, adobe.stored[5] / 257));  // skin
-  const QRgb got = Picture::load(writeFile("photo.jpg", written(photo, QColorSpace::AdobeRgb, "jpeg"))).image().pixel(700, 300);
+  const QRgb got =
+      Picture::load(writeFile("photo.jpg", written(photo, QColorSpace::AdobeRgb, "jpeg"))).image().pixel(700, 300);
   EXPECT_NEAR(qRed(got), adobe.expected()[3], 3);
   EXPECT_NEAR(qGreen(got), adobe.expected()[4], 3);
   EXPECT_NEAR(qBlue(got), adobe.expected()[5], 3);
@@ -87,6 +91,41 @@ TEST_F(Colour, UntaggedSrgbAndBrokenProfilesLeaveThePixelsAsTheyAre) {
   const QRgb foliage = untaggedCmyk.pixel(3 * Side + Side / 2, Side / 2);
   const int k = 255 - (cmyk[15] >> 8);
   EXPECT_NEAR(qRed(foliage), k * (255 - (cmyk[12] >> 8)) / 255, 3);
+}
+
+// On a display whose profile the desktop publishes (here one of Adobe RGB's
+// gamut), tagged pictures show in its colours, untagged and sRGB ones as
+// they are; a bitmap saved from them holds sRGB's, which other programs
+// take it for. sRGB's own profile, or a broken one, leaves the display at sRGB.
+TEST_F(Colour, OnADisplayWithAProfileTaggedPicturesShowInItsColoursAndSaveInSrgb) {
+  for (const QByteArray& notOwn : {QColorSpace(QColorSpace::SRgb).iccProfile(), QByteArray("acsp broken", 11)}) {
+    platform::setDisplayProfile(notOwn);
+    EXPECT_FALSE(platform::displayHasOwnProfile());
+  }
+  // The workers that decode are handed the display's profile.
+  struct DisplayProfile {
+    explicit DisplayProfile(const QByteArray& profile) { platform::DecoderWorkers::setDisplayProfile(profile); }
+    ~DisplayProfile() { platform::DecoderWorkers::setDisplayProfile({}); }
+  };
+  const QByteArray adobe = QColorSpace(QColorSpace::AdobeRgb).iccProfile();
+  const DisplayProfile display(adobe);
+  for (const TaggedChart& c : taggedCharts()) {
+    if (QByteArray(c.name) != "prophoto.jpg" && QByteArray(c.name) != "adobe.png") continue;
+    SCOPED_TRACE(c.name);
+    writeFile(c.name, c.file);
+    const Picture whole = Picture::load(pathOf(c.name));
+    expectPatches(whole.image(), c.expected(adobe), "whole");
+    expectPatches(shown(Picture::loadFitting(pathOf(c.name), PreviewBox), PreviewBox), c.expected(adobe), "preview");
+    whole.saveAsBitmap(pathOf("saved.bmp"));
+    expectPatches(QImage(pathOf("saved.bmp")), c.expected(), "saved");
+  }
+  const QByteArray plain = jpegFile(patchValues(), 3, {});
+  const QImage untagged = Picture::load(writeFile("plain.jpg", plain)).image();
+  EXPECT_EQ(untagged, QImage::fromData(plain).convertToFormat(untagged.format()));
+  const QImage srgbTagged =
+      Picture::load(writeFile("srgb.jpg", jpegFile(patchValues(), 3, QColorSpace(QColorSpace::SRgb).iccProfile())))
+          .image();
+  EXPECT_EQ(srgbTagged, untagged);
 }
 
 // A camera in Adobe RGB mode says so in its EXIF; the interoperability index

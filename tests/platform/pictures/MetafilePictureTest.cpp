@@ -39,15 +39,16 @@ constexpr QRgb Unpainted = 0xFF000000;
 constexpr double TwipsPerInch = 1440.0;
 
 TEST(MetafileHeader, NaturalSizeComesFromEachKindOfHeaderAndTheFrameFromTheBounds) {
-  const std::tuple<const char*, QByteArray, MetafileHeader::Kind, QSizeF> cases[] = {  // what, bytes, kind, twips
+  const std::tuple<const char*, QByteArray, MetafileHeader::Kind, QSizeF> cases[] = {
+      // what, bytes, kind, twips
       {"plain: the first window extent, a unit a pixel",
-       WmfBuilder().windowOrigin(269, -27).windowExtent(443, 182).windowExtent(5, 5).plain(),
-       MetafileHeader::Kind::Wmf, QSizeF(443 * 15.0, 182 * 15.0)},
+       WmfBuilder().windowOrigin(269, -27).windowExtent(443, 182).windowExtent(5, 5).plain(), MetafileHeader::Kind::Wmf,
+       QSizeF(443 * 15.0, 182 * 15.0)},
       {"plain: a flipped extent counts by its size", WmfBuilder().windowExtent(-400, 300).plain(),
        MetafileHeader::Kind::Wmf, QSizeF(400 * 15.0, 300 * 15.0)},
       {"enhanced: no frame, so the bounds in device units",
-       emfFile(QRect(0, 0, 320, 160), QRect(0, 0, 0, 0), QSize(1024, 768), QSize(320, 240)),
-       MetafileHeader::Kind::Emf, QSizeF(100 / 25.4 * TwipsPerInch, 50 / 25.4 * TwipsPerInch)},
+       emfFile(QRect(0, 0, 320, 160), QRect(0, 0, 0, 0), QSize(1024, 768), QSize(320, 240)), MetafileHeader::Kind::Emf,
+       QSizeF(100 / 25.4 * TwipsPerInch, 50 / 25.4 * TwipsPerInch)},
   };
   for (const auto& [what, bytes, kind, twips] : cases) {
     SCOPED_TRACE(what);
@@ -73,7 +74,9 @@ TEST(MetafileHeader, ForgedSizesAndBrokenRecordChainsAreNotPictures) {
   // A 108-byte header, its extensions saying 40 bytes of pixel format at 4096.
   QByteArray pixelFormatOutside =
       emfFile(QRect(0, 0, 320, 160), QRect(0, 0, 10000, 5000), {1024, 768}, {320, 240}, 108);
-  pixelFormatOutside.insert(88, QByteArray::fromHex("28000000" "00100000") + QByteArray(12, '\0'));
+  pixelFormatOutside.insert(88, QByteArray::fromHex("28000000"
+                                                    "00100000") +
+                                    QByteArray(12, '\0'));
   // A record claiming no length would loop forever, one claiming four
   // gigabytes would send a reader far past the end.
   QByteArray recordRunsPastTheEnd = emfFile(QRect(0, 0, 10, 10), QRect(0, 0, 100, 100));
@@ -93,7 +96,8 @@ TEST(MetafileHeader, ForgedSizesAndBrokenRecordChainsAreNotPictures) {
       {"enhanced: header longer than the file",
        emfFile(QRect(0, 0, 320, 160), QRect(0, 0, 10000, 5000), {1024, 768}, {320, 240}, 4096)},
       {"enhanced: no device size", emfFile(QRect(0, 0, 320, 160), QRect(0, 0, 10000, 5000), {0, 768})},
-      {"enhanced: negative millimetres", emfFile(QRect(0, 0, 320, 160), QRect(0, 0, 10000, 5000), {1024, 768}, {-320, 240})},
+      {"enhanced: negative millimetres",
+       emfFile(QRect(0, 0, 320, 160), QRect(0, 0, 10000, 5000), {1024, 768}, {-320, 240})},
       {"enhanced: no frame and empty bounds", emfFile(QRect(0, 0, -1, -1), QRect(0, 0, -1, -1))},
       {"enhanced: a frame of a kilometre", emfFile(QRect(0, 0, 320, 160), QRect(0, 0, 100'000'000, 5000))},
       {"WMF record of no length", WmfBuilder().rawRecord(0, 0x0103).windowExtent(400, 300).plain()},
@@ -145,7 +149,8 @@ QByteArray pngHeader(std::uint32_t width, std::uint32_t height) {
 TEST_F(Metafiles, DocumentsLinkOnlyToThemselvesAndToEmbeddedPicturesThatFit) {
   const auto document = [](const QByteArray& image) {
     return "<svg xmlns='http://www.w3.org/2000/svg' xmlns:xlink='http://www.w3.org/1999/xlink' width='10' height='10'>"
-           "<rect id='r' width='5' height='5'/><use xlink:href=\"#r\"/>" + image + "</svg>";
+           "<rect id='r' width='5' height='5'/><use xlink:href=\"#r\"/>" +
+           image + "</svg>";
   };
   const std::pair<const char*, QByteArray> refused[] = {
       {"a picture declaring 20,000 by 20,000 pixels",
@@ -167,7 +172,8 @@ TEST_F(Metafiles, AHelperThatFailsToStartGivesNothing) {
       {"refuses", "cat >/dev/null; printf '\\000'; exit 1"},
       {"says nothing", "cat >/dev/null; exit 0"},
   };
-  for (const auto& [what, body] : failures) EXPECT_EQ(MetafileHelper::start(redQuarter(), fakeHelper(body), quick), nullptr) << what;
+  for (const auto& [what, body] : failures)
+    EXPECT_EQ(MetafileHelper::start(redQuarter(), fakeHelper(body), quick), nullptr) << what;
   EXPECT_EQ(MetafileHelper::start(redQuarter(), pathOf(QStringLiteral("no such helper"))), nullptr);
 }
 
@@ -193,9 +199,13 @@ TEST_F(Metafiles, ADrawingGivenUpWhileDrawnLeavesTheHelperDrawing) {
   EXPECT_EQ(helper->render(part.size(), part).size(), part.size());
 }
 
-TEST_F(Metafiles, TheHelperRefusesPartsOutsideThePicture) {
+TEST_F(Metafiles, TheHelperIsLockedAndRefusesPartsOutsideThePicture) {
   auto helper = MetafileHelper::start(redQuarter());
   ASSERT_NE(helper, nullptr);
+  QFile status(QStringLiteral("/proc/%1/status").arg(helper->process()));
+  ASSERT_TRUE(status.open(QIODevice::ReadOnly));
+  const QByteArray lines = status.readAll();
+  EXPECT_TRUE(lines.contains("\nNoNewPrivs:\t1\n") && lines.contains("\nSeccomp:\t2\n")) << lines.toStdString();
   EXPECT_TRUE(helper->render(QSize(400, 200), QRect(300, 100, 200, 200)).isNull());
   EXPECT_TRUE(helper->render(QSize(0, 200), QRect(0, 0, 1, 1)).isNull());
   EXPECT_TRUE(helper->render(QSize(8000, 8000), QRect(0, 0, 8000, 8000)).isNull()) << "more than one answer holds";
@@ -250,7 +260,8 @@ double shareOfColouredPixels(const QImage& image) {
   const QImage rgb = image.convertToFormat(QImage::Format_RGB32);  // 4 bytes a pixel: no padding
   const auto* pixels = reinterpret_cast<const QRgb*>(rgb.constBits());
   const qsizetype count = qsizetype{rgb.width()} * rgb.height();
-  return static_cast<double>(std::count_if(pixels, pixels + count, [](QRgb p) { return p != White; })) / static_cast<double>(count);
+  return static_cast<double>(std::count_if(pixels, pixels + count, [](QRgb p) { return p != White; })) /
+         static_cast<double>(count);
 }
 
 // A red rectangle over the second quarter of the picture across and down,
@@ -260,20 +271,28 @@ using RedQuarter = std::tuple<const char*, QByteArray, QSize>;
 
 std::vector<RedQuarter> redQuarterPictures() {
   using Shape = EmfShape::Kind;
-  const QByteArray drawn = drawnEmf(QRect(0, 0, 10000, 5000),  // 100 by 50 mm: 320 by 160 device units
-                                    {{Shape::Rectangle, QRect(0, 0, 320, 160), White},
-                                     {Shape::Rectangle, QRect(80, 40, 80, 40), Red}});
+  const QByteArray drawn =
+      drawnEmf(QRect(0, 0, 10000, 5000),  // 100 by 50 mm: 320 by 160 device units
+               {{Shape::Rectangle, QRect(0, 0, 320, 160), White}, {Shape::Rectangle, QRect(80, 40, 80, 40), Red}});
   return {
       {"EMF drawn through GDI calls", drawn, QSize(378, 189)},
       {"EMF whose description leaves no room for the header's extensions", withDescriptionAfterFixedHeader(drawn),
        QSize(378, 189)},
       {"placeable WMF, 2 by 1 inches",
-       WmfBuilder().windowOrigin(0, 0).windowExtent(2000, 1000).filled(QRect(0, 0, 2000, 1000), White)
-           .filled(QRect(500, 250, 500, 250), Red).placeable(QRect(0, 0, 2000, 1000), 1000),
+       WmfBuilder()
+           .windowOrigin(0, 0)
+           .windowExtent(2000, 1000)
+           .filled(QRect(0, 0, 2000, 1000), White)
+           .filled(QRect(500, 250, 500, 250), Red)
+           .placeable(QRect(0, 0, 2000, 1000), 1000),
        QSize(192, 96)},
       {"plain WMF with its window off the origin",
-       WmfBuilder().windowOrigin(100, 50).windowExtent(400, 200).filled(QRect(100, 50, 400, 200), White)
-           .filled(QRect(200, 100, 100, 50), Red).plain(),
+       WmfBuilder()
+           .windowOrigin(100, 50)
+           .windowExtent(400, 200)
+           .filled(QRect(100, 50, 400, 200), White)
+           .filled(QRect(200, 100, 100, 50), Red)
+           .plain(),
        QSize(400, 200)},
       {"plain WMF without a window, as large as its drawing with the edges",
        WmfBuilder().filled(QRect(1000, 500, 400, 200), White).filled(QRect(1100, 550, 100, 50), Red).plain(),
@@ -283,13 +302,14 @@ std::vector<RedQuarter> redQuarterPictures() {
 
 TEST_F(Metafiles, ShapesLandWhereTheyAreDrawnAtEverySize) {
   // Red inside the rectangle near its corners, white just outside each side and far off.
-  const std::tuple<double, double, QRgb> points[] = {
-      {0.375, 0.375, Red},   {0.27, 0.27, Red},    {0.48, 0.48, Red},    {0.22, 0.375, White}, {0.53, 0.375, White},
-      {0.375, 0.22, White}, {0.375, 0.53, White}, {0.9, 0.9, White}, {0.02, 0.02, White}};
+  const std::tuple<double, double, QRgb> points[] = {{0.375, 0.375, Red},  {0.27, 0.27, Red},    {0.48, 0.48, Red},
+                                                     {0.22, 0.375, White}, {0.53, 0.375, White}, {0.375, 0.22, White},
+                                                     {0.375, 0.53, White}, {0.9, 0.9, White},    {0.02, 0.02, White}};
   for (const auto& [what, bytes, naturalPixels] : redQuarterPictures()) {
     SCOPED_TRACE(what);
     Picture picture;
-    ASSERT_EQ(raisedError([&, &bytes = bytes] { picture = Picture::load(writeFile(QStringLiteral("drawn"), bytes)); }), 0);
+    ASSERT_EQ(raisedError([&, &bytes = bytes] { picture = Picture::load(writeFile(QStringLiteral("drawn"), bytes)); }),
+              0);
     EXPECT_EQ(picture.pixelSize(), naturalPixels);
     // Drawn at three sizes, and the picture's own pixels.
     for (const QImage& shown : {shownAt(picture, {200, 100}), shownAt(picture, {1000, 500}),
@@ -304,21 +324,23 @@ TEST_F(Metafiles, ShapesLandWhereTheyAreDrawnAtEverySize) {
 }
 
 TEST_F(Metafiles, RealMetafilesLoadWithTheirNaturalSizeAndShowTheirDrawing) {
-  const std::tuple<const char*, QSize, bool> samples[] = {  // the file, its natural size, nothing drawn
+  const std::tuple<const char*, QSize, bool> samples[] = {
+      // the file, its natural size, nothing drawn
       // Placeable WMF: box and units per inch.
-      {"libgdiplus_test.wmf", {770, 649}, false},   // polygons, box centred on the origin
-      {"poi_60677.wmf", {1693, 1143}, false},       // text, clipping, bitmaps, 72 units an inch
+      {"libgdiplus_test.wmf", {770, 649}, false},  // polygons, box centred on the origin
+      {"poi_60677.wmf", {1693, 1143}, false},      // text, clipping, bitmaps, 72 units an inch
       // Plain WMF: the window extent, a unit a pixel.
       {"poi_testException2.doc-2.wmf", {443, 182}, false},
       // EMF: the frame.
-      {"emf2svg_test-000.emf", {464, 239}, false},       // EMF+ with its GDI drawing, transforms, bitmaps
-      {"poi_SimpleEMF_windows.emf", {82, 61}, false},    // EMF+, an alpha-blended bitmap
-      {"emf2svg_test-030.emf", {635, 762}, true},        // nothing drawn: white at its frame's size
+      {"emf2svg_test-000.emf", {464, 239}, false},     // EMF+ with its GDI drawing, transforms, bitmaps
+      {"poi_SimpleEMF_windows.emf", {82, 61}, false},  // EMF+, an alpha-blended bitmap
+      {"emf2svg_test-030.emf", {635, 762}, true},      // nothing drawn: white at its frame's size
   };
   for (const auto& [file, size, blank] : samples) {
     SCOPED_TRACE(file);
     Picture picture;
-    ASSERT_EQ(raisedError([&, &file = file] { picture = Picture::load(testData(QStringLiteral("metafiles/") + file)); }), 0);
+    ASSERT_EQ(
+        raisedError([&, &file = file] { picture = Picture::load(testData(QStringLiteral("metafiles/") + file)); }), 0);
     EXPECT_EQ(picture.pixelSize(), size);
     for (const QImage& shown : {shownAt(picture, QSize(200, 150)), picture.image()})
       EXPECT_TRUE(blank ? shareOfColouredPixels(shown) == 0 : shareOfColouredPixels(shown) > 0.003);
@@ -349,7 +371,8 @@ TEST_F(Metafiles, ForgedMetafilesAreInvalidPictures) {
       // not this process.
       {"EMF text in a font two million units high",
        drawnEmf(QRect(0, 0, 10000, 5000), {{EmfShape::Kind::Text, QRect(10, 10, 0, 2'097'152), Red, "Hello"}})},
-      {"placeable WMF of 32,767 inches", WmfBuilder().filled(QRect(0, 0, 10, 10), Red).placeable(QRect(0, 0, 32767, 1), 1)},
+      {"placeable WMF of 32,767 inches",
+       WmfBuilder().filled(QRect(0, 0, 10, 10), Red).placeable(QRect(0, 0, 32767, 1), 1)},
   };
   for (const auto& [what, bytes] : forged) {
     const QString path = writeFile(QStringLiteral("forged.wmf"), bytes);
