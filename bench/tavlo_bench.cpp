@@ -762,7 +762,8 @@ void MemoryOfTheLargestPhoto(benchmark::State& state) {
   table().push_back({"Memory kept after previewing a 100 MP photo (peak during it)",
                      number("+%.0f MB", kept) + number(" (peak +%.0f MB)", previewPeak), "", ""});
   table().push_back({"\"Full Size\" after that preview, peak", number("+%.0f MB", fullSizePeak),
-                     "viewer alone " + number("+%.0f MB", viewerPeak), number("%.2fx", fullSizePeak / viewerPeak)});
+                     "viewer alone " + number("+%.0f MB", viewerPeak),
+                     viewerPeak >= 1 ? number("%.2fx", fullSizePeak / viewerPeak) : std::string()});
   // The whole picture is 11600 x 8700 pixels of 4 bytes: 385 MB.
   const double decoded = 11600.0 * 8700 * 4 / (1 << 20);
   table().push_back({"Its decoder worker's peak meanwhile", number("%.0f MB", workerPeak),

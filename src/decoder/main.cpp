@@ -117,7 +117,7 @@ struct MemoryFile {
 std::mutex memoryFilesMutex;
 std::map<const uchar*, MemoryFile> memoryFiles;
 
-QImage pictureInAMemoryFile(QSize size, QImage::Format format) {
+QImage pictureInAMemoryFile(QSize size, QImage::Format format, bool pagesMadeAhead) {
   const qint64 bitsPerPixel = QImage::toPixelFormat(format).bitsPerPixel();
   const qint64 bytesPerLine = (qint64{size.width()} * bitsPerPixel + 31) / 32 * 4;
   const qint64 bytes = bytesPerLine * size.height();
@@ -138,13 +138,14 @@ QImage pictureInAMemoryFile(QSize size, QImage::Format format) {
   // Shared memory costs a page fault for each of its hundred thousand pages
   // as the decoder first writes them; they are made ahead of it on another
   // core instead. (Given up at once where the memory is gone meanwhile.)
-  std::thread([memory, bytes] {
-    constexpr qint64 Chunk = 4 << 20;
-    for (qint64 at = 0; at < bytes; at += Chunk)
-      if (::madvise(static_cast<char*>(memory) + at, static_cast<size_t>(std::min(Chunk, bytes - at)),
-                    MADV_POPULATE_WRITE) != 0)
-        return;
-  }).detach();
+  if (!pagesMadeAhead)
+    std::thread([memory, bytes] {
+      constexpr qint64 Chunk = 4 << 20;
+      for (qint64 at = 0; at < bytes; at += Chunk)
+        if (::madvise(static_cast<char*>(memory) + at, static_cast<size_t>(std::min(Chunk, bytes - at)),
+                      MADV_POPULATE_WRITE) != 0)
+          return;
+    }).detach();
   return QImage(
       static_cast<uchar*>(memory), size.width(), size.height(), static_cast<qsizetype>(bytesPerLine), format,
       [](void* mapped) {

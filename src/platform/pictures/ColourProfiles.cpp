@@ -10,6 +10,7 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -308,24 +309,26 @@ QByteArray adobeRgbProfile() {
 }
 
 struct ColourTransform::MatrixShaper {
-  // Linear light in 16 bits, the matrix in 16 fractional bits: integer sums,
-  // exact enough that the result is lcms2's within a step.
-  std::array<std::array<std::int32_t, 256>, 3> linear;  // red, green, blue
-  std::array<std::int64_t, 9> matrix;                   // to the target's linear red, green, blue
-  std::vector<std::uint8_t> encoded;                    // the target's values of linear light in 65,536 steps
+  // Each source channel's share of each target channel's linear light, in
+  // 65,535ths, by the channel's 8-bit value: the matrix times the curve,
+  // summed in integers, exact enough that the result is lcms2's within a
+  // step; small enough to stay in the nearest cache.
+  std::array<std::array<std::array<std::int32_t, 4>, 256>, 3> share;  // [source][value][target]
+  std::array<std::uint8_t, 65536> encoded;  // the target's values of linear light in 65,536 steps
 
-  std::uint8_t encode(std::int64_t sum) const {
-    const std::int64_t light = (sum + 0x8000) >> 16;
-    return encoded[static_cast<size_t>(std::clamp<std::int64_t>(light, 0, 65535))];
+  std::uint8_t encode(std::int32_t light) const {
+    return encoded[static_cast<size_t>(std::clamp<std::int32_t>(light, 0, 65535))];
   }
 
   void convert(const std::uint8_t* from, std::uint8_t* to, int pixels) const {
     for (int i = 0; i < pixels; ++i, from += 4, to += 4) {
-      const std::int64_t r = linear[0][from[2]], g = linear[1][from[1]], b = linear[2][from[0]];
+      const auto& r = share[0][from[2]];
+      const auto& g = share[1][from[1]];
+      const auto& b = share[2][from[0]];
       const std::uint8_t alpha = from[3];
-      to[2] = encode(matrix[0] * r + matrix[1] * g + matrix[2] * b);
-      to[1] = encode(matrix[3] * r + matrix[4] * g + matrix[5] * b);
-      to[0] = encode(matrix[6] * r + matrix[7] * g + matrix[8] * b);
+      to[2] = encode(r[0] + g[0] + b[0]);
+      to[1] = encode(r[1] + g[1] + b[1]);
+      to[0] = encode(r[2] + g[2] + b[2]);
       to[3] = alpha;
     }
   }
@@ -355,21 +358,20 @@ struct ColourTransform::MatrixShaper {
       if (!curve) return nullptr;
       // A forged profile may give curves or colorants of no number at all,
       // or far beyond any real one's.
+      for (int r = 0; r < 3; ++r)
+        if (const double coefficient = product.v[r].n[c]; !(coefficient >= -16.0 && coefficient <= 16.0))
+          return nullptr;
       for (int v = 0; v < 256; ++v) {
         const float light = cmsEvalToneCurveFloat(curve, static_cast<float>(v) / 255.0f);
         if (!(light >= -1.0f && light <= 2.0f)) return nullptr;
-        made->linear[c][v] = static_cast<std::int32_t>(std::lround(light * 65535.0f));
-      }
-      for (int r = 0; r < 3; ++r) {
-        const double coefficient = product.v[r].n[c];
-        if (!(coefficient >= -16.0 && coefficient <= 16.0)) return nullptr;
-        made->matrix[r * 3 + c] = std::llround(coefficient * 65536.0);
+        for (int r = 0; r < 3; ++r)
+          made->share[static_cast<size_t>(c)][static_cast<size_t>(v)][static_cast<size_t>(r)] =
+              static_cast<std::int32_t>(std::lround(product.v[r].n[c] * light * 65535.0));
       }
     }
     const auto* targetCurve = static_cast<const cmsToneCurve*>(cmsReadTag(target, cmsSigRedTRCTag));
     cmsToneCurve* encoding = targetCurve ? cmsReverseToneCurve(targetCurve) : nullptr;
     if (!encoding) return nullptr;
-    made->encoded.resize(65536);
     for (int step = 0; step < 65536; ++step)
       made->encoded[static_cast<size_t>(step)] = static_cast<std::uint8_t>(std::lround(
           std::clamp(cmsEvalToneCurveFloat(encoding, static_cast<float>(step) / 65535.0f), 0.0f, 1.0f) * 255));

@@ -116,9 +116,9 @@ std::atomic<PictureAllocator> pictureAllocator{nullptr};
 
 void setPictureAllocator(PictureAllocator allocator) { pictureAllocator = allocator; }
 
-QImage newPicture(QSize size, QImage::Format format) {
+QImage newPicture(QSize size, QImage::Format format, bool pagesMadeAhead) {
   if (const PictureAllocator allocator = pictureAllocator.load())
-    if (QImage image = allocator(size, format); !image.isNull()) return image;
+    if (QImage image = allocator(size, format, pagesMadeAhead); !image.isNull()) return image;
   return QImage(size, format);
 }
 

@@ -29,10 +29,12 @@ DecodedRaster decodeRaster(const ReadableFile& file, QSize box, ColourTarget tar
 
 // Where the memory of large decoded pictures comes from: the heap, unless a
 // process that hands its pictures on (the decoder worker) gives memory it
-// can hand on as it is. Null where it cannot.
-using PictureAllocator = QImage (*)(QSize size, QImage::Format format);
+// can hand on as it is. Null where it cannot. The allocator may make the
+// memory's pages ahead of the decoder on another core, unless the decoding
+// does that itself (pagesMadeAhead).
+using PictureAllocator = QImage (*)(QSize size, QImage::Format format, bool pagesMadeAhead);
 void setPictureAllocator(PictureAllocator allocator);
-QImage newPicture(QSize size, QImage::Format format);
+QImage newPicture(QSize size, QImage::Format format, bool pagesMadeAhead = false);
 
 // Whether a picture of this size is beyond what is decoded.
 inline bool overAllocationLimit(QSize size) {

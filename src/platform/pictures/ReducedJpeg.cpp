@@ -15,6 +15,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <csetjmp>
+#include <sys/mman.h>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -22,6 +23,10 @@
 #include <thread>
 
 #include <jpeglib.h>
+
+#ifndef MADV_POPULATE_WRITE
+#define MADV_POPULATE_WRITE 23  // Linux 5.14
+#endif
 
 namespace platform {
 
@@ -42,11 +47,20 @@ struct RowConversion {
   int width = 0, height = 0;
   std::atomic<int> written{0};
   std::atomic<int> taken{0};  // rows given to a thread to convert
+  int madeAhead = 0;          // rows whose pages the thread has made
   std::atomic<bool> stopped{false};
   std::mutex mutex;
   std::condition_variable more;
   std::thread thread;
 
+  // Whole pages around the bytes, as the kernel makes them.
+  static void makePages(uchar* from, qsizetype bytes) {
+    constexpr std::uintptr_t Page = 4096;
+    const auto start = reinterpret_cast<std::uintptr_t>(from) & ~(Page - 1);
+    const auto end =
+        (reinterpret_cast<std::uintptr_t>(from) + static_cast<std::uintptr_t>(bytes) + Page - 1) & ~(Page - 1);
+    ::madvise(reinterpret_cast<void*>(start), end - start, MADV_POPULATE_WRITE);
+  }
   void convertRows(int first, int count) const {
     for (int row = first; row < first + count; ++row)
       transform->convert(bits + row * stride, bits + row * stride, width);
@@ -58,6 +72,15 @@ struct RowConversion {
       const int ready = written.load(std::memory_order_acquire);
       if (ready <= next) {
         if (stopped.load()) return;
+        // Nothing to convert yet: the pages of the rows the decoder writes
+        // next are made meanwhile, so that it does not stop to fault them in.
+        if (madeAhead < height) {
+          madeAhead = std::max(madeAhead, ready);
+          const int count = std::min(Band * 4, height - madeAhead);
+          makePages(bits + madeAhead * stride, count * stride);
+          madeAhead += count;
+          continue;
+        }
         std::unique_lock lock(mutex);
         more.wait_for(lock, std::chrono::milliseconds(2));
         continue;
@@ -116,19 +139,21 @@ struct Decoding {
   RowConversion rows;
 };
 
-// Starts converting the colour rows beside the decoding where that is worth it.
+// Colour rows are converted beside the decoding where that is worth it: a
+// large picture in colours other than the target's.
+std::shared_ptr<const ColourTransform> rowTransform(const Decoding& decoding, QSize size, QImage::Format format) {
+  if (decoding.profile.isEmpty() || format != QImage::Format_RGB32 || qint64{size.width()} * size.height() < 1'000'000)
+    return nullptr;
+  return ColourTransform::to(decoding.target, decoding.profile, ColourTransform::Layout::Bgra8);
+}
+
 void startRowConversion(Decoding& decoding) {
-  const QImage& image = decoding.image;
-  if (decoding.profile.isEmpty() || image.format() != QImage::Format_RGB32 ||
-      qint64{image.width()} * image.height() < 1'000'000)
-    return;
   RowConversion& rows = decoding.rows;
-  rows.transform = ColourTransform::to(decoding.target, decoding.profile, ColourTransform::Layout::Bgra8);
   if (!rows.transform) return;
   rows.bits = decoding.image.bits();
-  rows.stride = image.bytesPerLine();
-  rows.width = image.width();
-  rows.height = image.height();
+  rows.stride = decoding.image.bytesPerLine();
+  rows.width = decoding.image.width();
+  rows.height = decoding.image.height();
   runCatchingErrors([&] { rows.thread = std::thread([&rows] { rows.run(); }); });
 }
 
@@ -281,7 +306,9 @@ bool decode(Decoding& decoding, QSize atLeast, bool& onlyFirstScans) {
   const QSize size(static_cast<int>(info.output_width), static_cast<int>(info.output_height));
   if (static_cast<qint64>(size.width()) * size.height() * 4 > qint64{Picture::AllocationLimitMegabytes} << 20)
     fail(reinterpret_cast<j_common_ptr>(&info));
-  decoding.image = newPicture(size, format);
+  // The thread converting rows, if any, also makes the pages ahead.
+  decoding.rows.transform = onlyFirstScans ? nullptr : rowTransform(decoding, size, format);
+  decoding.image = newPicture(size, format, decoding.rows.transform != nullptr);
   if (decoding.image.isNull()) fail(reinterpret_cast<j_common_ptr>(&info));
   if (info.out_color_space == JCS_CMYK && !decoding.keepsCmyk)
     decoding.cmykRow.resize(static_cast<size_t>(size.width()) * 4);
