@@ -114,8 +114,15 @@ shot() { [[ -z ${HELD_KEY_SHOTS:-} ]] || import -window root "$HELD_KEY_SHOTS/he
 # ---------------------------------------------------------------- Tavlo
 
 "$build/tavlo" >"$work/tavlo.out" 2>&1 &
-tavlo=$!
-started+=("$tavlo")
+started+=($!)
+# The run goes on in a child of the started process, whose window it is.
+tavlo=""
+for _ in $(seq 200); do
+  tavlo=$(pgrep -P "${started[-1]}" -x tavlo | head -n1 || true)
+  [[ -n $tavlo ]] && break
+  sleep 0.05
+done
+[[ -n $tavlo ]] || fail "the program's run did not start"
 window=$(window_of "$tavlo" '^Tavlo$')
 read -r left top < <(corner_of "$window")
 # The layout at 15 twips a pixel: the file list from (210, 38), the preview
@@ -132,7 +139,7 @@ echo "held-key: Tavlo: $KEYS x Down at $RATE a second over $PHOTOS photos"
   --timeout 600 | tee "$work/tavlo.result" || fail "the Tavlo burst did not end on the last photo"
 shot tavlo
 xdotool key Escape
-for _ in $(seq 200); do kill -0 "$tavlo" 2>/dev/null || break; sleep 0.05; done
+for _ in $(seq 200); do kill -0 "${started[-1]}" 2>/dev/null || break; sleep 0.05; done
 
 # ---------------------------------------------------------------- feh
 
