@@ -12,6 +12,7 @@
 #include "platform/desktop/RuntimeError.h"
 #include "platform/pictures/ColourProfiles.h"
 #include "platform/pictures/DecoderProtocol.h"
+#include "platform/pictures/DescriptorMessages.h"
 #include "platform/pictures/RasterDecoding.h"
 
 #include <QBuffer>
@@ -51,43 +52,16 @@ using platform::ColourTarget;
 // The request and the descriptors that came with it (-1 where none did).
 struct Received {
   protocol::Request request{};
-  std::array<int, 2> descriptors{-1, -1};
+  std::array<int, platform::MostDescriptors> descriptors{-1, -1};
 };
 
 bool receive(Received& into) {
-  alignas(cmsghdr) char control[CMSG_SPACE(2 * sizeof(int))] = {};
-  iovec part{&into.request, sizeof into.request};
-  msghdr message{};
-  message.msg_iov = &part;
-  message.msg_iovlen = 1;
-  message.msg_control = control;
-  message.msg_controllen = sizeof control;
-  const ssize_t got = ::recvmsg(STDIN_FILENO, &message, MSG_CMSG_CLOEXEC);
-  if (got != static_cast<ssize_t>(sizeof into.request) || (message.msg_flags & (MSG_TRUNC | MSG_CTRUNC))) return false;
-  for (cmsghdr* header = CMSG_FIRSTHDR(&message); header; header = CMSG_NXTHDR(&message, header))
-    if (header->cmsg_level == SOL_SOCKET && header->cmsg_type == SCM_RIGHTS) {
-      const size_t count = (header->cmsg_len - CMSG_LEN(0)) / sizeof(int);
-      std::memcpy(into.descriptors.data(), CMSG_DATA(header), std::min<size_t>(count, 2) * sizeof(int));
-    }
-  return true;
+  return platform::receiveMessage(STDIN_FILENO, &into.request, sizeof into.request, into.descriptors);
 }
 
 bool answer(const protocol::Reply& reply, int descriptor = -1) {
-  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
-  iovec part{const_cast<protocol::Reply*>(&reply), sizeof reply};
-  msghdr message{};
-  message.msg_iov = &part;
-  message.msg_iovlen = 1;
-  if (descriptor >= 0) {
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
-    cmsghdr* header = CMSG_FIRSTHDR(&message);
-    header->cmsg_level = SOL_SOCKET;
-    header->cmsg_type = SCM_RIGHTS;
-    header->cmsg_len = CMSG_LEN(sizeof(int));
-    std::memcpy(CMSG_DATA(header), &descriptor, sizeof(int));
-  }
-  return ::sendmsg(STDOUT_FILENO, &message, MSG_NOSIGNAL) == static_cast<ssize_t>(sizeof reply);
+  if (descriptor < 0) return platform::sendMessage(STDOUT_FILENO, &reply, sizeof reply, {});
+  return platform::sendMessage(STDOUT_FILENO, &reply, sizeof reply, {descriptor});
 }
 
 bool answerFailed(int error) {

@@ -4,6 +4,7 @@
 #include "platform/desktop/FileAccess.h"
 #include "platform/desktop/RuntimeError.h"
 #include "platform/pictures/DecoderProtocol.h"
+#include "platform/pictures/DescriptorMessages.h"
 #include "platform/pictures/HelperProcess.h"
 #include "platform/pictures/Picture.h"
 
@@ -69,24 +70,7 @@ int memoryFileOf(const char* name, const void* bytes, size_t size) {
 }
 
 bool sendRequest(int channel, const wire::Request& request, std::initializer_list<int> descriptors) {
-  alignas(cmsghdr) char control[CMSG_SPACE(2 * sizeof(int))] = {};
-  iovec part{const_cast<wire::Request*>(&request), sizeof request};
-  msghdr message{};
-  message.msg_iov = &part;
-  message.msg_iovlen = 1;
-  if (descriptors.size() > 0) {
-    message.msg_control = control;
-    message.msg_controllen = CMSG_SPACE(descriptors.size() * sizeof(int));
-    cmsghdr* header = CMSG_FIRSTHDR(&message);
-    header->cmsg_level = SOL_SOCKET;
-    header->cmsg_type = SCM_RIGHTS;
-    header->cmsg_len = CMSG_LEN(descriptors.size() * sizeof(int));
-    std::memcpy(CMSG_DATA(header), descriptors.begin(), descriptors.size() * sizeof(int));
-  }
-  ssize_t sent;
-  do sent = ::sendmsg(channel, &message, MSG_NOSIGNAL);
-  while (sent < 0 && errno == EINTR);
-  return sent == static_cast<ssize_t>(sizeof request);
+  return sendMessage(channel, &request, sizeof request, descriptors);
 }
 
 // One worker process, its socket and the control page it shares with us.
@@ -151,30 +135,14 @@ struct Worker {
     }
   }
 
-  bool receiveReply(wire::Reply& reply, int& pixels) {
-    alignas(cmsghdr) char descriptors[CMSG_SPACE(sizeof(int))] = {};
-    iovec part{&reply, sizeof reply};
-    msghdr message{};
-    message.msg_iov = &part;
-    message.msg_iovlen = 1;
-    message.msg_control = descriptors;
-    message.msg_controllen = sizeof descriptors;
-    ssize_t got;
-    do got = ::recvmsg(channel, &message, MSG_CMSG_CLOEXEC | MSG_DONTWAIT);
-    while (got < 0 && errno == EINTR);
-    for (cmsghdr* header = CMSG_FIRSTHDR(&message); header; header = CMSG_NXTHDR(&message, header))
-      if (header->cmsg_level == SOL_SOCKET && header->cmsg_type == SCM_RIGHTS) {
-        const size_t count = (header->cmsg_len - CMSG_LEN(0)) / sizeof(int);
-        std::vector<int> received(count);
-        std::memcpy(received.data(), CMSG_DATA(header), count * sizeof(int));
-        for (size_t i = 0; i < count; ++i) {
-          if (i == 0 && pixels < 0)
-            pixels = received[i];
-          else
-            ::close(received[i]);
-        }
-      }
-    return got == static_cast<ssize_t>(sizeof reply) && !(message.msg_flags & (MSG_TRUNC | MSG_CTRUNC));
+  // The reply, and the pixels' descriptor that came with it, if any.
+  bool receiveReply(wire::Reply& reply, int& pixels) const {
+    std::array<int, MostDescriptors> descriptors;
+    const bool received = receiveMessage(channel, &reply, sizeof reply, descriptors, MSG_DONTWAIT);
+    pixels = descriptors[0];
+    for (size_t i = 1; i < descriptors.size(); ++i)
+      if (descriptors[i] >= 0) ::close(descriptors[i]);
+    return received;
   }
 };
 
