@@ -50,6 +50,7 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -402,8 +403,12 @@ class Browser {
   FORM_Tavlo& window() { return browser_; }
   LoopProbe& probe() { return probe_; }
 
+  // Until it comes; a bench that would wait for ever (a picture that never
+  // shows) ends with a message instead.
   void waitUntil(const std::function<bool()>& done) {
-    while (!done()) QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    if (waitUntil(done, 60'000)) return;
+    std::fprintf(stderr, "Waited a minute for what never came; ending the bench.\n");
+    std::exit(1);
   }
   // The same, given up after the milliseconds: whether it came.
   bool waitUntil(const std::function<bool()>& done, qint64 milliseconds) {
