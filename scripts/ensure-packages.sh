@@ -15,7 +15,7 @@ packages=(
   libglib2.0-dev shared-mime-info
   libgtest-dev libbenchmark-dev libjpeg-turbo-progs
   fonts-liberation2
-  libwmf-dev libemf2svg-dev libuemf-dev librsvg2-dev libemf-dev fonts-urw-base35
+  libwmf-dev libemf2svg-dev libuemf-dev librsvg2-dev libemf-dev fonts-urw-base35 libfontconfig-dev
   # Installing, packaging and checking the installed program on a desktop.
   desktop-file-utils appstream dpkg-dev groff-base libglib2.0-bin xvfb x11-utils procps
   # The FUSE volume whose calls the tests can hold.

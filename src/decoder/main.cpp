@@ -265,7 +265,7 @@ void openSanitizerReport() {
 int main() {
   openSanitizerReport();
   loadEveryDecoder();
-  if (!platform::lockDown(platform::FileOpening::None)) return 1;
+  if (!platform::lockDown()) return 1;
   const protocol::ControlPage* control = nullptr;
   Received received;
   while (receive(received)) {
