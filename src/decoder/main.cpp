@@ -13,6 +13,7 @@
 #include "platform/pictures/ColourProfiles.h"
 #include "platform/pictures/DecoderProtocol.h"
 #include "platform/pictures/DescriptorMessages.h"
+#include "platform/pictures/HeifPictures.h"
 #include "platform/pictures/RasterDecoding.h"
 
 #include <QBuffer>
@@ -244,6 +245,7 @@ void loadEveryDecoder() {
   // The thread pools, whose size glibc and Qt read from /sys and /proc.
   QThreadPool::globalInstance()->maxThreadCount();
   platform::prepareColourConversion();
+  platform::prepareHeifDecoding();
   platform::setPictureAllocator(pictureInAMemoryFile);
 }
 

@@ -308,6 +308,46 @@ QByteArray adobeRgbProfile() {
   return profile;
 }
 
+QByteArray cicpProfile(const CicpColours& colours) {
+  // The transfer functions by their numbers: BT.709's, BT.601's and
+  // BT.2020's are shown as sRGB's; 4 and 5 are plain powers, 8 linear.
+  enum Transfer {
+    Unspecified = 2,
+    Bt709 = 1,
+    Gamma22 = 4,
+    Gamma28 = 5,
+    Bt601 = 6,
+    Linear = 8,
+    Srgb = 13,
+    Bt2020Ten = 14,
+    Bt2020Twelve = 15
+  };
+  const int t = colours.transfer;
+  const bool srgbCurve =
+      t == Bt709 || t == Unspecified || t == Bt601 || t == Srgb || t == Bt2020Ten || t == Bt2020Twelve;
+  if (colours.srgbPrimaries && srgbCurve) return {};
+  if (!srgbCurve && t != Gamma22 && t != Gamma28 && t != Linear) return {};
+  const auto xyY = [](const double(&xy)[2]) { return cmsCIExyY{xy[0], xy[1], 1.0}; };
+  const cmsCIExyY white = xyY(colours.white);
+  const cmsCIExyYTRIPLE primaries{xyY(colours.red), xyY(colours.green), xyY(colours.blue)};
+  const double srgb[5] = {2.4, 1 / 1.055, 0.055 / 1.055, 1 / 12.92, 0.04045};
+  cmsToneCurve* curve = srgbCurve ? cmsBuildParametricToneCurve(nullptr, 4, srgb)
+                                  : cmsBuildGamma(nullptr, t == Gamma22   ? 2.2
+                                                           : t == Gamma28 ? 2.8
+                                                                          : 1.0);
+  if (!curve) return {};
+  cmsToneCurve* const curves[3] = {curve, curve, curve};
+  const Profile made(cmsCreateRGBProfile(&white, &primaries, curves));
+  cmsFreeToneCurve(curve);
+  cmsUInt32Number size = 0;
+  QByteArray bytes;
+  if (made && cmsSaveProfileToMem(made.get(), nullptr, &size) && size <= MaxProfileBytes) {
+    bytes.resize(static_cast<qsizetype>(size));
+    if (!cmsSaveProfileToMem(made.get(), bytes.data(), &size)) bytes.clear();
+  }
+  return bytes;
+}
+
 struct ColourTransform::MatrixShaper {
   // A target pixel's three channels of linear light, and a fourth unused,
   // summed at once by the processor's vector instructions.

@@ -33,6 +33,7 @@ struct Started {
   pid_t process = -1;
   int channel = -1;
   QString program;
+  bool spare = false;
 };
 
 std::mutex spareMutex;
@@ -67,7 +68,9 @@ Started takeHelper(const QString& program) {
     }
   }
   spare = started(program);
-  return taken.process > 0 ? taken : started(program);
+  if (taken.process <= 0) return started(program);
+  taken.spare = true;
+  return taken;
 }
 
 }  // namespace
@@ -94,9 +97,19 @@ std::unique_ptr<MetafileHelper> MetafileHelper::start(const QByteArray& metafile
                                                       HelperLimits limits, const BackgroundWork* work) {
   if (static_cast<std::uint64_t>(metafile.size()) > protocol::MetafileLimit) return nullptr;
   const Started taken = takeHelper(program);
-  if (taken.process <= 0) return nullptr;
-  std::unique_ptr<MetafileHelper> helper(new MetafileHelper(taken.process, taken.channel, limits));
+  auto helper = handOver(metafile, taken.process, taken.channel, limits, work);
+  // A spare that ended while it waited (killed, say) is replaced, once.
+  if (!helper && taken.spare && !(work && work->cancelled())) {
+    const Started fresh = started(program);
+    helper = handOver(metafile, fresh.process, fresh.channel, limits, work);
+  }
+  return helper;
+}
 
+std::unique_ptr<MetafileHelper> MetafileHelper::handOver(const QByteArray& metafile, pid_t process, int channel,
+                                                         HelperLimits limits, const BackgroundWork* work) {
+  if (process <= 0) return nullptr;
+  std::unique_ptr<MetafileHelper> helper(new MetafileHelper(process, channel, limits));
   const QDeadlineTimer deadline(limits.startMilliseconds);
   const std::uint64_t length = static_cast<std::uint64_t>(metafile.size());
   protocol::Status status = protocol::Failed;

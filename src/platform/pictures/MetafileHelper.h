@@ -67,6 +67,9 @@ class MetafileHelper {
 
  private:
   MetafileHelper(pid_t process, int channel, HelperLimits limits);
+  // Gives the metafile to the helper started; nothing where it fails.
+  static std::unique_ptr<MetafileHelper> handOver(const QByteArray& metafile, pid_t process, int channel,
+                                                  HelperLimits limits, const BackgroundWork* work);
   bool sendAll(const char* data, qint64 count, const QDeadlineTimer& deadline, const BackgroundWork* work);
   bool readExactly(char* into, qint64 count, const QDeadlineTimer& deadline, const BackgroundWork* work);
   bool waitUntilReady(short events, const QDeadlineTimer& deadline, const BackgroundWork* work);

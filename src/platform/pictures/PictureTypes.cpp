@@ -24,6 +24,9 @@ QString otherPicturePatterns(const QStringList& covered) {
     if (!type.isValid())
       for (const QByteArray& format : formats) add(QStringLiteral("*.") + QString::fromLatin1(format).toLower());
   }
+  // And the phone and web pictures the decoder worker reads through
+  // libraries of its own, whatever the plugins.
+  for (const char* own : {"*.heic", "*.heif", "*.avif"}) add(QString::fromLatin1(own));
   return patterns.join(QLatin1Char(';'));
 }
 

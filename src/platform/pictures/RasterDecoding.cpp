@@ -3,6 +3,7 @@
 #include "platform/desktop/BackgroundWork.h"
 #include "platform/desktop/FileAccess.h"
 #include "platform/desktop/RuntimeError.h"
+#include "platform/pictures/HeifPictures.h"
 #include "platform/pictures/Picture.h"
 #include "platform/pictures/PictureFileDevice.h"
 #include "platform/pictures/ReducedJpeg.h"
@@ -124,6 +125,7 @@ QImage newPicture(QSize size, QImage::Format format, bool pagesMadeAhead) {
 
 DecodedRaster decodeRaster(const ReadableFile& file, QSize box, ColourTarget target, const BackgroundWork* work) {
   raiseAllocationLimit();
+  if (isHeif(file.read(64))) return decodeHeif(file, box, target, work);
   // What the file is, and how large, from its first bytes.
   PictureFileDevice device(file, work);
   QImageReader reader(&device);
