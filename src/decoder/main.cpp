@@ -29,10 +29,12 @@
 #include <unistd.h>
 
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #ifndef MADV_POPULATE_WRITE
 #define MADV_POPULATE_WRITE 23  // Linux 5.14

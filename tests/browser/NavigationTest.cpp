@@ -44,7 +44,7 @@ class Navigation : public BrowserTest {
 // desktop entry offers Tavlo for the files of every item.
 TEST_F(Navigation, OpensInTheStartFolderWithTheStoredFilterAndHiddenValue) {
   makeFolder("usb/pictures");
-  for (const char* name : {"there.bmp", "f.png", "g.TIF", "h.HEIC", "i.avif"})
+  for (const char* name : {"there.bmp", "f.png", "g.TIF", "h.HEIC", "i.avif", "j.jxl"})
     writeFile("usb/pictures/" + QString::fromLatin1(name), "x");
   const QStringList every{"a.jpg", "b.GIF", "c.bmp", "t.txt"};
   // The stored filter index, hidden value and start folder; the list index
@@ -55,7 +55,7 @@ TEST_F(Navigation, OpensInTheStartFolderWithTheStoredFilterAndHiddenValue) {
       {-2, 0, "", -1, every},
       {8, 1, "", -1, QStringList{".h.bmp"} + every},
       {0, 2, "usb/pictures", 0, {"there.bmp"}},
-      {7, 0, "usb/pictures", 7, {"f.png", "g.TIF", "h.HEIC", "i.avif"}},
+      {7, 0, "usb/pictures", 7, {"f.png", "g.TIF", "h.HEIC", "i.avif", "j.jxl"}},
   };
   for (const auto& [filter, hidden, start, listIndex, shown] : cases) {
     SCOPED_TRACE(testing::Message() << "filter " << filter << ", hidden " << hidden << ", start " << start);

@@ -10,7 +10,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <memory>
+#include <thread>
 #include <utility>
+#include <vector>
 
 namespace platform {
 
@@ -28,9 +30,22 @@ bool allowWhere(scmp_filter_ctx filter, int call, unsigned argument, scmp_datum_
   return seccomp_rule_add(filter, SCMP_ACT_ALLOW, call, 1, where) == 0;
 }
 
+// glibc looks up, by opening a file of the kernel's, whether it may hand
+// back a thread's unused memory the first time it does so; the helpers'
+// threads would do that once locked, and be ended for it. Done now, on a
+// thread of its own.
+void handBackThreadMemoryOnce() {
+  std::thread([] {
+    std::vector<void*> blocks(64);
+    for (void*& block : blocks) block = std::malloc(64 * 1024);
+    for (void* block : blocks) std::free(block);
+  }).join();
+}
+
 }  // namespace
 
 bool lockDown() {
+  handBackThreadMemoryOnce();
   if (::clearenv() != 0 || ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) return false;
   // Anything not allowed below ends the process at once (SIGSYS): in
   // particular open and openat, socket and connect, execve, ptrace, kill.

@@ -26,7 +26,7 @@ QString otherPicturePatterns(const QStringList& covered) {
   }
   // And the phone and web pictures the decoder worker reads through
   // libraries of its own, whatever the plugins.
-  for (const char* own : {"*.heic", "*.heif", "*.avif"}) add(QString::fromLatin1(own));
+  for (const char* own : {"*.heic", "*.heif", "*.avif", "*.jxl"}) add(QString::fromLatin1(own));
   return patterns.join(QLatin1Char(';'));
 }
 

@@ -4,6 +4,7 @@
 #include "platform/desktop/FileAccess.h"
 #include "platform/desktop/RuntimeError.h"
 #include "platform/pictures/HeifPictures.h"
+#include "platform/pictures/JxlPictures.h"
 #include "platform/pictures/Picture.h"
 #include "platform/pictures/PictureFileDevice.h"
 #include "platform/pictures/ReducedJpeg.h"
@@ -125,7 +126,10 @@ QImage newPicture(QSize size, QImage::Format format, bool pagesMadeAhead) {
 
 DecodedRaster decodeRaster(const ReadableFile& file, QSize box, ColourTarget target, const BackgroundWork* work) {
   raiseAllocationLimit();
-  if (isHeif(file.read(64))) return decodeHeif(file, box, target, work);
+  // The newer formats, through libraries of their own.
+  const QByteArray first = file.read(64);
+  if (isHeif(first)) return decodeHeif(file, box, target, work);
+  if (isJxl(first)) return decodeJxl(file, box, target, work);
   // What the file is, and how large, from its first bytes.
   PictureFileDevice device(file, work);
   QImageReader reader(&device);

@@ -1,7 +1,7 @@
-// HEIC and AVIF pictures, decoded by the worker through libheif: made by
-// Debian's encoder at test time, and real files from other programs, with
-// their rotation, alpha, thumbnails and colour profiles; damaged ones are
-// invalid pictures.
+// HEIC, AVIF and JPEG XL pictures, decoded by the worker through libheif and
+// libjxl: made by Debian's encoders at test time, and real files from other
+// programs, with their rotation, alpha, thumbnails, passes, animations and
+// colour profiles; damaged ones are invalid pictures.
 #include "platform/desktop/RuntimeError.h"
 #include "platform/pictures/Picture.h"
 #include "support/FreshProgram.h"
@@ -20,9 +20,9 @@ using platform::Picture;
 
 namespace {
 
-using HeifPictures = FreshProgram;
+using NewerFormats = FreshProgram;
 
-// Within a few steps of the colour: the encoders are lossy.
+// Within a few steps of the colour: most encoders are lossy.
 void expectNear(QRgb got, QRgb want, const char* where) {
   EXPECT_LE(std::max({std::abs(qRed(got) - qRed(want)), std::abs(qGreen(got) - qGreen(want)),
                       std::abs(qBlue(got) - qBlue(want))}),
@@ -42,22 +42,36 @@ QImage shown(const Picture& picture, QSize size) {
 
 constexpr QRgb DrawnRed = qRgb(200, 30, 30), DrawnBlue = qRgb(30, 30, 200);
 
-TEST_F(HeifPictures, HeicAndAvifMadeByTheEncoderShowTheirPixelsWholeAndReduced) {
-  if (QStandardPaths::findExecutable(QStringLiteral("heif-enc")).isEmpty())
-    GTEST_SKIP() << "heif-enc (libheif-examples, installed by the test set-up) is missing";
+TEST_F(NewerFormats, PicturesMadeByTheEncodersShowTheirPixelsWholeAndReduced) {
   // 480 by 320: red on the left, blue on the right.
   QImage drawn(480, 320, QImage::Format_RGB32);
   drawn.fill(DrawnBlue);
   for (int y = 0; y < drawn.height(); ++y)
     std::fill_n(reinterpret_cast<QRgb*>(drawn.scanLine(y)), drawn.width() / 2, DrawnRed);
-  ASSERT_TRUE(drawn.save(pathOf(QStringLiteral("drawn.png"))));
-  for (const char* name : {"drawn.heic", "drawn.avif"}) {
+  const QString png = pathOf(QStringLiteral("drawn.png"));
+  ASSERT_TRUE(drawn.save(png));
+  // The file made, the encoder (from the test set-up's packages) and how.
+  const struct {
+    const char* name;
+    const char* encoder;
+    QStringList options;
+  } made[] = {
+      {"drawn.heic", "heif-enc", {"-q", "90", "-o"}},
+      {"drawn.avif", "heif-enc", {"-q", "90", "-o"}},
+      {"lossless.jxl", "cjxl", {"-d", "0", "-o"}},
+      {"passes.jxl", "cjxl", {"-p", "-d", "1", "-o"}},
+  };
+  for (const auto& [name, encoder, options] : made) {
     SCOPED_TRACE(name);
+    if (QStandardPaths::findExecutable(QString::fromLatin1(encoder)).isEmpty())
+      GTEST_SKIP() << encoder << " (installed by the test set-up) is missing";
     const QString path = pathOf(QString::fromLatin1(name));
-    ASSERT_EQ(
-        QProcess::execute(QStringLiteral("heif-enc"), {QStringLiteral("-q"), QStringLiteral("90"), QStringLiteral("-o"),
-                                                       path, pathOf(QStringLiteral("drawn.png"))}),
-        0);
+    // cjxl takes the input first, heif-enc last.
+    const QStringList arguments = QLatin1String(encoder) == QLatin1String("cjxl")
+                                      ? QStringList{png, path} + options.mid(0, options.size() - 1)
+                                      : options + QStringList{path, png};
+    ASSERT_EQ(QProcess::execute(QString::fromLatin1(encoder), arguments), 0);
+
     const Picture preview = Picture::loadFitting(path, QSize(105, 105));
     EXPECT_EQ(preview.pixelSize(), QSize(480, 320)) << "the picture's own size, not the reduced copy's";
     const QImage box = shown(preview, QSize(105, 70));
@@ -76,15 +90,18 @@ TEST_F(HeifPictures, HeicAndAvifMadeByTheEncoderShowTheirPixelsWholeAndReduced) 
   }
 }
 
-TEST_F(HeifPictures, RealFilesShowTurnedWithTheirAlphaThumbnailsAndProfiles) {
-  // The size the file shows at, as libheif reports it after its turns.
+TEST_F(NewerFormats, RealFilesShowTurnedWithTheirAlphaThumbnailsAndProfiles) {
+  // The size the file shows at, after its turns.
   const struct {
     const char* file;
     QSize size;
   } files[] = {
-      {"libavif_abc_color_irot_alpha_irot.avif", {256, 512}},  // turned a quarter, alpha turned with it
-      {"av1avif_Tomsk_with_thumbnails.avif", {1280, 720}},     // thumbnails of 320 by 180 and 160 by 90
-      {"made_logo_adobergb_icc.heic", {640, 480}},             // an Adobe RGB ICC profile
+      {"libavif_abc_color_irot_alpha_irot.avif", {256, 512}},     // turned a quarter, alpha turned with it
+      {"av1avif_Tomsk_with_thumbnails.avif", {1280, 720}},        // thumbnails of 320 by 180 and 160 by 90
+      {"made_logo_adobergb_icc.heic", {640, 480}},                // an Adobe RGB ICC profile
+      {"jxlconf_patches.jxl", {1600, 1096}},                      // Display P3 ICC profile, alpha, patches
+      {"jxlconf_animation_spline.jxl", {320, 320}},               // an animation: its first frame
+      {"jxlconf_grayscale_public_university.jxl", {2880, 1620}},  // grey
   };
   for (const auto& [file, size] : files) {
     SCOPED_TRACE(file);
@@ -97,7 +114,8 @@ TEST_F(HeifPictures, RealFilesShowTurnedWithTheirAlphaThumbnailsAndProfiles) {
   EXPECT_TRUE(
       Picture::load(testData(QStringLiteral("libavif_abc_color_irot_alpha_irot.avif"))).image().hasAlphaChannel());
 
-  for (const char* broken : {"broken/libavif_poc_b_506387278.avif", "broken/nomexif_oom_large_box.heic"})
+  for (const char* broken :
+       {"broken/libavif_poc_b_506387278.avif", "broken/nomexif_oom_large_box.heic", "broken/oiio_crash-bfd2220.jxl"})
     EXPECT_EQ(raisedError([&] { Picture::load(testData(QString::fromLatin1(broken))); }),
               platform::errors::InvalidPicture)
         << broken;
