@@ -8,8 +8,8 @@ packages=(
   qt6-base-dev libgl-dev qt6-image-formats-plugins libjpeg-dev
   # Colour profiles: lcms2 converts, zlib unpacks PNG's; free profiles for the tests.
   liblcms2-dev zlib1g-dev icc-profiles-free libgs-common
-  # HEIC and AVIF: libheif reads them; JPEG XL: libjxl; heif-enc and cjxl make the tests' pictures.
-  libheif-dev libheif-examples libjxl-dev libjxl-tools
+  # HEIC and AVIF: libheif reads them; JPEG XL: libjxl; cameras' RAW: LibRaw; heif-enc and cjxl make the tests' pictures.
+  libheif-dev libheif-examples libjxl-dev libjxl-tools libraw-dev
   # The display's profile, which X11's colour managers publish on the root window.
   libxcb1-dev
   # The decoder worker's lock.

@@ -231,6 +231,7 @@ TEST_F(PreviewPane, EveryKindOfPictureIsDecodedOutsideTheBrowser) {
                              QStringLiteral("made_logo_adobergb_icc.heic"),
                              QStringLiteral("libavif_abc_color_irot_alpha_irot.avif"),
                              QStringLiteral("jxlconf_animation_spline.jxl"),
+                             QStringLiteral("oiio_bayer.dng"),
                              QStringLiteral("metafiles/libgdiplus_test.wmf"),
                              QStringLiteral("metafiles/libgdiplus_test.emf")};
   for (const QString& file : files)
@@ -250,7 +251,7 @@ TEST_F(PreviewPane, EveryKindOfPictureIsDecodedOutsideTheBrowser) {
   const QByteArray mapped = maps.readAll();
   for (const char* decoder : {"libqjpeg", "libqgif",  "libqico", "libqtiff", "libqwebp", "libqicns", "libqtga",
                               "libqwbmp", "libqmng",  "libjpeg", "libtiff",  "libwebp",  "libwmf",   "libemf2svg",
-                              "librsvg",  "liblcms2", "libheif", "libde265", "libdav1d", "libaom",   "libjxl"})
+                              "librsvg",  "liblcms2", "libheif", "libde265", "libdav1d", "libaom",   "libjxl", "libraw"})
     EXPECT_FALSE(mapped.contains(decoder)) << decoder << " is mapped in the browser";
 }
 

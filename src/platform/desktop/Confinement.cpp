@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 #include <memory>
 #include <thread>
 #include <utility>
@@ -47,6 +48,11 @@ void handBackThreadMemoryOnce() {
 bool lockDown() {
   handBackThreadMemoryOnce();
   if (::clearenv() != 0 || ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) return false;
+  // The times libraries work out (LibRaw reads a photo's date) are in UTC,
+  // whose rules glibc takes in now: once locked, it could not look at
+  // /etc/localtime, as it would for each time without TZ set.
+  if (::setenv("TZ", "UTC0", 1) != 0) return false;
+  ::tzset();
   // Anything not allowed below ends the process at once (SIGSYS): in
   // particular open and openat, socket and connect, execve, ptrace, kill.
   const std::unique_ptr<void, FilterDeleter> owned(seccomp_init(SCMP_ACT_KILL_PROCESS));

@@ -5,6 +5,7 @@
 #include "platform/desktop/RuntimeError.h"
 #include "platform/pictures/HeifPictures.h"
 #include "platform/pictures/JxlPictures.h"
+#include "platform/pictures/RawPictures.h"
 #include "platform/pictures/Picture.h"
 #include "platform/pictures/PictureFileDevice.h"
 #include "platform/pictures/ReducedJpeg.h"
@@ -130,6 +131,8 @@ DecodedRaster decodeRaster(const ReadableFile& file, QSize box, ColourTarget tar
   const QByteArray first = file.read(64);
   if (isHeif(first)) return decodeHeif(file, box, target, work);
   if (isJxl(first)) return decodeJxl(file, box, target, work);
+  if (mayBeRaw(first))
+    if (auto raw = decodeRaw(file, box, target, work)) return std::move(*raw);
   // What the file is, and how large, from its first bytes.
   PictureFileDevice device(file, work);
   QImageReader reader(&device);

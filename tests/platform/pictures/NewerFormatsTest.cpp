@@ -4,6 +4,7 @@
 // colour profiles; damaged ones are invalid pictures.
 #include "platform/desktop/RuntimeError.h"
 #include "platform/pictures/Picture.h"
+#include "support/DngFile.h"
 #include "support/FreshProgram.h"
 #include "support/RaisedError.h"
 
@@ -90,6 +91,66 @@ TEST_F(NewerFormats, PicturesMadeByTheEncodersShowTheirPixelsWholeAndReduced) {
   }
 }
 
+// Two halves side by side.
+QImage halves(QSize size, QRgb left, QRgb right) {
+  QImage image(size, QImage::Format_RGB32);
+  image.fill(right);
+  for (int y = 0; y < image.height(); ++y)
+    std::fill_n(reinterpret_cast<QRgb*>(image.scanLine(y)), image.width() / 2, left);
+  return image;
+}
+
+bool mostlyRed(QRgb pixel) { return qRed(pixel) > qBlue(pixel) + 40; }
+bool mostlyBlue(QRgb pixel) { return qBlue(pixel) > qRed(pixel) + 40; }
+
+// A DNG whose sensor saw red and blue halves and whose embedded JPEG is
+// green and yellow: what is shown tells which of the two it came from.
+TEST_F(NewerFormats, CameraRawPreviewsFromItsJpegAndIsDevelopedForTheViewerAsTheCameraTurnedIt) {
+  constexpr QRgb Green = qRgb(40, 200, 40), Yellow = qRgb(230, 220, 40);
+  const QImage sensor = halves(QSize(480, 320), DrawnRed, DrawnBlue);
+  const struct {
+    const char* name;
+    QSize embedded;
+    int orientation;
+    QSize natural;
+    bool wholeFromJpeg;
+  } files[] = {
+      {"small preview.dng", {240, 160}, 1, {480, 320}, false},
+      {"full-size preview.dng", {480, 320}, 1, {480, 320}, true},
+      {"turned.dng", {240, 160}, 6, {320, 480}, false},
+  };
+  for (const auto& [name, embedded, orientation, natural, wholeFromJpeg] : files) {
+    SCOPED_TRACE(name);
+    const QString path =
+        writeFile(QString::fromLatin1(name), dngFile(sensor, halves(embedded, Green, Yellow), orientation));
+    const bool turned = orientation == 6;
+    // Turned a quarter clockwise, the left half is on top.
+    const auto first = [&](const QImage& image) {
+      return turned ? image.pixel(image.width() / 2, image.height() / 4)
+                    : image.pixel(image.width() / 4, image.height() / 2);
+    };
+    const auto second = [&](const QImage& image) {
+      return turned ? image.pixel(image.width() / 2, image.height() * 3 / 4)
+                    : image.pixel(image.width() * 3 / 4, image.height() / 2);
+    };
+    Picture preview, whole;
+    ASSERT_EQ(raisedError([&] { preview = Picture::loadFitting(path, QSize(105, 105)); }), 0);
+    EXPECT_EQ(preview.pixelSize(), natural);
+    const QImage box = shown(preview, natural.scaled(105, 105, Qt::KeepAspectRatio));
+    expectNear(first(box), Green, "the preview's first half");
+    expectNear(second(box), Yellow, "the preview's second half");
+
+    ASSERT_EQ(raisedError([&] { whole = Picture::load(path); }), 0);
+    ASSERT_EQ(whole.image().size(), natural);
+    if (wholeFromJpeg) {
+      expectNear(first(whole.image()), Green, "the embedded picture's first half");
+    } else {
+      EXPECT_TRUE(mostlyRed(first(whole.image()))) << "developed: red where the sensor saw red";
+      EXPECT_TRUE(mostlyBlue(second(whole.image()))) << "and blue where it saw blue";
+    }
+  }
+}
+
 TEST_F(NewerFormats, RealFilesShowTurnedWithTheirAlphaThumbnailsAndProfiles) {
   // The size the file shows at, after its turns.
   const struct {
@@ -102,20 +163,27 @@ TEST_F(NewerFormats, RealFilesShowTurnedWithTheirAlphaThumbnailsAndProfiles) {
       {"jxlconf_patches.jxl", {1600, 1096}},                      // Display P3 ICC profile, alpha, patches
       {"jxlconf_animation_spline.jxl", {320, 320}},               // an animation: its first frame
       {"jxlconf_grayscale_public_university.jxl", {2880, 1620}},  // grey
+      {"oiio_bayer.dng", {256, 172}},                             // a small Bayer DNG, developed
+      {"rawpy_RAW_KODAK_DC50_e.KDC", {768, 512}},                 // a Kodak RAW with an embedded picture
   };
   for (const auto& [file, size] : files) {
     SCOPED_TRACE(file);
-    const Picture preview = Picture::loadFitting(testData(QString::fromLatin1(file)), QSize(105, 105));
+    const QString path = testData(QString::fromLatin1(file));
+    Picture preview, whole;
+    ASSERT_EQ(raisedError([&] { preview = Picture::loadFitting(path, QSize(105, 105)); }), 0);
     EXPECT_EQ(preview.pixelSize(), size);
     const QImage box = shown(preview, size.scaled(105, 105, Qt::KeepAspectRatio));
     EXPECT_NE(box.pixel(box.width() / 2, box.height() / 2), qRgb(255, 255, 255)) << "drawn";
-    EXPECT_EQ(Picture::load(testData(QString::fromLatin1(file))).image().size(), size);
+    ASSERT_EQ(raisedError([&] { whole = Picture::load(path); }), 0);
+    EXPECT_EQ(whole.image().size(), size);
   }
   EXPECT_TRUE(
       Picture::load(testData(QStringLiteral("libavif_abc_color_irot_alpha_irot.avif"))).image().hasAlphaChannel());
 
   for (const char* broken :
-       {"broken/libavif_poc_b_506387278.avif", "broken/nomexif_oom_large_box.heic", "broken/oiio_crash-bfd2220.jxl"})
+       {"broken/libavif_poc_b_506387278.avif", "broken/nomexif_oom_large_box.heic", "broken/oiio_crash-bfd2220.jxl",
+        "broken/oiio_truncated.dng", "broken/filetype_fixture.cr3", "broken/filetype_fixture.nef",
+        "broken/filetype_fixture-sony-zv-e10.arw"})
     EXPECT_EQ(raisedError([&] { Picture::load(testData(QString::fromLatin1(broken))); }),
               platform::errors::InvalidPicture)
         << broken;
