@@ -2,11 +2,13 @@
 
 #include <fcntl.h>
 #include <linux/sched.h>
+#include <malloc.h>
 #include <sched.h>
 #include <seccomp.h>
 #include <sys/ioctl.h>
 #include <sys/prctl.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
@@ -31,11 +33,13 @@ bool allowWhere(scmp_filter_ctx filter, int call, unsigned argument, scmp_datum_
   return seccomp_rule_add(filter, SCMP_ACT_ALLOW, call, 1, where) == 0;
 }
 
-// glibc looks up, by opening a file of the kernel's, whether it may hand
-// back a thread's unused memory the first time it does so; the helpers'
-// threads would do that once locked, and be ended for it. Done now, on a
-// thread of its own.
-void handBackThreadMemoryOnce() {
+// What glibc looks up in files the first time it needs it is looked up now:
+// once locked, opening them would end the process. How many memory arenas
+// its threads may have (from the cores online, counted when a thread first
+// allocates and there are several already): set outright. Whether it may
+// hand back a thread's unused memory: a thread of its own does that once.
+void settleTheCLibrary() {
+  ::mallopt(M_ARENA_MAX, 8 * static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
   std::thread([] {
     std::vector<void*> blocks(64);
     for (void*& block : blocks) block = std::malloc(64 * 1024);
@@ -46,7 +50,7 @@ void handBackThreadMemoryOnce() {
 }  // namespace
 
 bool lockDown() {
-  handBackThreadMemoryOnce();
+  settleTheCLibrary();
   if (::clearenv() != 0 || ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) return false;
   // The times libraries work out (LibRaw reads a photo's date) are in UTC,
   // whose rules glibc takes in now: once locked, it could not look at
