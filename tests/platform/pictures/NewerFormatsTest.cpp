@@ -83,6 +83,9 @@ TEST_F(NewerFormats, PicturesMadeByTheEncodersShowTheirPixelsWholeAndReduced) {
     ASSERT_EQ(whole.image().size(), QSize(480, 320));
     expectNear(whole.image().pixel(100, 160), DrawnRed, "left");
     expectNear(whole.image().pixel(380, 160), DrawnBlue, "right");
+    const QString bitmap = pathOf(QString::fromLatin1(name) + QStringLiteral(".bmp"));
+    whole.saveAsBitmap(bitmap);
+    expectNear(QImage(bitmap).pixel(100, 160), DrawnRed, "saved as a bitmap");
 
     // Cut anywhere after its header, it is no picture.
     const QByteArray bytes = contentsOf(path);
