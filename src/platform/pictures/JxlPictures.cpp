@@ -61,9 +61,8 @@ DecodedRaster decodeJxl(const ReadableFile& file, QSize box, ColourTarget target
       JxlThreadParallelRunnerCreate(nullptr, static_cast<size_t>(std::max(1, QThread::idealThreadCount()))));
   if (!decoder || !runner ||
       JxlDecoderSetParallelRunner(decoder.get(), JxlThreadParallelRunner, runner.get()) != JXL_DEC_SUCCESS ||
-      JxlDecoderSubscribeEvents(decoder.get(), JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING | JXL_DEC_FULL_IMAGE |
-                                                   JXL_DEC_FRAME_PROGRESSION) != JXL_DEC_SUCCESS ||
-      JxlDecoderSetProgressiveDetail(decoder.get(), kDC) != JXL_DEC_SUCCESS ||
+      JxlDecoderSubscribeEvents(decoder.get(), JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING | JXL_DEC_FULL_IMAGE) !=
+          JXL_DEC_SUCCESS ||
       JxlDecoderSetInput(decoder.get(), reinterpret_cast<const uint8_t*>(bytes.constData()),
                          static_cast<size_t>(bytes.size())) != JXL_DEC_SUCCESS)
     raise(errors::InvalidPicture);
@@ -112,10 +111,6 @@ DecodedRaster decodeJxl(const ReadableFile& file, QSize box, ColourTarget target
           raise(errors::InvalidPicture);
         break;
       }
-      case JXL_DEC_FRAME_PROGRESSION:
-        // The first pass is enough for a reduced copy.
-        if (!reduce || JxlDecoderFlushImage(decoder.get()) != JXL_DEC_SUCCESS) break;
-        [[fallthrough]];
       case JXL_DEC_FULL_IMAGE: {
         // The first frame of an animation is its picture.
         if (pixels.isNull()) raise(errors::InvalidPicture);
