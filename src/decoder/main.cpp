@@ -13,7 +13,7 @@
 #include "platform/pictures/ColourProfiles.h"
 #include "platform/pictures/DecoderProtocol.h"
 #include "platform/pictures/DescriptorMessages.h"
-#include "platform/pictures/HeifPictures.h"
+#include "platform/pictures/NewerFormats.h"
 #include "platform/pictures/RasterDecoding.h"
 
 #include <QBuffer>

@@ -1,4 +1,4 @@
-#include "platform/pictures/HeifPictures.h"
+#include "platform/pictures/NewerFormats.h"
 
 #include "platform/desktop/BackgroundWork.h"
 #include "platform/desktop/ErrorHandling.h"
@@ -74,14 +74,6 @@ struct Reading {
 
 QSize sizeOf(const heif_image_handle* handle) {
   return QSize(heif_image_handle_get_width(handle), heif_image_handle_get_height(handle));
-}
-
-// The smallest size with the picture's proportions that fills the box.
-QSize fillingBox(QSize natural, QSize box) {
-  const double scale = std::min(static_cast<double>(box.width()) / natural.width(),
-                                static_cast<double>(box.height()) / natural.height());
-  return QSize(std::max(1, static_cast<int>(std::ceil(natural.width() * scale - 1e-9))),
-               std::max(1, static_cast<int>(std::ceil(natural.height() * scale - 1e-9))));
 }
 
 // The picture's own thumbnail, where one is at least as large as the size.

@@ -1,4 +1,4 @@
-#include "platform/pictures/JxlPictures.h"
+#include "platform/pictures/NewerFormats.h"
 
 #include "platform/desktop/BackgroundWork.h"
 #include "platform/desktop/FileAccess.h"
@@ -27,14 +27,6 @@ struct DecoderFree {
 struct RunnerFree {
   void operator()(void* runner) const { JxlThreadParallelRunnerDestroy(runner); }
 };
-
-// The smallest size with the picture's proportions that fills the box.
-QSize fillingBox(QSize natural, QSize box) {
-  const double scale = std::min(static_cast<double>(box.width()) / natural.width(),
-                                static_cast<double>(box.height()) / natural.height());
-  return QSize(std::max(1, static_cast<int>(std::ceil(natural.width() * scale - 1e-9))),
-               std::max(1, static_cast<int>(std::ceil(natural.height() * scale - 1e-9))));
-}
 
 // libjxl writes bytes red, green, blue, alpha; a 32-bit picture holds them
 // blue, green, red, alpha in memory.

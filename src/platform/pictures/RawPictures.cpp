@@ -1,4 +1,4 @@
-#include "platform/pictures/RawPictures.h"
+#include "platform/pictures/NewerFormats.h"
 
 #include "platform/desktop/BackgroundWork.h"
 #include "platform/desktop/ErrorHandling.h"
@@ -103,14 +103,6 @@ class FileStream final : public LibRaw_abstract_datastream {
   std::int64_t start_ = 0, position_ = 0;
   size_t length_ = 0;
 };
-
-// The smallest size with the picture's proportions that fills the box.
-QSize fillingBox(QSize natural, QSize box) {
-  const double scale = std::min(static_cast<double>(box.width()) / natural.width(),
-                                static_cast<double>(box.height()) / natural.height());
-  return QSize(std::max(1, static_cast<int>(std::ceil(natural.width() * scale - 1e-9))),
-               std::max(1, static_cast<int>(std::ceil(natural.height() * scale - 1e-9))));
-}
 
 // The camera's turn of the picture, by LibRaw's flip: 3 half a turn, 5 a
 // quarter against the clock, 6 a quarter with it.
