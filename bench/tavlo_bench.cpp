@@ -18,6 +18,7 @@
 #include "platform/pictures/RasterDecoding.h"
 #include "startup/MODULE_Public.h"
 #include "support/ColourChart.h"
+#include "support/DngFile.h"
 #include "viewer/FORM_MiniTavlo.h"
 
 #include <QApplication>
@@ -50,6 +51,7 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -105,6 +107,34 @@ QString photo(int width, int height, bool progressive = false,
   return path;
 }
 
+// Phone, web and camera pictures of the plasma, made by Debian's encoders:
+// a 12 MP HEIC with its own 320 by 240 thumbnail and one without, a 24 MP
+// JPEG XL, and a 24 MP DNG with a 1620 by 1080 embedded JPEG.
+QString newerPicture(const QString& name) {
+  const QString path = picturesFolder() + QLatin1Char('/') + name;
+  if (QFile::exists(path)) return path;
+  const bool heic = name.endsWith(QStringLiteral(".heic"));
+  const QSize size = heic ? QSize(4032, 3024) : QSize(6000, 4000);
+  const QImage image = plasma(size.width(), size.height());
+  if (name.endsWith(QStringLiteral(".dng"))) {
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+      file.write(dngFile(image, image.scaled(1620, 1080, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
+    return path;
+  }
+  const QString png = picturesFolder() + QStringLiteral("/plasma-%1x%2.png").arg(size.width()).arg(size.height());
+  if (!QFile::exists(png)) image.save(png);
+  if (heic) {
+    QStringList options{QStringLiteral("-q"), QStringLiteral("80")};
+    if (name.contains(QStringLiteral("thumb"))) options << QStringLiteral("-t") << QStringLiteral("320");
+    QProcess::execute(QStringLiteral("heif-enc"), options << QStringLiteral("-o") << path << png);
+  } else {
+    QProcess::execute(QStringLiteral("cjxl"), {png, path, QStringLiteral("-d"), QStringLiteral("1")});
+  }
+  if (!QFile::exists(path)) qFatal("no %s: are heif-enc and cjxl installed?", qPrintable(name));
+  return path;
+}
+
 // A valid EMF of 4.8 MB: 200,000 ellipses over a 1024 by 768 drawing.
 QByteArray ellipses(int count) {
   QByteArray bytes;
@@ -148,6 +178,8 @@ QString photosFolder() {
   // file), last in the list, to pause over.
   for (int i = 0; i < 30; ++i)
     QFile::copy(photo(6000, 4000), folder + QStringLiteral("/zz-pause-%1.jpg").arg(i, 2, 10, QLatin1Char('0')));
+  for (const char* name : {"n12-thumb.heic", "n12.heic", "n24.jxl", "n24.dng"})
+    linkAs(newerPicture(QString::fromLatin1(name)), QString::fromLatin1(name));
   QImage small(640, 480, QImage::Format_RGB32);
   small.fill(Qt::darkCyan);
   small.save(folder + QStringLiteral("/b-small.jpg"));
@@ -402,8 +434,12 @@ class Browser {
   FORM_Tavlo& window() { return browser_; }
   LoopProbe& probe() { return probe_; }
 
+  // Until it comes; a bench that would wait for ever (a picture that never
+  // shows) ends with a message instead.
   void waitUntil(const std::function<bool()>& done) {
-    while (!done()) QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    if (waitUntil(done, 60'000)) return;
+    std::fprintf(stderr, "Waited a minute for what never came; ending the bench.\n");
+    std::exit(1);
   }
   // The same, given up after the milliseconds: whether it came.
   bool waitUntil(const std::function<bool()>& done, qint64 milliseconds) {
@@ -597,6 +633,48 @@ void TaggedPhoto(benchmark::State& state) {
                      "untagged " + number("%.3f s", median(plainOpened)), number("%.2fx", median(viewerRatios))});
 }
 BENCHMARK(TaggedPhoto)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The newer formats: each preview against the whole picture (the viewer
+// opened on it) or the format's own decoder, in the same run.
+void NewerFormats(benchmark::State& state) {
+  Browser& session = browser();
+  const auto decodedBy = [](const char* program, const QStringList& arguments) {
+    return [=](const QString& path) { return run(QString::fromLatin1(program), QStringList{path} + arguments); };
+  };
+  const QString y4m = scratch().filePath(QStringLiteral("whole.y4m"));
+  const struct {
+    const char* name;
+    const char* what;
+    std::function<double(const QString&)> reference;  // none: the viewer's whole picture
+    const char* referenceName;
+  } files[] = {
+      {"n12-thumb.heic", "12 MP HEIC with a thumbnail", nullptr, "whole picture (viewer)"},
+      {"n12.heic", "12 MP HEIC without one", decodedBy("heif-convert", {y4m}), "heif-convert whole"},
+      {"n24.jxl", "24 MP JPEG XL", decodedBy("djxl", {}), "djxl whole"},
+      {"n24.dng", "24 MP DNG with a 1620 by 1080 JPEG", nullptr, "developed whole (viewer)"},
+  };
+  for (auto _ : state)
+    for (const auto& file : files) {
+      std::vector<double> previews, wholes, references, ratios, viewerRatios;
+      const QString path = photosFolder() + QLatin1Char('/') + QString::fromLatin1(file.name);
+      for (int round = 0; round < rounds(); ++round) {
+        previews.push_back(session.preview(QString::fromLatin1(file.name)));
+        wholes.push_back(session.openViewer(QString::fromLatin1(file.name)));
+        references.push_back(file.reference ? file.reference(path) : wholes.back());
+        ratios.push_back(previews.back() / references.back());
+        viewerRatios.push_back(wholes.back() / references.back());
+      }
+      table().push_back({std::string("Click a ") + file.what + ", until the preview is painted",
+                         number("%.3f s", median(previews)),
+                         std::string(file.referenceName) + " " + number("%.3f s", median(references)),
+                         number("%.2fx", median(ratios))});
+      if (file.reference)
+        table().push_back({"Open it in the viewer, until its picture shows", number("%.3f s", median(wholes)),
+                           std::string(file.referenceName) + " " + number("%.3f s", median(references)),
+                           number("%.2fx", median(viewerRatios))});
+    }
+}
+BENCHMARK(NewerFormats)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // The viewer opened on the 100 MP photo, decoded by a worker, against the
 // same with the picture decoded in this process, as before the workers.

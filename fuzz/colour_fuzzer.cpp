@@ -5,6 +5,7 @@
 // Built with libFuzzer under clang (make fuzz); otherwise with a driver that
 // replays the corpus, as a test.
 
+#include "FuzzSupport.h"
 #include "platform/desktop/ErrorHandling.h"
 #include "platform/desktop/FileAccess.h"
 #include "platform/pictures/ColourProfiles.h"
@@ -19,16 +20,6 @@
 namespace {
 
 using platform::ColourTransform;
-
-QTemporaryDir& workFolder() {
-  static int argc = 1;
-  static char name[] = "colour_fuzzer";
-  static char* argv[] = {name, nullptr};
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  static QGuiApplication application(argc, argv);
-  static QTemporaryDir folder;
-  return folder;
-}
 
 // A small gradient, so that every channel takes many values.
 QImage gradient(QImage::Format format) {
@@ -51,7 +42,7 @@ QImage gradient(QImage::Format format) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-  const QTemporaryDir& folder = workFolder();
+  const QTemporaryDir& folder = fuzzing::workFolder<QGuiApplication>("colour_fuzzer", false);
   for (const QImage::Format format : {QImage::Format_RGB32, QImage::Format_ARGB32, QImage::Format_Grayscale8,
                                       QImage::Format_RGBA64, QImage::Format_Grayscale16, QImage::Format_Indexed8})
     platform::convertedColours(gradient(format), bytes, platform::ColourTarget::Srgb);

@@ -7,6 +7,7 @@
 // they would only start the helper). Built with libFuzzer under clang (make
 // fuzz); otherwise with a driver that replays the corpus, as a test.
 
+#include "FuzzSupport.h"
 #include "platform/desktop/ErrorHandling.h"
 #include "platform/desktop/FileAccess.h"
 #include "platform/pictures/DecoderWorkers.h"
@@ -34,34 +35,6 @@ constexpr int Zoom = 16;
 constexpr int WidestWidget = 16'777'215;
 constexpr QSize Screenful(1280, 1024);
 
-// Pictures need a GUI application; drawing and saving need no screen. The
-// decoders' complaints about damaged data would only slow the fuzzing down.
-QTemporaryDir& workFolder() {
-  static int argc = 1;
-  static char name[] = "raster_fuzzer";
-  static char* argv[] = {name, nullptr};
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
-  static QGuiApplication application(argc, argv);
-  platform::DecoderWorkers::setProgram(QStringLiteral(TAVLO_DECODER_PROGRAM));
-  static QTemporaryDir folder;
-  return folder;
-}
-
-// The part of the picture, shown in target, that a paint exposes: drawn on a
-// canvas the size of that part, as a widget's paint would; and, when the
-// paint lacked a scaled copy, again once that is made.
-void paint(const Picture& picture, const QRect& target, const QRect& exposed) {
-  QImage canvas(exposed.size(), QImage::Format_RGB32);
-  canvas.fill(Qt::white);
-  QPainter painter(&canvas);
-  painter.translate(-exposed.topLeft());
-  painter.setClipRect(exposed);
-  if (picture.draw(painter, target, exposed)) return;
-  picture.prepareDrawing(target.size(), exposed.translated(-target.topLeft()));
-  picture.draw(painter, target, exposed);
-}
-
 // The size the preview box shows a picture at: its own when it fits,
 // otherwise scaled down to fit, keeping its shape.
 QSize fitted(QSize size) {
@@ -74,7 +47,8 @@ QSize fitted(QSize size) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
   if (platform::readMetafileHeader(bytes)) return 0;
-  const QTemporaryDir& folder = workFolder();
+  const QTemporaryDir& folder = fuzzing::workFolder<QGuiApplication>("raster_fuzzer");
+  platform::DecoderWorkers::setProgram(QStringLiteral(TAVLO_DECODER_PROGRAM));
   const QString path = folder.filePath(QStringLiteral("picture"));
   {
     QFile file(path);
@@ -90,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (platform::runCatchingErrors([&] { preview = Picture::loadFitting(path, QSize(PreviewSide, PreviewSide)); }))
     return 0;
   const QRect box(QPoint(0, 0), fitted(preview.pixelSize()));
-  platform::runCatchingErrors([&] { paint(preview, box, box); });
+  platform::runCatchingErrors([&] { fuzzing::paint(preview, box, box); });
   // Saved from the preview, as the browser does, which decodes it whole.
   platform::runCatchingErrors([&] { preview.saveAsBitmap(folder.filePath(QStringLiteral("saved.bmp"))); });
 
@@ -104,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QRect screenful = QRect(QPoint(0, 0), Screenful)
                                 .translated(std::max(0, zoomed.width() - Screenful.width()),
                                             std::max(0, zoomed.height() - Screenful.height()));
-    platform::runCatchingErrors([&] { paint(picture, zoomed, screenful & zoomed); });
+    platform::runCatchingErrors([&] { fuzzing::paint(picture, zoomed, screenful & zoomed); });
   }
   return 0;
 }

@@ -12,6 +12,7 @@
 // libFuzzer under clang (make fuzz); with other compilers it is built with a
 // driver that replays the corpus, as a test.
 
+#include "FuzzSupport.h"
 #include "platform/desktop/IniDocument.h"
 
 #include <QByteArray>
@@ -31,21 +32,10 @@ namespace {
 
 using platform::IniDocument;
 
-QTemporaryDir& workFolder() {
-  static int argc = 1;
-  static char name[] = "settings_fuzzer";
-  static char* argv[] = {name, nullptr};
-  // Qt's complaints about typed values it cannot read would only slow the fuzzing down.
-  qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
-  static QCoreApplication application(argc, argv);
-  static QTemporaryDir folder;
-  return folder;
-}
-
 // Qt keeps the files it read, by name; each file here gets a new one.
 QString newFile() {
   static int made = 0;
-  return workFolder().filePath(QStringLiteral("%1.ini").arg(++made));
+  return fuzzing::workFolder<QCoreApplication>("settings_fuzzer").filePath(QStringLiteral("%1.ini").arg(++made));
 }
 
 // Text as C escapes where it is no printable ASCII.

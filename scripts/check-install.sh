@@ -34,7 +34,8 @@ usr="$work/root/usr"
 
 # The tree.
 for file in bin/tavlo libexec/tavlo/tavlo-metafile-helper libexec/tavlo/tavlo-decoder share/applications/tavlo.desktop \
-  share/metainfo/io.github.tavlo.Tavlo.metainfo.xml share/man/man1/tavlo.1.gz; do
+  share/metainfo/io.github.tavlo.Tavlo.metainfo.xml share/man/man1/tavlo.1.gz share/doc/tavlo/copyright \
+  share/doc/tavlo/changelog.gz; do
   [[ -s "$usr/$file" ]] || fail "$file is not installed"
 done
 for program in bin/tavlo libexec/tavlo/tavlo-metafile-helper libexec/tavlo/tavlo-decoder; do

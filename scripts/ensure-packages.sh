@@ -8,6 +8,8 @@ packages=(
   qt6-base-dev libgl-dev qt6-image-formats-plugins libjpeg-dev
   # Colour profiles: lcms2 converts, zlib unpacks PNG's; free profiles for the tests.
   liblcms2-dev zlib1g-dev icc-profiles-free libgs-common
+  # HEIC and AVIF: libheif reads them; JPEG XL: libjxl; cameras' RAW: LibRaw; heif-enc and cjxl make the tests' pictures.
+  libheif-dev libheif-examples libjxl-dev libjxl-tools libraw-dev
   # The display's profile, which X11's colour managers publish on the root window.
   libxcb1-dev
   # The decoder worker's lock.
@@ -15,7 +17,7 @@ packages=(
   libglib2.0-dev shared-mime-info
   libgtest-dev libbenchmark-dev libjpeg-turbo-progs
   fonts-liberation2
-  libwmf-dev libemf2svg-dev libuemf-dev librsvg2-dev libemf-dev fonts-urw-base35
+  libwmf-dev libemf2svg-dev libuemf-dev librsvg2-dev libemf-dev fonts-urw-base35 libfontconfig-dev
   # Installing, packaging and checking the installed program on a desktop.
   desktop-file-utils appstream dpkg-dev groff-base libglib2.0-bin xvfb x11-utils procps
   # The FUSE volume whose calls the tests can hold.

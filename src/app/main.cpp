@@ -6,6 +6,7 @@
 #include "platform/desktop/PluginFolders.h"
 #include "platform/desktop/Screen.h"
 #include "platform/pictures/DecoderWorkers.h"
+#include "platform/pictures/MetafileHelper.h"
 #include "startup/ProgramIdentity.h"
 
 #include <QApplication>
@@ -56,6 +57,7 @@ int main(int argc, char** argv) {
   // that decode them start while the window opens.
   platform::DecoderWorkers::setDisplayProfile(platform::Screen::colourProfile());
   platform::DecoderWorkers::startInBackground();
+  platform::startInBackground([](const platform::BackgroundWork&) { platform::MetafileHelper::startSpare(); });
   // The program ends when its main window says so, not when a window closes.
   QApplication::setQuitOnLastWindowClosed(false);
 

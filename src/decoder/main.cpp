@@ -13,6 +13,7 @@
 #include "platform/pictures/ColourProfiles.h"
 #include "platform/pictures/DecoderProtocol.h"
 #include "platform/pictures/DescriptorMessages.h"
+#include "platform/pictures/NewerFormats.h"
 #include "platform/pictures/RasterDecoding.h"
 
 #include <QBuffer>
@@ -28,10 +29,13 @@
 #include <unistd.h>
 
 #include <array>
+#include <cstdlib>
+#include <ctime>
 #include <cstring>
 #include <map>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #ifndef MADV_POPULATE_WRITE
 #define MADV_POPULATE_WRITE 23  // Linux 5.14
@@ -231,6 +235,20 @@ void tryForbidden(std::uint32_t which) {
   if (which == 0) ::syscall(SYS_openat, AT_FDCWD, "/etc/passwd", O_RDONLY);
   if (which == 1) ::syscall(SYS_socket, AF_INET, SOCK_STREAM, 0);
   if (which == 2) ::syscall(SYS_execve, "/bin/true", nullptr, nullptr);
+  if (which == 3) {
+    // As decoders' threads do: each allocates and frees (a memory arena of
+    // its own, memory handed back); and the local time asked, as LibRaw does.
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 24; ++t)
+      threads.emplace_back([] {
+        std::vector<void*> blocks(64);
+        for (void*& block : blocks) block = std::malloc(64 * 1024);
+        for (void* block : blocks) std::free(block);
+      });
+    for (std::thread& thread : threads) thread.join();
+    const std::time_t now = std::time(nullptr);
+    if (std::localtime(&now)) answerFailed(0);
+  }
 }
 
 // Every decoder is loaded before the lock: loading opens files.
@@ -244,6 +262,7 @@ void loadEveryDecoder() {
   // The thread pools, whose size glibc and Qt read from /sys and /proc.
   QThreadPool::globalInstance()->maxThreadCount();
   platform::prepareColourConversion();
+  platform::prepareHeifDecoding();
   platform::setPictureAllocator(pictureInAMemoryFile);
 }
 
@@ -265,7 +284,7 @@ void openSanitizerReport() {
 int main() {
   openSanitizerReport();
   loadEveryDecoder();
-  if (!platform::lockDown(platform::FileOpening::None)) return 1;
+  if (!platform::lockDown()) return 1;
   const protocol::ControlPage* control = nullptr;
   Received received;
   while (receive(received)) {

@@ -29,8 +29,8 @@ QByteArray rootElement(QSizeF extent, QRectF frame) {
   const auto number = [](double value) { return QByteArray::number(value, 'g', 10); };
   return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
          "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\"" +
-         number(extent.width()) + "\" height=\"" + number(extent.height()) + "\" viewBox=\"" + number(frame.x()) +
-         ' ' + number(frame.y()) + ' ' + number(frame.width()) + ' ' + number(frame.height()) +
+         number(extent.width()) + "\" height=\"" + number(extent.height()) + "\" viewBox=\"" + number(frame.x()) + ' ' +
+         number(frame.y()) + ' ' + number(frame.width()) + ' ' + number(frame.height()) +
          "\" preserveAspectRatio=\"none\">";
 }
 
@@ -48,10 +48,10 @@ QByteArray withRoot(const QByteArray& svg, const QByteArray& root) {
 
 // Windows-1252 for the bytes 0x80 to 0x9F; the rest of the high half is Latin-1.
 char32_t fromWindows1252(unsigned char byte) {
-  static constexpr char32_t high[32] = {
-      0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-      0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+  static constexpr char32_t high[32] = {0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                        0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD,
+                                        0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                        0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
   return byte >= 0x80 && byte < 0xA0 ? high[byte - 0x80] : byte;
 }
 
@@ -154,12 +154,18 @@ constexpr std::uint32_t WmfColourTableLimit = 65'536;
 // without one.
 qsizetype bitmapOffset(std::uint16_t function) {
   switch (function) {
-    case 0x0940: return 22;  // DIBBITBLT
-    case 0x0B41: return 26;  // DIBSTRETCHBLT
-    case 0x0F43: return 28;  // STRETCHDIB
-    case 0x0D33: return 24;  // SETDIBTODEV
-    case 0x0142: return 10;  // DIBCREATEPATTERNBRUSH
-    default: return 0;
+    case 0x0940:
+      return 22;  // DIBBITBLT
+    case 0x0B41:
+      return 26;  // DIBSTRETCHBLT
+    case 0x0F43:
+      return 28;  // STRETCHDIB
+    case 0x0D33:
+      return 24;  // SETDIBTODEV
+    case 0x0142:
+      return 10;  // DIBCREATEPATTERNBRUSH
+    default:
+      return 0;
   }
 }
 
@@ -201,8 +207,7 @@ QByteArray convertWmf(const QByteArray& bytes, const MetafileHeader& header) {
   wmfAPI_Options options{};
   options.function = wmf_svg_function;
   wmfAPI* created = nullptr;
-  constexpr unsigned long flags =
-      WMF_OPT_FUNCTION | WMF_OPT_IGNORE_NONFATAL | WMF_OPT_NO_ERROR | WMF_OPT_NO_DEBUG;
+  constexpr unsigned long flags = WMF_OPT_FUNCTION | WMF_OPT_IGNORE_NONFATAL | WMF_OPT_NO_ERROR | WMF_OPT_NO_DEBUG;
   if (wmf_api_create(&created, flags, &options) != wmf_E_None) {
     if (created) wmf_api_destroy(created);
     return {};
@@ -222,7 +227,9 @@ QByteArray convertWmf(const QByteArray& bytes, const MetafileHeader& header) {
   // Draw at about a thousand units on the longer side, whatever libwmf's
   // units are, so that coordinates keep their precision.
   const double scale = 1000.0 / std::max(width, height);
-  const auto units = [&](double length) { return static_cast<unsigned int>(std::max(1.0, std::round(length * scale))); };
+  const auto units = [&](double length) {
+    return static_cast<unsigned int>(std::max(1.0, std::round(length * scale)));
+  };
   wmf_svg_t* device = WMF_SVG_GetData(api.get());
   device->bbox = box;
   device->width = units(width);
@@ -284,7 +291,8 @@ QByteArray convertToSvg(const QByteArray& metafile) {
   // ended by a closing record.
   QByteArray records = metafile.left(header->recordsEnd);
   if (!header->closed) records += closingRecord(header->kind);
-  const QByteArray svg = header->kind == MetafileHeader::Kind::Emf ? convertEmf(records, *header) : convertWmf(records, *header);
+  const QByteArray svg =
+      header->kind == MetafileHeader::Kind::Emf ? convertEmf(records, *header) : convertWmf(records, *header);
   // A runaway conversion: more SVG than any real drawing of this size needs.
   constexpr qsizetype SvgFloor = 64 * 1024 * 1024;
   if (svg.size() > std::max(SvgFloor, metafile.size() * 4)) return {};

@@ -104,9 +104,9 @@ QByteArray SvgRenderer::render(QSize size, const QRect& part) const {
   const qint64 bytes = static_cast<qint64>(part.width()) * part.height() * 4;
   if (part.isEmpty() || bytes > std::numeric_limits<int>::max()) return {};
   QByteArray pixels(static_cast<qsizetype>(bytes), '\xFF');  // white
-  cairo_surface_t* surface = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(pixels.data()),
-                                                                 CAIRO_FORMAT_ARGB32, part.width(), part.height(),
-                                                                 part.width() * 4);
+  cairo_surface_t* surface =
+      cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(pixels.data()), CAIRO_FORMAT_ARGB32,
+                                          part.width(), part.height(), part.width() * 4);
   cairo_t* cairo = cairo_create(surface);
   const RsvgRectangle viewport{-static_cast<double>(part.x()), -static_cast<double>(part.y()),
                                static_cast<double>(size.width()), static_cast<double>(size.height())};

@@ -228,6 +228,10 @@ TEST_F(PreviewPane, EveryKindOfPictureIsDecodedOutsideTheBrowser) {
                              QStringLiteral("pillow_deerstalker.cur"),
                              QStringLiteral("made_gradient.tif"),
                              QStringLiteral("made_gradient.webp"),
+                             QStringLiteral("made_logo_adobergb_icc.heic"),
+                             QStringLiteral("libavif_abc_color_irot_alpha_irot.avif"),
+                             QStringLiteral("jxlconf_animation_spline.jxl"),
+                             QStringLiteral("oiio_bayer.dng"),
                              QStringLiteral("metafiles/libgdiplus_test.wmf"),
                              QStringLiteral("metafiles/libgdiplus_test.emf")};
   for (const QString& file : files)
@@ -245,9 +249,9 @@ TEST_F(PreviewPane, EveryKindOfPictureIsDecodedOutsideTheBrowser) {
   QFile maps(QStringLiteral("/proc/self/maps"));
   ASSERT_TRUE(maps.open(QIODevice::ReadOnly));
   const QByteArray mapped = maps.readAll();
-  for (const char* decoder :
-       {"libqjpeg", "libqgif", "libqico", "libqtiff", "libqwebp", "libqicns", "libqtga", "libqwbmp", "libqmng",
-        "libjpeg", "libtiff", "libwebp", "libwmf", "libemf2svg", "librsvg", "liblcms2"})
+  for (const char* decoder : {"libqjpeg", "libqgif",  "libqico", "libqtiff", "libqwebp", "libqicns", "libqtga",
+                              "libqwbmp", "libqmng",  "libjpeg", "libtiff",  "libwebp",  "libwmf",   "libemf2svg",
+                              "librsvg",  "liblcms2", "libheif", "libde265", "libdav1d", "libaom",   "libjxl", "libraw"})
     EXPECT_FALSE(mapped.contains(decoder)) << decoder << " is mapped in the browser";
 }
 

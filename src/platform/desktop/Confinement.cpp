@@ -2,15 +2,20 @@
 
 #include <fcntl.h>
 #include <linux/sched.h>
+#include <malloc.h>
 #include <sched.h>
 #include <seccomp.h>
 #include <sys/ioctl.h>
 #include <sys/prctl.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 #include <memory>
+#include <thread>
 #include <utility>
+#include <vector>
 
 namespace platform {
 
@@ -28,47 +33,30 @@ bool allowWhere(scmp_filter_ctx filter, int call, unsigned argument, scmp_datum_
   return seccomp_rule_add(filter, SCMP_ACT_ALLOW, call, 1, where) == 0;
 }
 
-// Opening files for reading, and what looking for them takes (fontconfig
-// looks at folders and files by name); opening for writing, making,
-// renaming or removing a file is refused with EACCES, so that a library
-// that would write a cache goes on without it.
-bool allowReadOnlyOpening(scmp_filter_ctx filter) {
-  constexpr scmp_datum_t Writes = O_ACCMODE | O_CREAT | O_TRUNC | O_APPEND | __O_TMPFILE;
-  const scmp_arg_cmp readOnly{2, SCMP_CMP_MASKED_EQ, Writes, O_RDONLY};
-  const scmp_arg_cmp openReadOnly{1, SCMP_CMP_MASKED_EQ, Writes, O_RDONLY};
-  if (seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(openat), 1, readOnly) != 0 ||
-      seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(open), 1, openReadOnly) != 0)
-    return false;
-  // GLib also asks whether it is a terminal: that one question of ioctl.
-  if (!allowWhere(filter, SCMP_SYS(ioctl), 1, ~scmp_datum_t{0}, TCGETS)) return false;
-  for (const auto& [call, flags] : {std::pair{SCMP_SYS(openat), 2u}, std::pair{SCMP_SYS(open), 1u}})
-    for (const auto& [mask, value] : {std::pair<scmp_datum_t, scmp_datum_t>{O_ACCMODE, O_WRONLY},
-                                      {O_ACCMODE, O_RDWR},
-                                      {O_CREAT, O_CREAT},
-                                      {O_TRUNC, O_TRUNC},
-                                      {O_APPEND, O_APPEND},
-                                      {__O_TMPFILE, __O_TMPFILE}}) {
-      const scmp_arg_cmp writes{flags, SCMP_CMP_MASKED_EQ, mask, value};
-      if (seccomp_rule_add(filter, SCMP_ACT_ERRNO(EACCES), call, 1, writes) != 0) return false;
-    }
-  for (const int call : {SCMP_SYS(newfstatat), SCMP_SYS(statx), SCMP_SYS(stat), SCMP_SYS(lstat), SCMP_SYS(access),
-                         SCMP_SYS(faccessat), SCMP_SYS(faccessat2), SCMP_SYS(readlink), SCMP_SYS(readlinkat),
-                         SCMP_SYS(getdents64), SCMP_SYS(fstatfs), SCMP_SYS(statfs), SCMP_SYS(getuid), SCMP_SYS(geteuid),
-                         SCMP_SYS(getgid), SCMP_SYS(getegid), SCMP_SYS(uname), SCMP_SYS(getcwd),
-                         // GLib asks whether its error output is the system journal's socket.
-                         SCMP_SYS(getpeername)})
-    if (!allow(filter, call)) return false;
-  for (const int call : {SCMP_SYS(mkdir), SCMP_SYS(mkdirat), SCMP_SYS(unlink), SCMP_SYS(unlinkat), SCMP_SYS(rename),
-                         SCMP_SYS(renameat), SCMP_SYS(renameat2), SCMP_SYS(link), SCMP_SYS(linkat), SCMP_SYS(symlink),
-                         SCMP_SYS(symlinkat), SCMP_SYS(utimensat), SCMP_SYS(chmod), SCMP_SYS(fchmod)})
-    if (seccomp_rule_add(filter, SCMP_ACT_ERRNO(EACCES), call, 0) != 0) return false;
-  return true;
+// What glibc looks up in files the first time it needs it is looked up now:
+// once locked, opening them would end the process. How many memory arenas
+// its threads may have (from the cores online, counted when a thread first
+// allocates and there are several already): set outright. Whether it may
+// hand back a thread's unused memory: a thread of its own does that once.
+void settleTheCLibrary() {
+  ::mallopt(M_ARENA_MAX, 8 * static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
+  std::thread([] {
+    std::vector<void*> blocks(64);
+    for (void*& block : blocks) block = std::malloc(64 * 1024);
+    for (void* block : blocks) std::free(block);
+  }).join();
 }
 
 }  // namespace
 
-bool lockDown(FileOpening opening) {
+bool lockDown() {
+  settleTheCLibrary();
   if (::clearenv() != 0 || ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) return false;
+  // The times libraries work out (LibRaw reads a photo's date) are in UTC,
+  // whose rules glibc takes in now: once locked, it could not look at
+  // /etc/localtime, as it would for each time without TZ set.
+  if (::setenv("TZ", "UTC0", 1) != 0) return false;
+  ::tzset();
   // Anything not allowed below ends the process at once (SIGSYS): in
   // particular open and openat, socket and connect, execve, ptrace, kill.
   const std::unique_ptr<void, FilterDeleter> owned(seccomp_init(SCMP_ACT_KILL_PROCESS));
@@ -152,7 +140,6 @@ bool lockDown(FileOpening opening) {
     return false;
   // Qt names the threads of its pool; nothing else of prctl.
   if (!allowWhere(filter, SCMP_SYS(prctl), 0, ~scmp_datum_t{0}, PR_SET_NAME)) return false;
-  if (opening == FileOpening::ReadOnly && !allowReadOnlyOpening(filter)) return false;
   return seccomp_load(filter) == 0;
 }
 

@@ -9,17 +9,9 @@
 
 namespace platform {
 
-enum class FileOpening {
-  // No file is opened at all: the files to read are handed over.
-  None,
-  // Files may be opened for reading, as the metafile helper's text drawing
-  // opens the fonts it needs; opening one for writing is refused.
-  ReadOnly,
-};
-
 // Empties the environment, forbids ever gaining privileges, and installs
 // the filter; false, with nothing locked, where the kernel refuses it: the
 // program must then not read anything.
-bool lockDown(FileOpening opening);
+bool lockDown();
 
 }  // namespace platform

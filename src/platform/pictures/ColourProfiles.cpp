@@ -308,27 +308,71 @@ QByteArray adobeRgbProfile() {
   return profile;
 }
 
+QByteArray cicpProfile(const CicpColours& colours) {
+  // The transfer functions by their numbers: BT.709's, BT.601's and
+  // BT.2020's are shown as sRGB's; 4 and 5 are plain powers, 8 linear.
+  enum Transfer {
+    Unspecified = 2,
+    Bt709 = 1,
+    Gamma22 = 4,
+    Gamma28 = 5,
+    Bt601 = 6,
+    Linear = 8,
+    Srgb = 13,
+    Bt2020Ten = 14,
+    Bt2020Twelve = 15
+  };
+  const int t = colours.transfer;
+  const bool srgbCurve =
+      t == Bt709 || t == Unspecified || t == Bt601 || t == Srgb || t == Bt2020Ten || t == Bt2020Twelve;
+  if (colours.srgbPrimaries && srgbCurve) return {};
+  if (!srgbCurve && t != Gamma22 && t != Gamma28 && t != Linear) return {};
+  const auto xyY = [](const double(&xy)[2]) { return cmsCIExyY{xy[0], xy[1], 1.0}; };
+  const cmsCIExyY white = xyY(colours.white);
+  const cmsCIExyYTRIPLE primaries{xyY(colours.red), xyY(colours.green), xyY(colours.blue)};
+  const double srgb[5] = {2.4, 1 / 1.055, 0.055 / 1.055, 1 / 12.92, 0.04045};
+  cmsToneCurve* curve = srgbCurve ? cmsBuildParametricToneCurve(nullptr, 4, srgb)
+                                  : cmsBuildGamma(nullptr, t == Gamma22   ? 2.2
+                                                           : t == Gamma28 ? 2.8
+                                                                          : 1.0);
+  if (!curve) return {};
+  cmsToneCurve* const curves[3] = {curve, curve, curve};
+  const Profile made(cmsCreateRGBProfile(&white, &primaries, curves));
+  cmsFreeToneCurve(curve);
+  cmsUInt32Number size = 0;
+  QByteArray bytes;
+  if (made && cmsSaveProfileToMem(made.get(), nullptr, &size) && size <= MaxProfileBytes) {
+    bytes.resize(static_cast<qsizetype>(size));
+    if (!cmsSaveProfileToMem(made.get(), bytes.data(), &size)) bytes.clear();
+  }
+  return bytes;
+}
+
 struct ColourTransform::MatrixShaper {
+  // A target pixel's three channels of linear light, and a fourth unused,
+  // summed at once by the processor's vector instructions.
+  using Light = std::int32_t __attribute__((vector_size(16)));
+  static constexpr std::int32_t AllLight = 65535;
+  static constexpr std::int32_t MostSteps = 1 << 20;
+
   // Each source channel's share of each target channel's linear light, in
   // 65,535ths, by the channel's 8-bit value: the matrix times the curve,
   // summed in integers, exact enough that the result is lcms2's within a
-  // step; small enough to stay in the nearest cache.
-  std::array<std::array<std::array<std::int32_t, 4>, 256>, 3> share;  // [source][value][target]
-  std::array<std::uint8_t, 65536> encoded;  // the target's values of linear light in 65,536 steps
-
-  std::uint8_t encode(std::int32_t light) const {
-    return encoded[static_cast<size_t>(std::clamp<std::int32_t>(light, 0, 65535))];
-  }
+  // step; small enough to stay in the nearest cache. The first channel's
+  // shares carry the offset that makes every sum a place in the table.
+  std::array<std::array<Light, 256>, 3> share;  // [source][value] = {red, green, blue, 0}
+  // The target's value of every sum the shares can make, from the least:
+  // light beyond the target's gamut is its nearest edge, with no test for it.
+  std::vector<std::uint8_t> encoded;
 
   void convert(const std::uint8_t* from, std::uint8_t* to, int pixels) const {
+    const std::uint8_t* const encode = encoded.data();
     for (int i = 0; i < pixels; ++i, from += 4, to += 4) {
-      const auto& r = share[0][from[2]];
-      const auto& g = share[1][from[1]];
-      const auto& b = share[2][from[0]];
+      const Light light = share[0][from[2]] + share[1][from[1]] + share[2][from[0]];
       const std::uint8_t alpha = from[3];
-      to[2] = encode(r[0] + g[0] + b[0]);
-      to[1] = encode(r[1] + g[1] + b[1]);
-      to[0] = encode(r[2] + g[2] + b[2]);
+      to[0] = encode[light[2]];
+      to[1] = encode[light[1]];
+      to[2] = encode[light[0]];
       to[3] = alpha;
     }
   }
@@ -365,17 +409,37 @@ struct ColourTransform::MatrixShaper {
         const float light = cmsEvalToneCurveFloat(curve, static_cast<float>(v) / 255.0f);
         if (!(light >= -1.0f && light <= 2.0f)) return nullptr;
         for (int r = 0; r < 3; ++r)
-          made->share[static_cast<size_t>(c)][static_cast<size_t>(v)][static_cast<size_t>(r)] =
-              static_cast<std::int32_t>(std::lround(product.v[r].n[c] * light * 65535.0));
+          made->share[static_cast<size_t>(c)][static_cast<size_t>(v)][r] =
+              static_cast<std::int32_t>(std::lround(product.v[r].n[c] * light * AllLight));
       }
     }
+    // The least and the most light the shares can sum to, over the targets.
+    std::int32_t least = 0, most = AllLight;
+    for (int r = 0; r < 3; ++r) {
+      std::int32_t low = 0, high = 0;
+      for (const auto& channel : made->share) {
+        const auto [fewest, greatest] = std::minmax_element(
+            channel.begin(), channel.end(), [r](const Light& a, const Light& b) { return a[r] < b[r]; });
+        low += (*fewest)[r], high += (*greatest)[r];
+      }
+      least = std::min(least, low), most = std::max(most, high);
+    }
+    if (most - least >= MostSteps) return nullptr;
+    for (auto& value : made->share[0])
+      for (int r = 0; r < 3; ++r) value[r] -= least;
+
     const auto* targetCurve = static_cast<const cmsToneCurve*>(cmsReadTag(target, cmsSigRedTRCTag));
     cmsToneCurve* encoding = targetCurve ? cmsReverseToneCurve(targetCurve) : nullptr;
     if (!encoding) return nullptr;
-    for (int step = 0; step < 65536; ++step)
-      made->encoded[static_cast<size_t>(step)] = static_cast<std::uint8_t>(std::lround(
-          std::clamp(cmsEvalToneCurveFloat(encoding, static_cast<float>(step) / 65535.0f), 0.0f, 1.0f) * 255));
+    made->encoded.resize(static_cast<size_t>(most - least + 1));
+    for (std::int32_t step = 0; step <= AllLight; ++step)
+      made->encoded[static_cast<size_t>(step - least)] = static_cast<std::uint8_t>(std::lround(
+          std::clamp(cmsEvalToneCurveFloat(encoding, static_cast<float>(step) / AllLight), 0.0f, 1.0f) * 255));
     cmsFreeToneCurve(encoding);
+    // Less than no light is black; more than all of it, white.
+    const auto none = made->encoded.begin() - least, all = none + AllLight;
+    std::fill(made->encoded.begin(), none, *none);
+    std::fill(all + 1, made->encoded.end(), *all);
     return made;
   }
 };

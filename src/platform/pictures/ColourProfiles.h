@@ -31,6 +31,19 @@ QByteArray embeddedProfile(const ReadableFile& file, const QByteArray& format);
 bool exifDeclaresAdobeRgb(const QByteArray& exif);
 QByteArray adobeRgbProfile();
 
+// The colours newer formats (HEIF, AVIF, JPEG XL) declare by numbers (CICP,
+// ITU-T H.273) rather than by a profile: the primaries' and the white's
+// chromaticities and the transfer function's number. A profile of them;
+// empty for sRGB's own (and BT.709's, whose pictures are shown as sRGB, as
+// every viewer does), and for transfers this program does not show (PQ and
+// HLG, for HDR displays).
+struct CicpColours {
+  double red[2], green[2], blue[2], white[2];  // x, y
+  int transfer;
+  bool srgbPrimaries;
+};
+QByteArray cicpProfile(const CicpColours& colours);
+
 // Where converted colours are to be seen.
 enum class ColourTarget {
   Display,  // the display's profile where one is set, else sRGB

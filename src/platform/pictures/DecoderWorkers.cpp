@@ -321,7 +321,11 @@ DecoderWorkers::ForbiddenCall DecoderWorkers::tryForbiddenCall(int which) {
   request.kind = wire::Kind::TryForbidden;
   request.forbidden = static_cast<std::uint32_t>(which);
   if (!sendRequest(worker->channel, request, {})) return outcome;
-  // Ended at once, or alive (and ended with the worker) after five seconds.
+  // A worker that lives through it answers; one that does not is ended.
+  if (worker->awaitReply(reply, pixels, nullptr, 15'000)) {
+    if (pixels >= 0) ::close(pixels);
+    return outcome;
+  }
   const QDeadlineTimer deadline(5'000);
   int ended = 0;
   while (!deadline.hasExpired()) {

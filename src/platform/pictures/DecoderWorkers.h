@@ -49,8 +49,10 @@ using InProcessDecoder = DecodedRaster (*)(const ReadableFile&, QSize, ColourTar
 void decodeInThisProcess(InProcessDecoder decoder);
 
 // For the tests of the confinement: a worker asked to make a call it is
-// forbidden (0 openat, 1 socket, 2 execve); gives how the worker ended
-// (the signal that ended it, or 0 when it lived), and its status lines
+// forbidden (0 openat, 1 socket, 2 execve), or to do what decoders' threads
+// make the C library do on its own (3: many threads that allocate and free
+// memory, and ask the local time); gives how the worker ended (the signal
+// that ended it, or 0 when it lived and answered), and its status lines
 // (/proc/<worker>/status) as they were before the request.
 struct ForbiddenCall {
   int signal = 0;

@@ -9,11 +9,14 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <mutex>
+#include <utility>
 
 namespace platform {
 
@@ -25,7 +28,57 @@ constexpr char HelperName[] = "tavlo-metafile-helper";
 // How often a wait looks whether its work was cancelled.
 constexpr int CheckMilliseconds = 20;
 
+// A helper started, not yet given a metafile.
+struct Started {
+  pid_t process = -1;
+  int channel = -1;
+  QString program;
+  bool spare = false;
+};
+
+std::mutex spareMutex;
+Started spare;
+
+Started started(const QString& program) {
+  Started helper{-1, -1, program};
+  helper.process = startHelper(program, SOCK_STREAM, helper.channel);
+  if (helper.process <= 0) return {};
+  if (limitHelper(helper.process)) return helper;
+  ::close(helper.channel);
+  ::kill(helper.process, SIGKILL);
+  reapHelper(helper.process);
+  return {};
+}
+
+// The spare, where it runs the program and still lives; else a helper
+// started now. Either way a new spare is started.
+Started takeHelper(const QString& program) {
+  const std::lock_guard lock(spareMutex);
+  Started taken = std::exchange(spare, {});
+  if (taken.process > 0) {
+    // Ended meanwhile (and now reaped), or of another program.
+    const bool ended = ::waitpid(taken.process, nullptr, WNOHANG) != 0;
+    if (ended || taken.program != program) {
+      ::close(taken.channel);
+      if (!ended) {
+        ::kill(taken.process, SIGKILL);
+        reapHelper(taken.process);
+      }
+      taken = {};
+    }
+  }
+  spare = started(program);
+  if (taken.process <= 0) return started(program);
+  taken.spare = true;
+  return taken;
+}
+
 }  // namespace
+
+void MetafileHelper::startSpare(const QString& program) {
+  const std::lock_guard lock(spareMutex);
+  if (spare.process <= 0) spare = started(program);
+}
 
 QString metafileHelperProgram() { return helperProgram(HelperName); }
 
@@ -43,15 +96,20 @@ MetafileHelper::~MetafileHelper() {
 std::unique_ptr<MetafileHelper> MetafileHelper::start(const QByteArray& metafile, const QString& program,
                                                       HelperLimits limits, const BackgroundWork* work) {
   if (static_cast<std::uint64_t>(metafile.size()) > protocol::MetafileLimit) return nullptr;
-  int channel = -1;
-  const pid_t process = startHelper(program, SOCK_STREAM, channel);
+  const Started taken = takeHelper(program);
+  auto helper = handOver(metafile, taken.process, taken.channel, limits, work);
+  // A spare that ended while it waited (killed, say) is replaced, once.
+  if (!helper && taken.spare && !(work && work->cancelled())) {
+    const Started fresh = started(program);
+    helper = handOver(metafile, fresh.process, fresh.channel, limits, work);
+  }
+  return helper;
+}
+
+std::unique_ptr<MetafileHelper> MetafileHelper::handOver(const QByteArray& metafile, pid_t process, int channel,
+                                                         HelperLimits limits, const BackgroundWork* work) {
   if (process <= 0) return nullptr;
   std::unique_ptr<MetafileHelper> helper(new MetafileHelper(process, channel, limits));
-  if (!limitHelper(process)) {
-    helper->fail();
-    return nullptr;
-  }
-
   const QDeadlineTimer deadline(limits.startMilliseconds);
   const std::uint64_t length = static_cast<std::uint64_t>(metafile.size());
   protocol::Status status = protocol::Failed;
@@ -111,8 +169,7 @@ bool MetafileHelper::sendAll(const char* data, qint64 count, const QDeadlineTime
   return false;
 }
 
-bool MetafileHelper::readExactly(char* into, qint64 count, const QDeadlineTimer& deadline,
-                                 const BackgroundWork* work) {
+bool MetafileHelper::readExactly(char* into, qint64 count, const QDeadlineTimer& deadline, const BackgroundWork* work) {
   while (count > 0 && process_ > 0) {
     if (!waitUntilReady(POLLIN, deadline, work)) break;
     const ssize_t got = ::recv(channel_, into, static_cast<size_t>(count), MSG_DONTWAIT);

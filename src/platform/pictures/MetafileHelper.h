@@ -40,7 +40,13 @@ struct HelperLimits {
 // It may be used from any thread, one at a time.
 class MetafileHelper {
  public:
-  // Starts a helper on the metafile; nothing when it cannot read it.
+  // Starts a helper that readies itself (loads its libraries and fonts, and
+  // locks itself) in the background, for the next metafile to take: no
+  // metafile then waits for a helper to start. Each one taken is replaced.
+  static void startSpare(const QString& program = metafileHelperProgram());
+
+  // Gives the metafile to a helper, the spare where it runs the program;
+  // nothing when the helper cannot read it.
   static std::unique_ptr<MetafileHelper> start(const QByteArray& metafile,
                                                const QString& program = metafileHelperProgram(),
                                                HelperLimits limits = {}, const BackgroundWork* work = nullptr);
@@ -61,6 +67,9 @@ class MetafileHelper {
 
  private:
   MetafileHelper(pid_t process, int channel, HelperLimits limits);
+  // Gives the metafile to the helper started; nothing where it fails.
+  static std::unique_ptr<MetafileHelper> handOver(const QByteArray& metafile, pid_t process, int channel,
+                                                  HelperLimits limits, const BackgroundWork* work);
   bool sendAll(const char* data, qint64 count, const QDeadlineTimer& deadline, const BackgroundWork* work);
   bool readExactly(char* into, qint64 count, const QDeadlineTimer& deadline, const BackgroundWork* work);
   bool waitUntilReady(short events, const QDeadlineTimer& deadline, const BackgroundWork* work);

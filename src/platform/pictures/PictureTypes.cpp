@@ -24,6 +24,11 @@ QString otherPicturePatterns(const QStringList& covered) {
     if (!type.isValid())
       for (const QByteArray& format : formats) add(QStringLiteral("*.") + QString::fromLatin1(format).toLower());
   }
+  // And the phone and web pictures the decoder worker reads through
+  // libraries of its own, whatever the plugins.
+  for (const char* own : {"*.heic", "*.heif", "*.avif", "*.jxl", "*.dng", "*.cr2", "*.cr3", "*.nef", "*.arw", "*.orf",
+                          "*.rw2", "*.raf", "*.pef", "*.srw"})
+    add(QString::fromLatin1(own));
   return patterns.join(QLatin1Char(';'));
 }
 

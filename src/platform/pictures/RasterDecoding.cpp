@@ -3,6 +3,7 @@
 #include "platform/desktop/BackgroundWork.h"
 #include "platform/desktop/FileAccess.h"
 #include "platform/desktop/RuntimeError.h"
+#include "platform/pictures/NewerFormats.h"
 #include "platform/pictures/Picture.h"
 #include "platform/pictures/PictureFileDevice.h"
 #include "platform/pictures/ReducedJpeg.h"
@@ -71,14 +72,6 @@ QImage turned(QImage image, QImageIOHandler::Transformations turn) {
 
 bool turnsQuarter(QImageIOHandler::Transformations turn) { return turn & QImageIOHandler::TransformationRotate90; }
 
-// The smallest size with the picture's proportions that fills the box.
-QSize fillingBox(QSize natural, QSize box) {
-  const double scale = std::min(static_cast<double>(box.width()) / natural.width(),
-                                static_cast<double>(box.height()) / natural.height());
-  return QSize(std::max(1, static_cast<int>(std::ceil(natural.width() * scale - 1e-9))),
-               std::max(1, static_cast<int>(std::ceil(natural.height() * scale - 1e-9))));
-}
-
 // The whole picture of a raster file, decoded from its start, in the
 // target's colours.
 QImage decodeWholeRaster(const ReadableFile& file, const BackgroundWork* work, ColourTarget target) {
@@ -110,6 +103,13 @@ QImage decodeWholeRaster(const ReadableFile& file, const BackgroundWork* work, C
 
 }  // namespace
 
+QSize fillingBox(QSize natural, QSize box) {
+  const double scale = std::min(static_cast<double>(box.width()) / natural.width(),
+                                static_cast<double>(box.height()) / natural.height());
+  return QSize(std::max(1, static_cast<int>(std::ceil(natural.width() * scale - 1e-9))),
+               std::max(1, static_cast<int>(std::ceil(natural.height() * scale - 1e-9))));
+}
+
 namespace {
 std::atomic<PictureAllocator> pictureAllocator{nullptr};
 }  // namespace
@@ -124,6 +124,12 @@ QImage newPicture(QSize size, QImage::Format format, bool pagesMadeAhead) {
 
 DecodedRaster decodeRaster(const ReadableFile& file, QSize box, ColourTarget target, const BackgroundWork* work) {
   raiseAllocationLimit();
+  // The newer formats, through libraries of their own.
+  const QByteArray first = file.read(64);
+  if (isHeif(first)) return decodeHeif(file, box, target, work);
+  if (isJxl(first)) return decodeJxl(file, box, target, work);
+  if (mayBeRaw(first))
+    if (auto raw = decodeRaw(file, box, target, work)) return std::move(*raw);
   // What the file is, and how large, from its first bytes.
   PictureFileDevice device(file, work);
   QImageReader reader(&device);

@@ -36,6 +36,9 @@ using PictureAllocator = QImage (*)(QSize size, QImage::Format format, bool page
 void setPictureAllocator(PictureAllocator allocator);
 QImage newPicture(QSize size, QImage::Format format, bool pagesMadeAhead = false);
 
+// The smallest size with the picture's proportions that fills the box.
+QSize fillingBox(QSize natural, QSize box);
+
 // Whether a picture of this size is beyond what is decoded.
 inline bool overAllocationLimit(QSize size) {
   return static_cast<qint64>(size.width()) * size.height() * 4 > qint64{Picture::AllocationLimitMegabytes} << 20;

@@ -32,15 +32,16 @@ namespace platform {
 
 namespace {
 
-// Everything a decoding touches lives here, made before libjpeg runs: an
-// error inside libjpeg jumps back past the code that called it, so no object
-// that needs destroying may live in those frames.
-// Colour rows converted on a thread of their own as the decoder writes
-// them, where the whole of a large picture is decoded: the conversion then
-// costs little time beyond the decoding. Rows are taken in bands from the
-// top; once the decoding is done, its own thread takes bands too.
+// Colour rows converted beside the decoding, where the whole of a large
+// picture is decoded: the conversion then costs little time beyond the
+// decoding. A thread of its own makes the pages of the rows ahead of the
+// decoder, so that it does not stop to fault them in, and converts the rows
+// written, in bands from the top; where it falls behind, the decoding
+// converts a band itself, and once the decoding is done, it takes bands too.
 struct RowConversion {
   static constexpr int Band = 32;
+  static constexpr int Backlog = 4 * Band;     // rows written and not converted that the decoding takes on
+  static constexpr int PagesAhead = 8 * Band;  // rows ahead of the decoder whose pages are made first
   std::shared_ptr<const ColourTransform> transform;
   uchar* bits = nullptr;
   qsizetype stride = 0;
@@ -65,35 +66,36 @@ struct RowConversion {
     for (int row = first; row < first + count; ++row)
       transform->convert(bits + row * stride, bits + row * stride, width);
   }
+  // Takes the next band of the rows written, if there is one: whether it did.
+  bool convertBand(int upTo) {
+    int next = taken.load();
+    if (next >= upTo) return false;
+    const int count = std::min(Band, upTo - next);
+    if (taken.compare_exchange_strong(next, next + count)) convertRows(next, count);
+    return true;
+  }
   void run() {
-    for (;;) {
-      int next = taken.load();
-      if (next >= height) return;
+    while (taken.load() < height) {
       const int ready = written.load(std::memory_order_acquire);
-      if (ready <= next) {
+      if (madeAhead < height && madeAhead < ready + PagesAhead) {
+        madeAhead = std::max(madeAhead, ready);
+        const int count = std::min(Band * 4, height - madeAhead);
+        makePages(bits + madeAhead * stride, count * stride);
+        madeAhead += count;
+      } else if (!convertBand(ready)) {
         if (stopped.load()) return;
-        // Nothing to convert yet: the pages of the rows the decoder writes
-        // next are made meanwhile, so that it does not stop to fault them in.
-        if (madeAhead < height) {
-          madeAhead = std::max(madeAhead, ready);
-          const int count = std::min(Band * 4, height - madeAhead);
-          makePages(bits + madeAhead * stride, count * stride);
-          madeAhead += count;
-          continue;
-        }
         std::unique_lock lock(mutex);
         more.wait_for(lock, std::chrono::milliseconds(2));
-        continue;
       }
-      const int count = std::min(Band, ready - next);
-      if (taken.compare_exchange_weak(next, next + count)) convertRows(next, count);
     }
   }
   // Rows up to this one are written; called from the decoding, where
   // nothing may throw.
   void rowsWritten(int rows) noexcept {
     written.store(rows, std::memory_order_release);
-    if (rows % Band == 0 || rows == height) more.notify_one();
+    if (!thread.joinable() || (rows % Band != 0 && rows != height)) return;
+    more.notify_one();
+    if (rows - taken.load() >= Backlog) convertBand(rows);
   }
   // Whether every row is converted, once the thread has ended; the rows
   // left are shared with it when the whole picture was decoded.
@@ -103,13 +105,16 @@ struct RowConversion {
     stopped = true;
     more.notify_one();
     if (complete)
-      for (int next = taken.fetch_add(Band); next < height; next = taken.fetch_add(Band))
-        convertRows(next, std::min(Band, height - next));
+      while (convertBand(height)) {
+      }
     thread.join();
     return complete;
   }
 };
 
+// Everything a decoding touches lives here, made before libjpeg runs: an
+// error inside libjpeg jumps back past the code that called it, so no object
+// that needs destroying may live in those frames.
 struct Decoding {
   struct Errors : jpeg_error_mgr {
     std::jmp_buf jump;

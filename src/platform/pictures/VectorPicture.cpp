@@ -128,8 +128,9 @@ bool VectorPicture::drawTiles(QPainter& painter, const QRect& target, const QRec
       if (const QImage* tile = cachedTile(target.size(), QPoint(column, row))) {
         painter.drawImage(corner, *tile);
       } else {
-        painter.fillRect((QRect(column * TileSide, row * TileSide, TileSide, TileSide) & whole).translated(target.topLeft()),
-                         Qt::white);
+        painter.fillRect(
+            (QRect(column * TileSide, row * TileSide, TileSide, TileSide) & whole).translated(target.topLeft()),
+            Qt::white);
         complete = false;
       }
     }

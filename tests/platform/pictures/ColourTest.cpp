@@ -154,3 +154,31 @@ TEST(ColourProfiles, ExifDeclaresAdobeRgbOnlyAsTheDcfOptionFileDoes) {
 }
 
 }  // namespace
+
+// Colours declared by numbers (as HEIF, AVIF and JPEG XL do): Display P3's
+// primaries with sRGB's curve give the colours lcms2 makes of them (worked
+// out apart from this program: 200,60,60 in P3 is 217,42,52 in sRGB), and
+// sRGB's or BT.709's own numbers, or an HDR curve, ask for no conversion.
+TEST(ColourProfiles, ColoursDeclaredByNumbersConvertAsTheirProfileWould) {
+  const platform::CicpColours p3{{0.680, 0.320}, {0.265, 0.690}, {0.150, 0.060}, {0.3127, 0.3290}, 13, false};
+  QImage pixels(2, 1, QImage::Format_RGB32);
+  pixels.setPixel(0, 0, qRgb(200, 60, 60));
+  pixels.setPixel(1, 0, qRgb(128, 128, 128));
+  const QImage shown = platform::convertedColours(pixels, platform::cicpProfile(p3), platform::ColourTarget::Srgb);
+  const auto near = [](QRgb got, QRgb want) {
+    return std::max({std::abs(qRed(got) - qRed(want)), std::abs(qGreen(got) - qGreen(want)),
+                     std::abs(qBlue(got) - qBlue(want))}) <= 1;
+  };
+  EXPECT_TRUE(near(shown.pixel(0, 0), qRgb(217, 42, 52))) << std::hex << shown.pixel(0, 0);
+  EXPECT_TRUE(near(shown.pixel(1, 0), qRgb(128, 128, 128))) << "grey stays grey: the same white and curve";
+
+  platform::CicpColours bt709 = p3;
+  bt709.srgbPrimaries = true;
+  for (const int transfer : {1, 13, 6}) {
+    bt709.transfer = transfer;
+    EXPECT_TRUE(platform::cicpProfile(bt709).isEmpty()) << transfer;
+  }
+  platform::CicpColours pq = p3;
+  pq.transfer = 16;
+  EXPECT_TRUE(platform::cicpProfile(pq).isEmpty()) << "PQ is for HDR displays";
+}

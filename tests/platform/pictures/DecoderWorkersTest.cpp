@@ -15,7 +15,7 @@ namespace {
 
 using platform::DecoderWorkers::tryForbiddenCall;
 
-TEST(DecoderWorkers, ALockedWorkerIsEndedForOpeningAFileASocketOrAProgram) {
+TEST(DecoderWorkers, ALockedWorkerIsEndedForOpeningAFileASocketOrAProgramNotForWhatItsThreadsDo) {
   for (const auto& [which, call] : {std::pair{0, "openat"}, std::pair{1, "socket"}, std::pair{2, "execve"}}) {
     SCOPED_TRACE(call);
     const auto outcome = tryForbiddenCall(which);
@@ -23,6 +23,10 @@ TEST(DecoderWorkers, ALockedWorkerIsEndedForOpeningAFileASocketOrAProgram) {
     EXPECT_TRUE(outcome.statusBefore.contains("\nSeccomp:\t2\n"));
     EXPECT_EQ(outcome.signal, SIGSYS);
   }
+  // What the C library does for the decoders' threads needs no such call.
+  const auto threads = tryForbiddenCall(3);
+  EXPECT_TRUE(threads.statusBefore.contains("\nSeccomp:\t2\n"));
+  EXPECT_EQ(threads.signal, 0) << "the C library asked what the lock forbids";
 }
 
 using Workers = FreshProgram;

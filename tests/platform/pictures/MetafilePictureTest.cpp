@@ -177,6 +177,19 @@ TEST_F(Metafiles, AHelperThatFailsToStartGivesNothing) {
   EXPECT_EQ(MetafileHelper::start(redQuarter(), pathOf(QStringLiteral("no such helper"))), nullptr);
 }
 
+TEST_F(Metafiles, AMetafileGoesToTheHelperStartedAheadOfIt) {
+  // A copy of the helper is started ahead, then removed: only a helper
+  // already running can take the metafile, and none is left after it.
+  const QString program = pathOf(QStringLiteral("helper started ahead"));
+  ASSERT_TRUE(QFile::copy(platform::metafileHelperProgram(), program));
+  MetafileHelper::startSpare(program);
+  ASSERT_TRUE(QFile::remove(program));
+  const auto helper = MetafileHelper::start(redQuarter(), program);
+  ASSERT_NE(helper, nullptr);
+  EXPECT_EQ(helper->render(QSize(400, 200), QRect(100, 50, 100, 50)).pixel(50, 25), Red);
+  EXPECT_EQ(MetafileHelper::start(redQuarter(), program), nullptr);
+}
+
 // A picture is shared by whoever shows it: a drawing given up while the
 // helper draws it is waited for all the same, so that the helper, which the
 // others still need, goes on drawing.
