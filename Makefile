@@ -83,7 +83,7 @@ package: deps
 # UndefinedBehaviorSanitizer: the test programs and what they start (the
 # program itself for the install check), at -O1 with line tables. Any report
 # fails, also one from the metafile helper.
-SANITIZED_TARGETS = tavlo manual platform_tests startup_tests browser_tests dialogs_tests viewer_tests app_tests \
+SANITIZED_TARGETS = tavlo manual changelog platform_tests startup_tests browser_tests dialogs_tests viewer_tests app_tests \
   tavlo-metafile-helper tavlo-decoder metafile_fuzzer raster_fuzzer settings_fuzzer colour_fuzzer
 test-sanitized: deps
 	@scripts/ensure-packages.sh clang-14 libclang-rt-14-dev

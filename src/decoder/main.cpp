@@ -263,6 +263,7 @@ void loadEveryDecoder() {
   QThreadPool::globalInstance()->maxThreadCount();
   platform::prepareColourConversion();
   platform::prepareHeifDecoding();
+  platform::prepareRawDecoding();
   platform::setPictureAllocator(pictureInAMemoryFile);
 }
 

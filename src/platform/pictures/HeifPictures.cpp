@@ -58,10 +58,10 @@ struct Reading {
       from.position += got;
       return 0;
     };
-    reader.seek = [](std::int64_t position, void* reading) {
+    reader.seek = [](std::int64_t to, void* reading) {
       Reading& at = of(reading);
-      if (position < 0 || position > at.file->size()) return 1;
-      at.position = position;
+      if (to < 0 || to > at.file->size()) return 1;
+      at.position = to;
       return 0;
     };
     reader.wait_for_file_size = [](std::int64_t size, void* reading) {

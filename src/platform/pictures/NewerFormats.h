@@ -47,5 +47,8 @@ bool mayBeRaw(const QByteArray& firstBytes);
 // for a camera's.
 std::optional<DecodedRaster> decodeRaw(const ReadableFile& file, QSize box, ColourTarget target,
                                        const BackgroundWork* work);
+// Readies the run time LibRaw develops on several cores with, before the
+// worker locks itself.
+void prepareRawDecoding();
 
 }  // namespace platform

@@ -10,6 +10,7 @@
 
 #include <QTransform>
 
+#include <dlfcn.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -176,6 +177,15 @@ QImage developed(LibRaw& raw, bool halfSize) {
 }
 
 }  // namespace
+
+// LibRaw develops through OpenMP, whose run time starts itself on the first
+// parallel section (LLVM's, as the sanitized builds use, looks for tools on
+// disk then): an empty one is run now.
+void prepareRawDecoding() {
+  using Parallel = void (*)(void (*)(void*), void*, unsigned, unsigned);
+  if (const auto parallel = reinterpret_cast<Parallel>(::dlsym(RTLD_DEFAULT, "GOMP_parallel")))
+    parallel([](void*) {}, nullptr, 0, 0);
+}
 
 bool mayBeRaw(const QByteArray& first) {
   const auto at = [&](qsizetype offset, const char* bytes, qsizetype length) {
