@@ -76,7 +76,7 @@ uninstall:
 package: deps
 	@cmake -S . -B $(BUILD)-package -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DTAVLO_WERROR=$(WERROR) -DTAVLO_BUILD_TESTS=OFF \
 	  -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
-	@cmake --build $(BUILD)-package -j $(JOBS) --target tavlo tavlo-metafile-helper manual
+	@cmake --build $(BUILD)-package -j $(JOBS) --target tavlo tavlo-metafile-helper tavlo-decoder manual changelog
 	cd $(BUILD)-package && cpack -G DEB
 
 # The tests again, built with clang under AddressSanitizer and
