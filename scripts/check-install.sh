@@ -65,7 +65,9 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 
 # A display of our own, and a home of our own for settings and associations.
 exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+# -noreset: the server would otherwise start anew when its last client leaves,
+# refusing the next one meanwhile.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 started+=($!)
 exec 3>&-
 for _ in $(seq 100); do [[ -s "$work/display" ]] && break; sleep 0.1; done

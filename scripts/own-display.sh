@@ -18,7 +18,7 @@ own_display_failure=""
 own_display() {
   local work=$1 manager
   exec 3>"$work/display"
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
   display_processes+=($!)
   exec 3>&-
   for _ in $(seq 200); do [[ -s "$work/display" ]] && break; sleep 0.05; done
