@@ -67,6 +67,26 @@ int passedOn(Call call) {
 
 bool readsOnly(int flags) { return (flags & (O_ACCMODE | O_CREAT | O_TRUNC | O_APPEND)) == O_RDONLY; }
 
+// What open and its kin answer: a new descriptor of a font file opened to be
+// read; else what the call passed on answers.
+template <typename Call>
+int opened(const char* path, int flags, Call call) {
+  const int font = readsOnly(flags) ? fontFile(path) : -1;
+  return font >= 0 ? copyOf(font) : passedOn(call);
+}
+
+// What stat and its kin answer: a font file's state, as its descriptor
+// tells it; else what the call passed on answers.
+template <typename State, typename Call>
+int stated(const char* path, State* state, Call call) {
+  const int font = fontFile(path);
+  if (font < 0) return passedOn(call);
+  if constexpr (std::is_same_v<State, struct stat64>)
+    return ::fstat64(font, state);
+  else
+    return ::fstat(font, state);
+}
+
 template <typename Function>
 Function next(const char* name) {
   return reinterpret_cast<Function>(::dlsym(RTLD_NEXT, name));
@@ -124,8 +144,7 @@ int open(const char* path, int flags, ...) {
   const int mode = metafile::modeOf(flags, arguments);
   va_end(arguments);
   static const auto real = metafile::next<int (*)(const char*, int, ...)>("open");
-  const int font = metafile::readsOnly(flags) ? metafile::fontFile(path) : -1;
-  return font >= 0 ? metafile::copyOf(font) : metafile::passedOn([&] { return real(path, flags, mode); });
+  return metafile::opened(path, flags, [&] { return real(path, flags, mode); });
 }
 
 int open64(const char* path, int flags, ...) {
@@ -134,20 +153,17 @@ int open64(const char* path, int flags, ...) {
   const int mode = metafile::modeOf(flags, arguments);
   va_end(arguments);
   static const auto real = metafile::next<int (*)(const char*, int, ...)>("open64");
-  const int font = metafile::readsOnly(flags) ? metafile::fontFile(path) : -1;
-  return font >= 0 ? metafile::copyOf(font) : metafile::passedOn([&] { return real(path, flags, mode); });
+  return metafile::opened(path, flags, [&] { return real(path, flags, mode); });
 }
 
 int __open_2(const char* path, int flags) {
   static const auto real = metafile::next<int (*)(const char*, int)>("__open_2");
-  const int font = metafile::readsOnly(flags) ? metafile::fontFile(path) : -1;
-  return font >= 0 ? metafile::copyOf(font) : metafile::passedOn([&] { return real(path, flags); });
+  return metafile::opened(path, flags, [&] { return real(path, flags); });
 }
 
 int __open64_2(const char* path, int flags) {
   static const auto real = metafile::next<int (*)(const char*, int)>("__open64_2");
-  const int font = metafile::readsOnly(flags) ? metafile::fontFile(path) : -1;
-  return font >= 0 ? metafile::copyOf(font) : metafile::passedOn([&] { return real(path, flags); });
+  return metafile::opened(path, flags, [&] { return real(path, flags); });
 }
 
 int openat(int folder, const char* path, int flags, ...) {
@@ -156,8 +172,7 @@ int openat(int folder, const char* path, int flags, ...) {
   const int mode = metafile::modeOf(flags, arguments);
   va_end(arguments);
   static const auto real = metafile::next<int (*)(int, const char*, int, ...)>("openat");
-  const int font = metafile::readsOnly(flags) ? metafile::fontFile(path) : -1;
-  return font >= 0 ? metafile::copyOf(font) : metafile::passedOn([&] { return real(folder, path, flags, mode); });
+  return metafile::opened(path, flags, [&] { return real(folder, path, flags, mode); });
 }
 
 int openat64(int folder, const char* path, int flags, ...) {
@@ -166,8 +181,7 @@ int openat64(int folder, const char* path, int flags, ...) {
   const int mode = metafile::modeOf(flags, arguments);
   va_end(arguments);
   static const auto real = metafile::next<int (*)(int, const char*, int, ...)>("openat64");
-  const int font = metafile::readsOnly(flags) ? metafile::fontFile(path) : -1;
-  return font >= 0 ? metafile::copyOf(font) : metafile::passedOn([&] { return real(folder, path, flags, mode); });
+  return metafile::opened(path, flags, [&] { return real(folder, path, flags, mode); });
 }
 
 FILE* fopen(const char* path, const char* mode) {
@@ -184,26 +198,22 @@ FILE* fopen64(const char* path, const char* mode) { return fopen(path, mode); }
 // before it hands it out.
 int stat(const char* path, struct stat* state) {
   static const auto real = metafile::next<int (*)(const char*, struct stat*)>("stat");
-  const int font = metafile::fontFile(path);
-  return font >= 0 ? ::fstat(font, state) : metafile::passedOn([&] { return real(path, state); });
+  return metafile::stated(path, state, [&] { return real(path, state); });
 }
 
 int stat64(const char* path, struct stat64* state) {
   static const auto real = metafile::next<int (*)(const char*, struct stat64*)>("stat64");
-  const int font = metafile::fontFile(path);
-  return font >= 0 ? ::fstat64(font, state) : metafile::passedOn([&] { return real(path, state); });
+  return metafile::stated(path, state, [&] { return real(path, state); });
 }
 
 int lstat(const char* path, struct stat* state) {
   static const auto real = metafile::next<int (*)(const char*, struct stat*)>("lstat");
-  const int font = metafile::fontFile(path);
-  return font >= 0 ? ::fstat(font, state) : metafile::passedOn([&] { return real(path, state); });
+  return metafile::stated(path, state, [&] { return real(path, state); });
 }
 
 int lstat64(const char* path, struct stat64* state) {
   static const auto real = metafile::next<int (*)(const char*, struct stat64*)>("lstat64");
-  const int font = metafile::fontFile(path);
-  return font >= 0 ? ::fstat64(font, state) : metafile::passedOn([&] { return real(path, state); });
+  return metafile::stated(path, state, [&] { return real(path, state); });
 }
 
 int access(const char* path, int mode) {

@@ -288,23 +288,32 @@ bool exifDeclaresAdobeRgb(const QByteArray& exif) {
   return index >= 0 && reader.inlineValue(index).startsWith("R03");
 }
 
+namespace {
+
+// The bytes of an RGB profile of these primaries and white, with the one
+// curve (which it frees) for all three channels; empty where lcms2 cannot
+// make it.
+QByteArray rgbProfile(const cmsCIExyY& white, const cmsCIExyYTRIPLE& primaries, cmsToneCurve* curve) {
+  if (!curve) return {};
+  cmsToneCurve* const curves[3] = {curve, curve, curve};
+  const Profile made(cmsCreateRGBProfile(&white, &primaries, curves));
+  cmsFreeToneCurve(curve);
+  cmsUInt32Number size = 0;
+  QByteArray bytes;
+  if (made && cmsSaveProfileToMem(made.get(), nullptr, &size) && size <= MaxProfileBytes) {
+    bytes.resize(static_cast<qsizetype>(size));
+    if (!cmsSaveProfileToMem(made.get(), bytes.data(), &size)) bytes.clear();
+  }
+  return bytes;
+}
+
+}  // namespace
+
 QByteArray adobeRgbProfile() {
-  static const QByteArray profile = [] {
-    // Its primaries and white point, and a gamma of 563/256.
-    const cmsCIExyY white{0.3127, 0.3290, 1.0};
-    const cmsCIExyYTRIPLE primaries{{0.6400, 0.3300, 1.0}, {0.2100, 0.7100, 1.0}, {0.1500, 0.0600, 1.0}};
-    cmsToneCurve* gamma = cmsBuildGamma(nullptr, 563.0 / 256.0);
-    cmsToneCurve* curves[3] = {gamma, gamma, gamma};
-    const Profile adobe(cmsCreateRGBProfile(&white, &primaries, curves));
-    cmsFreeToneCurve(gamma);
-    cmsUInt32Number size = 0;
-    QByteArray bytes;
-    if (adobe && cmsSaveProfileToMem(adobe.get(), nullptr, &size)) {
-      bytes.resize(static_cast<qsizetype>(size));
-      if (!cmsSaveProfileToMem(adobe.get(), bytes.data(), &size)) bytes.clear();
-    }
-    return bytes;
-  }();
+  // Its primaries and white point, and a gamma of 563/256.
+  static const QByteArray profile =
+      rgbProfile({0.3127, 0.3290, 1.0}, {{0.6400, 0.3300, 1.0}, {0.2100, 0.7100, 1.0}, {0.1500, 0.0600, 1.0}},
+                 cmsBuildGamma(nullptr, 563.0 / 256.0));
   return profile;
 }
 
@@ -331,21 +340,11 @@ QByteArray cicpProfile(const CicpColours& colours) {
   const cmsCIExyY white = xyY(colours.white);
   const cmsCIExyYTRIPLE primaries{xyY(colours.red), xyY(colours.green), xyY(colours.blue)};
   const double srgb[5] = {2.4, 1 / 1.055, 0.055 / 1.055, 1 / 12.92, 0.04045};
-  cmsToneCurve* curve = srgbCurve ? cmsBuildParametricToneCurve(nullptr, 4, srgb)
-                                  : cmsBuildGamma(nullptr, t == Gamma22   ? 2.2
-                                                           : t == Gamma28 ? 2.8
-                                                                          : 1.0);
-  if (!curve) return {};
-  cmsToneCurve* const curves[3] = {curve, curve, curve};
-  const Profile made(cmsCreateRGBProfile(&white, &primaries, curves));
-  cmsFreeToneCurve(curve);
-  cmsUInt32Number size = 0;
-  QByteArray bytes;
-  if (made && cmsSaveProfileToMem(made.get(), nullptr, &size) && size <= MaxProfileBytes) {
-    bytes.resize(static_cast<qsizetype>(size));
-    if (!cmsSaveProfileToMem(made.get(), bytes.data(), &size)) bytes.clear();
-  }
-  return bytes;
+  return rgbProfile(white, primaries,
+                    srgbCurve ? cmsBuildParametricToneCurve(nullptr, 4, srgb)
+                              : cmsBuildGamma(nullptr, t == Gamma22   ? 2.2
+                                                       : t == Gamma28 ? 2.8
+                                                                      : 1.0));
 }
 
 struct ColourTransform::MatrixShaper {

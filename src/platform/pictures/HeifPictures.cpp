@@ -125,8 +125,9 @@ QByteArray profileOf(const heif_image_handle* handle) {
 }
 
 // The picture of the handle, turned and mirrored as the file says, as 32-bit
-// pixels: with alpha where it has any.
-QImage decoded(const heif_image_handle* handle, const BackgroundWork* work) {
+// pixels: with alpha where it has any; in memory handed on where it is kept
+// as it is, not reduced.
+QImage decoded(const heif_image_handle* handle, bool handedOn, const BackgroundWork* work) {
   const bool alpha = heif_image_handle_has_alpha_channel(handle);
   const Options options(heif_decoding_options_alloc());
   if (!options) raise(errors::InvalidPicture);
@@ -142,7 +143,8 @@ QImage decoded(const heif_image_handle* handle, const BackgroundWork* work) {
   const QSize size(heif_image_get_width(image.get(), heif_channel_interleaved),
                    heif_image_get_height(image.get(), heif_channel_interleaved));
   if (!rows || size.isEmpty() || overAllocationLimit(size)) raise(errors::InvalidPicture);
-  QImage pixels = newPicture(size, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+  const QImage::Format format = alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32;
+  QImage pixels = handedOn ? newPicture(size, format) : QImage(size, format);
   if (pixels.isNull()) raise(errors::InvalidPicture);
   const int step = alpha ? 4 : 3;
   for (int y = 0; y < size.height(); ++y) {
@@ -177,17 +179,16 @@ DecodedRaster decodeHeif(const ReadableFile& file, QSize box, ColourTarget targe
   const QSize natural = sizeOf(primary.get());
   if (natural.isEmpty() || overAllocationLimit(natural)) raise(errors::InvalidPicture);
 
-  const bool reduce = box.isValid() && (natural.width() > box.width() || natural.height() > box.height());
-  const QSize filling = reduce ? fillingBox(natural, box) : natural;
-  const Handle thumbnail = reduce ? thumbnailOfAtLeast(primary.get(), filling) : nullptr;
+  const std::optional<QSize> reduced = reducedFor(natural, box);
+  const Handle thumbnail = reduced ? thumbnailOfAtLeast(primary.get(), *reduced) : nullptr;
   const heif_image_handle* shown = thumbnail ? thumbnail.get() : primary.get();
-  QImage pixels = decoded(shown, work);
-  if (reduce && pixels.size() != filling)
-    pixels = pixels.scaled(filling, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  QImage pixels = decoded(shown, !reduced, work);
+  if (reduced && pixels.size() != *reduced)
+    pixels = pixels.scaled(*reduced, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
   // A thumbnail that declares no colours of its own is in its picture's.
   const bool ownColours = heif_image_handle_get_color_profile_type(shown) != heif_color_profile_type_not_present;
   const QByteArray profile = profileOf(ownColours ? shown : primary.get());
-  return {natural, convertedColours(std::move(pixels), profile, target), reduce};
+  return {natural, convertedColours(std::move(pixels), profile, target), reduced.has_value()};
 }
 
 }  // namespace platform

@@ -62,7 +62,7 @@ DecodedRaster decodeJxl(const ReadableFile& file, QSize box, ColourTarget target
 
   const JxlPixelFormat format{4, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
   QSize natural;
-  bool reduce = false;
+  std::optional<QSize> reduced;
   QByteArray profile;
   QImage pixels;
   for (;;) {
@@ -76,7 +76,7 @@ DecodedRaster decodeJxl(const ReadableFile& file, QSize box, ColourTarget target
                            static_cast<int>(std::min<uint32_t>(info.ysize, INT_MAX)));
         natural = info.orientation > JXL_ORIENT_ROTATE_180 ? stored.transposed() : stored;
         if (natural.isEmpty() || overAllocationLimit(natural)) raise(errors::InvalidPicture);
-        reduce = box.isValid() && (natural.width() > box.width() || natural.height() > box.height());
+        reduced = reducedFor(natural, box);
         break;
       }
       case JXL_DEC_COLOR_ENCODING: {
@@ -97,7 +97,7 @@ DecodedRaster decodeJxl(const ReadableFile& file, QSize box, ColourTarget target
           raise(errors::InvalidPicture);
         // A reduced copy is made of it: the whole is kept in this process's
         // own memory, not in memory handed on.
-        pixels = reduce ? QImage(natural, QImage::Format_ARGB32) : newPicture(natural, QImage::Format_ARGB32);
+        pixels = reduced ? QImage(natural, QImage::Format_ARGB32) : newPicture(natural, QImage::Format_ARGB32);
         if (pixels.isNull() || static_cast<size_t>(pixels.sizeInBytes()) != size ||
             JxlDecoderSetImageOutBuffer(decoder.get(), &format, pixels.bits(), size) != JXL_DEC_SUCCESS)
           raise(errors::InvalidPicture);
@@ -107,8 +107,8 @@ DecodedRaster decodeJxl(const ReadableFile& file, QSize box, ColourTarget target
         // The first frame of an animation is its picture.
         if (pixels.isNull()) raise(errors::InvalidPicture);
         swapRedAndBlue(pixels);
-        if (reduce) pixels = pixels.scaled(fillingBox(natural, box), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        return {natural, convertedColours(std::move(pixels), profile, target), reduce};
+        if (reduced) pixels = pixels.scaled(*reduced, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        return {natural, convertedColours(std::move(pixels), profile, target), reduced.has_value()};
       }
       case JXL_DEC_SUCCESS:
       case JXL_DEC_ERROR:

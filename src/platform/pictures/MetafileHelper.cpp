@@ -39,14 +39,20 @@ struct Started {
 std::mutex spareMutex;
 Started spare;
 
+// Ended, unless it has ended already (and been reaped).
+void end(const Started& helper, bool ended = false) {
+  ::close(helper.channel);
+  if (ended) return;
+  ::kill(helper.process, SIGKILL);
+  reapHelper(helper.process);
+}
+
 Started started(const QString& program) {
   Started helper{-1, -1, program};
   helper.process = startHelper(program, SOCK_STREAM, helper.channel);
   if (helper.process <= 0) return {};
   if (limitHelper(helper.process)) return helper;
-  ::close(helper.channel);
-  ::kill(helper.process, SIGKILL);
-  reapHelper(helper.process);
+  end(helper);
   return {};
 }
 
@@ -59,11 +65,7 @@ Started takeHelper(const QString& program) {
     // Ended meanwhile (and now reaped), or of another program.
     const bool ended = ::waitpid(taken.process, nullptr, WNOHANG) != 0;
     if (ended || taken.program != program) {
-      ::close(taken.channel);
-      if (!ended) {
-        ::kill(taken.process, SIGKILL);
-        reapHelper(taken.process);
-      }
+      end(taken, ended);
       taken = {};
     }
   }

@@ -60,16 +60,6 @@ QImage withEveryIndexColoured(QImage image) {
   return image;
 }
 
-// As the file says the picture is turned (a photo's orientation), the way
-// the decoder turns the pixels it reads.
-QImage turned(QImage image, QImageIOHandler::Transformations turn) {
-  if (turn == QImageIOHandler::TransformationNone) return image;
-  if (turn == QImageIOHandler::TransformationRotate270) return image.transformed(QTransform().rotate(270));
-  image = image.mirrored(turn & QImageIOHandler::TransformationMirror, turn & QImageIOHandler::TransformationFlip);
-  if (turn & QImageIOHandler::TransformationRotate90) image = image.transformed(QTransform().rotate(90));
-  return image;
-}
-
 bool turnsQuarter(QImageIOHandler::Transformations turn) { return turn & QImageIOHandler::TransformationRotate90; }
 
 // The whole picture of a raster file, decoded from its start, in the
@@ -103,11 +93,21 @@ QImage decodeWholeRaster(const ReadableFile& file, const BackgroundWork* work, C
 
 }  // namespace
 
-QSize fillingBox(QSize natural, QSize box) {
+std::optional<QSize> reducedFor(QSize natural, QSize box) {
+  if (!box.isValid() || natural.isEmpty() || (natural.width() <= box.width() && natural.height() <= box.height()))
+    return std::nullopt;
   const double scale = std::min(static_cast<double>(box.width()) / natural.width(),
                                 static_cast<double>(box.height()) / natural.height());
   return QSize(std::max(1, static_cast<int>(std::ceil(natural.width() * scale - 1e-9))),
                std::max(1, static_cast<int>(std::ceil(natural.height() * scale - 1e-9))));
+}
+
+QImage turned(QImage image, QImageIOHandler::Transformations turn) {
+  if (turn == QImageIOHandler::TransformationNone) return image;
+  if (turn == QImageIOHandler::TransformationRotate270) return image.transformed(QTransform().rotate(270));
+  image = image.mirrored(turn & QImageIOHandler::TransformationMirror, turn & QImageIOHandler::TransformationFlip);
+  if (turn & QImageIOHandler::TransformationRotate90) image = image.transformed(QTransform().rotate(90));
+  return image;
 }
 
 namespace {
@@ -139,9 +139,8 @@ DecodedRaster decodeRaster(const ReadableFile& file, QSize box, ColourTarget tar
   const QImageIOHandler::Transformations turn = reader.transformation();
   const QSize stored = reader.size();
   const QSize natural = turnsQuarter(turn) ? stored.transposed() : stored;
-  const bool reduce = box.isValid() && natural.isValid() && !isIconFormat(format) &&
-                      (natural.width() > box.width() || natural.height() > box.height());
-  if (!reduce) {
+  const std::optional<QSize> reduced = isIconFormat(format) ? std::nullopt : reducedFor(natural, box);
+  if (!reduced) {
     QImage pixels = decodeWholeRaster(file, work, target);
     const QSize size = pixels.size();
     return {size, std::move(pixels), false};
@@ -149,26 +148,25 @@ DecodedRaster decodeRaster(const ReadableFile& file, QSize box, ColourTarget tar
 
   // Larger than the box: only as large as the box shows it.
   if (overAllocationLimit(natural)) raise(errors::InvalidPicture);
-  const QSize filling = fillingBox(natural, box);
-  const QSize fillingStored = turnsQuarter(turn) ? filling.transposed() : filling;
-  QImage reduced;
+  const QSize fillingStored = turnsQuarter(turn) ? reduced->transposed() : *reduced;
+  QImage pixels;
   if (format == "jpeg") {
     // Its colours converted at the size kept, the box's: next to nothing.
     if (const auto decoded = decodeReducedJpeg(file, fillingStored, work))
-      reduced =
+      pixels =
           turned(convertedColours(decoded->image.scaled(fillingStored, Qt::IgnoreAspectRatio, Qt::SmoothTransformation),
                                   decoded->profile, target),
                  turn);
   }
-  if (reduced.isNull()) {
+  if (pixels.isNull()) {
     reader.setAutoTransform(true);
     reader.setScaledSize(fillingStored);
-    if (!reader.read(&reduced) || reduced.isNull() || (work && work->cancelled())) raise(errors::InvalidPicture);
-    reduced = withEveryIndexColoured(std::move(reduced));
+    if (!reader.read(&pixels) || pixels.isNull() || (work && work->cancelled())) raise(errors::InvalidPicture);
+    pixels = withEveryIndexColoured(std::move(pixels));
     if (format == "jpeg" && device.readPastTheEnd()) raise(errors::InvalidPicture);
-    reduced = convertedColours(std::move(reduced), embeddedProfile(file, format), target);
+    pixels = convertedColours(std::move(pixels), embeddedProfile(file, format), target);
   }
-  return {natural, std::move(reduced), true};
+  return {natural, std::move(pixels), true};
 }
 
 }  // namespace platform

@@ -4,7 +4,10 @@
 #include "platform/pictures/Picture.h"
 
 #include <QImage>
+#include <QImageIOHandler>
 #include <QSize>
+
+#include <optional>
 
 namespace platform {
 
@@ -36,8 +39,13 @@ using PictureAllocator = QImage (*)(QSize size, QImage::Format format, bool page
 void setPictureAllocator(PictureAllocator allocator);
 QImage newPicture(QSize size, QImage::Format format, bool pagesMadeAhead = false);
 
-// The smallest size with the picture's proportions that fills the box.
-QSize fillingBox(QSize natural, QSize box);
+// The size a picture larger than a valid box is reduced to: the smallest
+// with its proportions that fills the box. Nothing where it is not reduced.
+std::optional<QSize> reducedFor(QSize natural, QSize box);
+
+// As a file says the picture is turned (a photo's orientation), the way Qt's
+// decoders turn the pixels they read.
+QImage turned(QImage image, QImageIOHandler::Transformations turn);
 
 // Whether a picture of this size is beyond what is decoded.
 inline bool overAllocationLimit(QSize size) {

@@ -8,8 +8,6 @@
 
 #include <libraw/libraw.h>
 
-#include <QTransform>
-
 #include <dlfcn.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -107,17 +105,11 @@ class FileStream final : public LibRaw_abstract_datastream {
 
 // The camera's turn of the picture, by LibRaw's flip: 3 half a turn, 5 a
 // quarter against the clock, 6 a quarter with it.
-QImage turned(QImage image, int flip) {
-  switch (flip) {
-    case 3:
-      return image.transformed(QTransform().rotate(180));
-    case 5:
-      return image.transformed(QTransform().rotate(270));
-    case 6:
-      return image.transformed(QTransform().rotate(90));
-    default:
-      return image;
-  }
+QImageIOHandler::Transformations turnOf(int flip) {
+  return flip == 3   ? QImageIOHandler::TransformationRotate180
+         : flip == 5 ? QImageIOHandler::TransformationRotate270
+         : flip == 6 ? QImageIOHandler::TransformationRotate90
+                     : QImageIOHandler::TransformationNone;
 }
 
 bool sameShape(QSize a, QSize b) {
@@ -144,7 +136,8 @@ std::optional<DecodedRaster> embeddedJpeg(LibRaw& raw, QSize natural, QSize box,
   // Camera JPEGs are stored unturned, unless one says otherwise and came
   // out of its decoding turned a quarter already.
   const int flip = raw.imgdata.sizes.flip;
-  if (!((flip & 4) && sameShape(decoded.natural, natural))) decoded.pixels = turned(std::move(decoded.pixels), flip);
+  if (!((flip & 4) && sameShape(decoded.natural, natural)))
+    decoded.pixels = turned(std::move(decoded.pixels), turnOf(flip));
   if (!sameShape(decoded.pixels.size(), natural)) return std::nullopt;
   decoded.natural = natural;
   return decoded;
@@ -152,8 +145,9 @@ std::optional<DecodedRaster> embeddedJpeg(LibRaw& raw, QSize natural, QSize box,
 
 // The picture developed from the sensor's data: the camera's white balance,
 // sRGB (shown as every picture in sRGB is), 8 bits, turned as the camera
-// says; at half its size where that is enough.
-QImage developed(LibRaw& raw, bool halfSize) {
+// says; at half its size where that is enough; in memory handed on where it
+// is kept as it is, not reduced.
+QImage developed(LibRaw& raw, bool halfSize, bool handedOn) {
   raw.imgdata.params.half_size = halfSize ? 1 : 0;
   raw.imgdata.params.use_camera_wb = 1;
   raw.imgdata.params.output_color = 1;  // sRGB
@@ -166,7 +160,7 @@ QImage developed(LibRaw& raw, bool halfSize) {
   const QSize size(made->width, made->height);
   if (overAllocationLimit(size) || made->data_size < static_cast<unsigned>(size.width() * size.height() * 3))
     raise(errors::InvalidPicture);
-  QImage pixels = newPicture(size, QImage::Format_RGB32);
+  QImage pixels = handedOn ? newPicture(size, QImage::Format_RGB32) : QImage(size, QImage::Format_RGB32);
   if (pixels.isNull()) raise(errors::InvalidPicture);
   const unsigned char* from = made->data;
   for (int y = 0; y < size.height(); ++y) {
@@ -214,23 +208,23 @@ std::optional<DecodedRaster> decodeRaw(const ReadableFile& file, QSize box, Colo
   const QSize natural = sizes.flip & 4 ? stored.transposed() : stored;
   if (natural.isEmpty() || overAllocationLimit(natural)) raise(errors::InvalidPicture);
 
-  const bool reduce = box.isValid() && (natural.width() > box.width() || natural.height() > box.height());
-  const QSize wanted = reduce ? fillingBox(natural, box) : natural;
+  const std::optional<QSize> reduced = reducedFor(natural, box);
+  const QSize wanted = reduced.value_or(natural);
   const libraw_thumbnail_t& thumbnail = raw->imgdata.thumbnail;
   const QSize embeddedSize(thumbnail.twidth, thumbnail.theight);
   // The embedded JPEG serves where it is as large as what is wanted, either
   // way round (LibRaw knows its size before it reads it).
   if (embeddedSize.isEmpty() ||
       std::max(embeddedSize.width(), embeddedSize.height()) >= std::max(wanted.width(), wanted.height()))
-    if (auto decoded = embeddedJpeg(*raw, natural, reduce ? box : QSize(), target, work)) {
-      decoded->reduced = reduce;
-      if (reduce || decoded->pixels.size() == natural) return decoded;
+    if (auto decoded = embeddedJpeg(*raw, natural, reduced ? box : QSize(), target, work)) {
+      decoded->reduced = reduced.has_value();
+      if (reduced || decoded->pixels.size() == natural) return decoded;
     }
   if (work && work->cancelled()) raise(errors::InvalidPicture);
-  QImage pixels =
-      developed(*raw, reduce && wanted.width() * 2 <= natural.width() && wanted.height() * 2 <= natural.height());
-  if (reduce) pixels = pixels.scaled(wanted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-  return DecodedRaster{natural, std::move(pixels), reduce};
+  QImage pixels = developed(
+      *raw, reduced && wanted.width() * 2 <= natural.width() && wanted.height() * 2 <= natural.height(), !reduced);
+  if (reduced) pixels = pixels.scaled(wanted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  return DecodedRaster{natural, std::move(pixels), reduced.has_value()};
 }
 
 }  // namespace platform
